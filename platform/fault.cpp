@@ -1,0 +1,14 @@
+#include "platform/file.h"
+#include "platform/fault.h"
+
+namespace {
+FileFaultHook g_hook = nullptr;
+void* g_context = nullptr;
+}  // namespace
+
+void SetFileFaultHook(FileFaultHook hook, void* context) {
+  g_hook = hook;
+  g_context = context;
+}
+
+bool FileFaultInjected(FileOp op) { return g_hook != nullptr && g_hook(g_context, op); }

@@ -1,0 +1,5 @@
+// Shared by both sides of platform/: asks the test hook whether to fail a file call.
+#pragma once
+#include "platform/file.h"
+
+bool FileFaultInjected(FileOp op);

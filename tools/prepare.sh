@@ -1,0 +1,126 @@
+# Sourced by ./test.sh and ./run.sh: installs what is missing and sets up Wine and a display.
+# Idempotent and quiet when nothing is missing.
+
+VARDEEN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEPREFIX="$VARDEEN_ROOT/build/wineprefix"
+export WINEARCH=win32
+export WINEDEBUG=-all
+use_chinese_locale() {
+  export LANG=zh_CN.UTF-8
+  export LC_ALL=zh_CN.UTF-8
+}
+locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$' && use_chinese_locale
+export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko prompts
+
+VARDEEN_PACKAGES=(g++-multilib g++-mingw-w64-i686 mingw-w64-i686-dev cmake make googletest
+  wine wine32:i386 wine64 xvfb xauth x11-utils xdotool fonts-wqy-zenhei locales imagemagick
+  clang libclang-rt-14-dev llvm procps)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+prepare_packages() {
+  local missing=() p
+  for p in "${VARDEEN_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "prepare: installing ${missing[*]}"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    as_root dpkg --add-architecture i386
+  fi
+  as_root apt-get update -qq >/dev/null
+  if ! DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null; then
+    for p in "${missing[@]}"; do
+      if ! DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends \
+            "$p" >/dev/null 2>&1; then
+        echo "prepare: the package '$p' cannot be installed" >&2
+        exit 1
+      fi
+    done
+  fi
+}
+
+prepare_locale() {
+  if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
+  echo "prepare: generating the zh_CN.UTF-8 locale"
+  as_root sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+  as_root locale-gen >/dev/null
+  fi
+  use_chinese_locale
+}
+
+prepare_wine() {
+  mkdir -p "$VARDEEN_ROOT/build"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "prepare: creating the 32-bit Wine prefix"
+    wineboot -i >/dev/null 2>&1 || { echo "prepare: wineboot failed" >&2; exit 1; }
+    wineserver -w
+  fi
+  # One server for the whole run, so that each program does not start its own.
+  wineserver -p >/dev/null 2>&1 || true
+}
+
+VARDEEN_XVFB_PID=
+prepare_display() {
+  [ -n "${DISPLAY:-}" ] && return 0
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+  done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  VARDEEN_XVFB_PID=$!
+  export DISPLAY=":$n"
+  local i
+  for i in $(seq 1 50); do
+    [ -e "/tmp/.X11-unix/X$n" ] && return 0
+    sleep 0.1
+  done
+  echo "prepare: Xvfb did not start on :$n" >&2
+  exit 1
+}
+
+# Stops what prepare started: the Wine server of this prefix and Xvfb, by its own pid.
+finish_prepared() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$VARDEEN_XVFB_PID" ]; then
+    kill "$VARDEEN_XVFB_PID" 2>/dev/null || true
+    wait "$VARDEEN_XVFB_PID" 2>/dev/null || true
+    VARDEEN_XVFB_PID=
+  fi
+}
+
+prepare_all() {
+  prepare_packages
+  prepare_locale
+  prepare_display
+  prepare_wine
+}
+
+# configure_build NAME [cmake options...]: configures build/NAME once, then builds it.
+configure_build() {
+  local name=$1
+  shift
+  local dir="$VARDEEN_ROOT/build/$name"
+  mkdir -p "$VARDEEN_ROOT/build"
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
+    cmake -S "$VARDEEN_ROOT" -B "$dir" "$@" >"$VARDEEN_ROOT/build/$name.configure.log" 2>&1 ||
+      { cat "$VARDEEN_ROOT/build/$name.configure.log" >&2; return 1; }
+  fi
+  cmake --build "$dir" -j "$(nproc)" >"$VARDEEN_ROOT/build/$name.build.log" 2>&1 ||
+    { grep -E 'error|Error' -A3 "$VARDEEN_ROOT/build/$name.build.log" | head -60 >&2
+      echo "build of $name failed: build/$name.build.log" >&2; return 1; }
+}
+
+build_host() { configure_build host -DCMAKE_TOOLCHAIN_FILE="$VARDEEN_ROOT/cmake/host-i386.cmake"; }
+build_host_asan() {
+  configure_build host-asan -DCMAKE_TOOLCHAIN_FILE="$VARDEEN_ROOT/cmake/host-i386.cmake" -DVARDEEN_SANITIZE=ON
+}
+build_win32() { configure_build win32 -DCMAKE_TOOLCHAIN_FILE="$VARDEEN_ROOT/cmake/mingw-i686.cmake"; }
+build_fuzz() {
+  configure_build fuzz -DCMAKE_TOOLCHAIN_FILE="$VARDEEN_ROOT/cmake/host-i386.cmake" \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DVARDEEN_FUZZ=ON
+}
