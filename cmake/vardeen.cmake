@@ -39,3 +39,25 @@ function(vardeen_script_test name)
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "VARDEEN_COUNT_FILE=${VARDEEN_RESULTS}/${name}.count;VARDEEN_BUILD=${CMAKE_BINARY_DIR};VARDEEN_SOURCE=${CMAKE_SOURCE_DIR}")
 endfunction()
+
+# vardeen_fuzzer(name SOURCES ... [LIBS ...] CORPUS dir)
+# With VARDEEN_FUZZ (clang): a libFuzzer program bin/fuzz_<name>. Otherwise (host builds): a
+# replay program that feeds every file of the seed corpus to the same harness, registered as a
+# test, so ./test.sh replays the corpus (under ASan and UBSan in build/host-asan).
+function(vardeen_fuzzer name)
+  cmake_parse_arguments(F "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  if(WIN32)
+    return()
+  endif()
+  if(VARDEEN_FUZZ)
+    add_executable(fuzz_${name} ${F_SOURCES})
+    target_link_libraries(fuzz_${name} PRIVATE ${F_LIBS})
+    target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+  else()
+    add_executable(replay_${name} ${F_SOURCES} ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp)
+    target_link_libraries(replay_${name} PRIVATE ${F_LIBS})
+    add_test(NAME replay_${name} COMMAND replay_${name} ${F_CORPUS})
+    set_tests_properties(replay_${name} PROPERTIES TIMEOUT 300
+      ENVIRONMENT "VARDEEN_COUNT_FILE=${VARDEEN_RESULTS}/replay_${name}.count")
+  endif()
+endfunction()
