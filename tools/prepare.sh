@@ -60,8 +60,10 @@ prepare_wine() {
     wineboot -i >/dev/null 2>&1 || { echo "prepare: wineboot failed" >&2; exit 1; }
     wineserver -w
   fi
-  # One server for the whole run, so that each program does not start its own.
+  # One server for the whole run, and Wine's services started now, away from any caller's
+  # pipes, so that each program does not start its own.
   wineserver -p >/dev/null 2>&1 || true
+  wineboot >/dev/null 2>&1 </dev/null || true
 }
 
 VARDEEN_XVFB_PID=
