@@ -1,0 +1,36 @@
+// Registry helpers of the console and the places its settings live.
+// Win32 only. The helpers return 1 for success and 0 for failure; none checks the stored type.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+// The settings key under HKEY_LOCAL_MACHINE. The single-value helpers spell it with a trailing
+// separator; both name the same key.
+constexpr const char* kSettingsKey = "SOFTWARE\\Harlune\\Qelt";
+constexpr const char* kSettingsKeyPath = "SOFTWARE\\Harlune\\Qelt\\";
+// Start with Windows: this value under the current user's Run key holds the program's path.
+constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kRunValue = "QELT";
+
+// `fallback` when the key cannot be opened or the value cannot be read as exactly 4 bytes.
+uint32_t ReadRegistryDword(HKEY root, const char* key, const char* name, uint32_t fallback);
+
+// `fallback` when the key cannot be opened, the size query fails or reading fails; an empty
+// text for a value of size 0. The text ends at the first zero or at the value's end, whether
+// or not the stored data carries its terminator.
+std::string ReadRegistryText(HKEY root, const char* key, const char* name, const char* fallback);
+
+// Creates or opens the key (ShowLastError and 0 when that fails) and sets a REG_DWORD.
+uint32_t WriteRegistryDword(HKEY root, const char* key, const char* name, uint32_t value);
+
+// Creates or opens the key (silently 0 when that fails) and sets a REG_SZ, terminator included.
+uint32_t WriteRegistryText(HKEY root, const char* key, const char* name, const char* text);
+
+// Opens the key and deletes the value; 0 when either fails (also when the value is absent).
+uint32_t DeleteRegistryValue(HKEY root, const char* key, const char* name);
+
+// A box without owner, information icon, caption "错误", with the system's text for the
+// calling thread's last error.
+void ShowLastError();
