@@ -1,0 +1,10 @@
+#include "tools/rkfwtool/commands.h"
+
+const CToolCommand kCommands[] = {
+    {"dump", "FILE [--audit]", RunDump},
+    {"compile", "TEXT OUT", RunCompile},
+    {"ip-image", "IN.rul OUT.bin", RunIpImage},
+    {"audit-image", "IN.aud OUT.bin", RunAuditImage},
+    {"rewrite", "IN OUT [--audit]", RunRewrite},
+};
+const uint32_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
