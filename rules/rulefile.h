@@ -37,3 +37,7 @@ uint32_t WriteRuleFileBody(const char* path, const _bytePtr& body);
 uint32_t BuildRuleFileBytes(const _bytePtr& body, _bytePtr& file);
 // Checks a whole file held in memory and copies out its body; same codes as the readers.
 uint32_t ParseRuleFileBytes(const uint8_t* data, uint32_t size, bool requireMagic, _bytePtr& body);
+// Writes `first` then `second` to a temporary file beside `path`, flushes it and puts it in
+// place of `path` in one step. 0, or 1 (then `path` is as it was and no temporary remains).
+uint32_t WriteFileReplacing(const char* path, const void* first, uint32_t firstSize, const void* second,
+                            uint32_t secondSize);

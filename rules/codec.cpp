@@ -1,0 +1,99 @@
+#include "rules/codec.h"
+
+#include <new>
+
+#include "platform/heap.h"
+#include "rules/iprules.h"
+
+char* MakeHeapText(const uint8_t* data, uint32_t length) {
+  if (length == UINT32_MAX) throw std::bad_alloc();
+  auto* text = static_cast<char*>(PlatformAlloc(length + 1));
+  if (text == nullptr) throw std::bad_alloc();
+  if (length != 0) memcpy(text, data, length);
+  text[length] = 0;
+  return text;
+}
+
+char* CopyHeapText(const char* text) {
+  if (text == nullptr) return nullptr;
+  return MakeHeapText(reinterpret_cast<const uint8_t*>(text), HeapTextLength(text));
+}
+
+uint8_t* CExtraWriter::Take(uint32_t n) {
+  // The area was sized from the same records; running past it would be a codec bug.
+  if (n > size_ - used_) return nullptr;
+  uint8_t* p = area_ + used_;
+  used_ += n;
+  return p;
+}
+
+void CExtraWriter::PutList(_MATCH_VALUE* value) {
+  if (value->Kind != MATCH_LIST) return;
+  uint32_t count = value->Value1;
+  const uint32_t* elements = MatchElements(*value);
+  value->Value2 = 0;
+  if (count == 0 || count > UINT32_MAX / 4) return;
+  uint32_t offset = used_;
+  uint8_t* p = Take(count * 4);
+  if (p == nullptr) return;
+  if (elements != nullptr) memcpy(p, elements, count * 4);
+  value->Value2 = offset;
+}
+
+uint32_t CExtraWriter::PutCountedText(const char* text) {
+  uint32_t length = HeapTextLength(text);
+  uint32_t offset = used_;
+  uint8_t* p = Take(length + 5);
+  if (p == nullptr) return 0;
+  StoreLe32(p, length + 1);
+  if (length != 0) memcpy(p + 4, text, length);
+  p[4 + length] = 0;
+  return offset;
+}
+
+uint32_t CExtraWriter::PutText(const char* text) {
+  uint32_t length = HeapTextLength(text);
+  uint32_t offset = used_;
+  uint8_t* p = Take(length + 1);
+  if (p == nullptr) return 0;
+  if (length != 0) memcpy(p, text, length);
+  p[length] = 0;
+  return offset;
+}
+
+CExtraReader::CExtraReader(const uint8_t* body, uint32_t bodySize, uint32_t offset, uint32_t size) {
+  if (body == nullptr || !RangeInside(offset, size, bodySize)) return;
+  area_ = body + offset;
+  size_ = size;
+  ok_ = true;
+}
+
+bool CExtraReader::TakeList(const _MATCH_VALUE& stored, _MATCH_VALUE* out) {
+  out->Kind = MATCH_LIST;
+  out->Value1 = stored.Value1;
+  out->Value2 = 0;
+  uint32_t count = stored.Value1;
+  if (count == 0) return true;
+  if (count > size_ / 4 || !RangeInside(stored.Value2, count * 4, size_)) return false;
+  auto* elements = static_cast<uint32_t*>(PlatformAlloc(count * 4));
+  if (elements == nullptr) throw std::bad_alloc();
+  memcpy(elements, area_ + stored.Value2, count * 4);
+  out->Value2 = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(elements));
+  return true;
+}
+
+bool CExtraReader::TakeCountedText(uint32_t offset, char** out) {
+  if (!RangeInside(offset, 4, size_)) return false;
+  uint32_t length = LoadLe32(area_ + offset);
+  if (!RangeInside(offset + 4, length, size_)) return false;
+  *out = MakeHeapText(area_ + offset + 4, length);
+  return true;
+}
+
+bool CExtraReader::TakeText(uint32_t offset, char** out) {
+  if (offset >= size_) return false;
+  const void* end = memchr(area_ + offset, 0, size_ - offset);
+  if (end == nullptr) return false;
+  *out = MakeHeapText(area_ + offset, static_cast<uint32_t>(static_cast<const uint8_t*>(end) - (area_ + offset)));
+  return true;
+}

@@ -1,0 +1,67 @@
+// Helpers shared by the body and image codecs (not part of the rule store's interface).
+#pragma once
+#include <cstdint>
+#include <cstring>
+
+#include "base/array.h"
+#include "base/bytes.h"
+#include "rules/records.h"
+
+// A heap copy of `text` (PlatformAlloc); nullptr for nullptr. Throws std::bad_alloc.
+char* CopyHeapText(const char* text);
+// A heap text of `length` bytes from `data` plus a terminating zero. Throws std::bad_alloc.
+char* MakeHeapText(const uint8_t* data, uint32_t length);
+inline uint32_t HeapTextLength(const char* text) { return text ? static_cast<uint32_t>(strlen(text)) : 0; }
+
+// Appends lists and texts to an extra area sized in advance; offsets count from its start.
+class CExtraWriter {
+ public:
+  CExtraWriter(uint8_t* area, uint32_t size) : area_(area), size_(size) {}
+  // Kind 1 with elements: copies them and stores their offset in Value2; without: Value2 0.
+  void PutList(_MATCH_VALUE* value);
+  // A 4-byte length (text length + 1), the text and its zero. Returns the entry's offset.
+  uint32_t PutCountedText(const char* text);
+  // The text and its zero, no prefix. Returns the offset.
+  uint32_t PutText(const char* text);
+  uint32_t used() const { return used_; }
+
+ private:
+  uint8_t* Take(uint32_t n);
+  uint8_t* area_;
+  uint32_t size_;
+  uint32_t used_ = 0;
+};
+
+// Reads lists and texts from an extra area inside a body; every read is bounds-checked.
+class CExtraReader {
+ public:
+  CExtraReader(const uint8_t* body, uint32_t bodySize, uint32_t offset, uint32_t size);
+  bool ok() const { return ok_; }
+  // `stored` is the serialised value; `out` gets a new element block (none for 0 elements).
+  bool TakeList(const _MATCH_VALUE& stored, _MATCH_VALUE* out);
+  bool TakeCountedText(uint32_t offset, char** out);
+  bool TakeText(uint32_t offset, char** out);  // up to its zero, which must lie in the area
+
+ private:
+  const uint8_t* area_ = nullptr;
+  uint32_t size_ = 0;
+  bool ok_ = false;
+};
+
+// Releases what the records of an array own unless the parse that filled it succeeded.
+template <class T, void (*ReleaseOne)(T*)>
+class CParsedGuard {
+ public:
+  explicit CParsedGuard(_Array<T>& items) : items_(&items) {}
+  ~CParsedGuard() {
+    if (items_ == nullptr) return;
+    for (T& item : *items_) ReleaseOne(&item);
+    items_->Clear();
+  }
+  CParsedGuard(const CParsedGuard&) = delete;
+  CParsedGuard& operator=(const CParsedGuard&) = delete;
+  void Keep() { items_ = nullptr; }
+
+ private:
+  _Array<T>* items_;
+};

@@ -1,0 +1,230 @@
+#include "rules/iprules.h"
+
+#include <cstring>
+#include <new>
+
+#include "base/bytes.h"
+#include "base/result.h"
+#include "platform/clock.h"
+#include "platform/heap.h"
+#include "rules/codec.h"
+
+_bufferPtr<_RKFW_RULE> IpRuleCache;
+
+namespace {
+constexpr uint32_t kRuleSize = sizeof(_RKFW_RULE);
+constexpr uint32_t kGroupCount = 5;
+}  // namespace
+
+uint32_t UsedMatchValues(_RKFW_RULE& rule, _MATCH_VALUE* (&out)[4]) {
+  switch (rule.Protocol) {
+    case RULE_PROTO_IP:
+    case RULE_PROTO_ICMP:
+      out[0] = &rule.LocalAddr;
+      out[1] = &rule.IpRemoteAddr;
+      return 2;
+    case RULE_PROTO_TCP:
+    case RULE_PROTO_UDP:
+      out[0] = &rule.LocalAddr;
+      out[1] = &rule.RemoteAddr;
+      out[2] = &rule.LocalPort;
+      out[3] = &rule.RemotePort;
+      return 4;
+    default:
+      return 0;
+  }
+}
+
+uint32_t UsedMatchValues(const _RKFW_RULE& rule, const _MATCH_VALUE* (&out)[4]) {
+  _MATCH_VALUE* values[4];
+  uint32_t n = UsedMatchValues(const_cast<_RKFW_RULE&>(rule), values);
+  for (uint32_t i = 0; i < n; ++i) out[i] = values[i];
+  return n;
+}
+
+void CopyMatchValue(_MATCH_VALUE* destination, const _MATCH_VALUE* source) {
+  if (destination == nullptr || source == nullptr || destination == source) return;
+  if (source->Kind != MATCH_LIST) {
+    memcpy(destination, source, sizeof *destination);
+    return;
+  }
+  uint32_t count = source->Value1;
+  destination->Kind = MATCH_LIST;
+  destination->Value1 = count;
+  destination->Value2 = 0;
+  if (count == 0) return;
+  if (count > UINT32_MAX / 4) throw std::bad_alloc();
+  auto* elements = static_cast<uint32_t*>(PlatformAlloc(count * 4));
+  if (elements == nullptr) throw std::bad_alloc();
+  if (const uint32_t* from = MatchElements(*source)) memcpy(elements, from, count * 4);
+  destination->Value2 = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(elements));
+}
+
+void ReleaseMatchValue(_MATCH_VALUE* value) {
+  if (value == nullptr) return;
+  if (value->Kind == MATCH_LIST) PlatformFree(MatchElements(*value));
+  memset(value, 0, sizeof *value);
+}
+
+void CopyRule(_RKFW_RULE* destination, const _RKFW_RULE* source) {
+  if (destination == nullptr || source == nullptr || destination == source) return;
+  if (source->Packed) {
+    memcpy(destination, source, kRuleSize);
+    return;
+  }
+  destination->Packed = 0;
+  destination->Description = CopyHeapText(source->Description);
+  destination->Name = CopyHeapText(source->Name);
+  destination->Protocol = source->Protocol;
+  destination->Action = source->Action;
+  destination->Conditions = source->Conditions;
+  destination->Options = source->Options;
+  destination->RuleId = source->RuleId;
+  destination->Reserved1 = source->Reserved1;
+  destination->Reserved2 = source->Reserved2;
+  memcpy(destination->Application, source->Application, sizeof destination->Application);
+  _MATCH_VALUE* to[4];
+  const _MATCH_VALUE* from[4];
+  // The destination takes the source's protocol first, so both sides name the same slots.
+  uint32_t n = UsedMatchValues(*destination, to);
+  UsedMatchValues(*source, from);
+  for (uint32_t i = 0; i < n; ++i) CopyMatchValue(to[i], from[i]);
+  if (source->Protocol == RULE_PROTO_ICMP) {
+    destination->IcmpTypeMask = source->IcmpTypeMask;
+    destination->IcmpCodeMask = source->IcmpCodeMask;
+  }
+}
+
+void ReleaseRule(_RKFW_RULE* rule) {
+  if (rule == nullptr || rule->Packed) return;
+  PlatformFree(rule->Description);
+  PlatformFree(rule->Name);
+  rule->Description = nullptr;
+  rule->Name = nullptr;
+  _MATCH_VALUE* values[4];
+  uint32_t n = UsedMatchValues(*rule, values);
+  for (uint32_t i = 0; i < n; ++i) ReleaseMatchValue(values[i]);
+}
+
+uint32_t StampRule(_RKFW_RULE* rule) {
+  if (rule == nullptr) return RESULT_FAILED;
+  rule->RuleId = static_cast<uint32_t>(GetUtcFileTime());
+  rule->Reserved1 = 0;
+  rule->Reserved2 = 0;
+  return RESULT_OK;
+}
+
+void ReleaseRules(_Array<_RKFW_RULE>& rules) {
+  for (_RKFW_RULE& rule : rules) ReleaseRule(&rule);
+  rules.Clear();
+}
+
+uint32_t BuildRuleFileBody(const _Array<_RKFW_RULE>& rules, _bytePtr& body) {
+  uint32_t n = static_cast<uint32_t>(rules.Count);
+  // Sizes first, so the body is one allocation: lists of the rules' protocols, and both texts
+  // of every rule, the ones left out included.
+  uint64_t extra = 0;
+  for (const _RKFW_RULE& rule : rules) {
+    const _MATCH_VALUE* values[4];
+    uint32_t used = UsedMatchValues(rule, values);
+    for (uint32_t i = 0; i < used; ++i)
+      if (values[i]->Kind == MATCH_LIST) extra += 4ull * values[i]->Value1;
+    extra += HeapTextLength(rule.Name) + 5ull + HeapTextLength(rule.Description) + 5ull;
+  }
+  uint64_t recordsEnd = RULE_BODY_EMPTY_SIZE + static_cast<uint64_t>(kRuleSize) * n;
+  uint64_t size = recordsEnd + extra;
+  if (size > 0x7FFFFFFF) throw std::bad_alloc();
+  body.Reset(static_cast<uint32_t>(size));
+  uint8_t* out = body.Data();
+  StoreLe32(out, static_cast<uint32_t>(size));
+  StoreLe32(out + RULE_BODY_EXTRA_OFFSET_AT, static_cast<uint32_t>(recordsEnd));
+  StoreLe32(out + RULE_BODY_EXTRA_SIZE_AT, static_cast<uint32_t>(extra));
+
+  CExtraWriter extraArea(out + recordsEnd, static_cast<uint32_t>(extra));
+  uint32_t p = RULE_BODY_HEADER_SIZE;
+  for (int32_t group = 0; group < static_cast<int32_t>(kGroupCount); ++group) {
+    StoreLe32(out + 4 + 4 * group, p);
+    uint32_t countAt = p;
+    uint32_t count = 0;
+    p += 4;
+    for (const _RKFW_RULE& rule : rules) {
+      if (rule.Protocol != group) continue;
+      auto* record = reinterpret_cast<_RKFW_RULE*>(out + p);
+      memcpy(record, &rule, kRuleSize);
+      if (!record->Packed) {
+        _MATCH_VALUE* values[4];
+        uint32_t used = UsedMatchValues(*record, values);
+        for (uint32_t i = 0; i < used; ++i) extraArea.PutList(values[i]);
+        record->Name = reinterpret_cast<char*>(static_cast<uintptr_t>(extraArea.PutCountedText(rule.Name)));
+        record->Description =
+            reinterpret_cast<char*>(static_cast<uintptr_t>(extraArea.PutCountedText(rule.Description)));
+        record->Packed = 1;
+      }
+      p += kRuleSize;
+      ++count;
+    }
+    StoreLe32(out + countAt, count);
+  }
+  return RESULT_OK;
+}
+
+uint32_t ParseRuleFileBody(const uint8_t* body, uint32_t size, _Array<_RKFW_RULE>& rules) {
+  if (body == nullptr || size < RULE_BODY_EMPTY_SIZE) return RESULT_FAILED;
+  CExtraReader extraArea(body, size, LoadLe32(body + RULE_BODY_EXTRA_OFFSET_AT),
+                         LoadLe32(body + RULE_BODY_EXTRA_SIZE_AT));
+  if (!extraArea.ok()) return RESULT_FAILED;
+  // Everything goes to a temporary array first: a malformed body appends nothing.
+  _Array<_RKFW_RULE> parsed(rules.GrowStep > 0 ? rules.GrowStep : kIpRuleGrowStep);
+  CParsedGuard<_RKFW_RULE, ReleaseRule> guard(parsed);
+  for (uint32_t group = 0; group < kGroupCount; ++group) {
+    uint32_t at = LoadLe32(body + 4 + 4 * group);
+    if (!RangeInside(at, 4, size)) return RESULT_FAILED;
+    uint32_t count = LoadLe32(body + at);
+    if (count > (size - at - 4) / kRuleSize) return RESULT_FAILED;
+    for (uint32_t i = 0; i < count; ++i) {
+      _RKFW_RULE stored;
+      memcpy(&stored, body + at + 4 + i * kRuleSize, kRuleSize);
+      // Every record of a body is in serialised form, whatever its first byte says: a value
+      // from a file must never be taken for a pointer.
+      _RKFW_RULE rule;
+      memcpy(&rule, &stored, kRuleSize);
+      rule.Packed = 0;
+      rule.Name = nullptr;
+      rule.Description = nullptr;
+      _MATCH_VALUE* values[4];
+      uint32_t used = UsedMatchValues(rule, values);
+      for (uint32_t v = 0; v < used; ++v)
+        if (values[v]->Kind == MATCH_LIST) values[v]->Value2 = 0;
+      // Owned by `parsed` from here on; the guard releases it if a later reference is bad.
+      _RKFW_RULE& held = parsed[parsed.Append(rule)];
+      const _MATCH_VALUE* from[4];
+      UsedMatchValues(held, values);
+      UsedMatchValues(stored, from);
+      for (uint32_t v = 0; v < used; ++v)
+        if (values[v]->Kind == MATCH_LIST && !extraArea.TakeList(*from[v], values[v])) return RESULT_FAILED;
+      if (!extraArea.TakeCountedText(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(stored.Name)), &held.Name) ||
+          !extraArea.TakeCountedText(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(stored.Description)),
+                                     &held.Description))
+        return RESULT_FAILED;
+    }
+  }
+  guard.Keep();
+  for (const _RKFW_RULE& rule : parsed) rules.Append(rule);
+  return RESULT_OK;
+}
+
+const _RKFW_RULE* FindIpRuleById(uint32_t ruleId) {
+  for (uint32_t i = 0; i < IpRuleCache.Length(); ++i)
+    if (IpRuleCache[i].RuleId == ruleId) return &IpRuleCache[i];
+  return nullptr;
+}
+
+const char* RuleProtocolName(int32_t protocol) {
+  static const char* const kNames[] = {"IP", "ICMP", "IGMP", "TCP", "UDP"};
+  return protocol >= 0 && protocol < 5 ? kNames[protocol] : "";
+}
+
+const char* RuleActionName(int32_t action) {
+  static const char* const kNames[] = {"通行", "拦截", "通知用户", "忽略"};
+  return action >= 0 && action < 4 ? kNames[action] : "";
+}
