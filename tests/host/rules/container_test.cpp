@@ -1,0 +1,267 @@
+// The rule file container: checksum, header checks, readers' failures, atomic writes.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "base/bytes.h"
+#include "base/result.h"
+#include "platform/file.h"
+#include "platform/heap.h"
+#include "platform/paths.h"
+#include "rule_helpers.h"
+#include "rules/rulefile.h"
+
+namespace {
+
+TEST(Checksum, CheckValuesOfTheDefinition) {
+  EXPECT_EQ(RuleFileChecksum("", 0), 0xFFFFFFFFu);
+  EXPECT_EQ(RuleFileChecksum("abc", 3), 0xBC7DDB53u);
+  EXPECT_EQ(RuleFileChecksum("123456789", 9), 0x9B63D02Cu);
+  EXPECT_EQ(RuleFileChecksumBitwise("abc", 3), 0xBC7DDB53u);
+  EXPECT_EQ(RuleFileChecksumBitwise("123456789", 9), 0x9B63D02Cu);
+}
+
+TEST(Checksum, TableFormEqualsBitSerialOnEveryLengthAndByte) {
+  std::vector<uint8_t> data(1031);
+  uint32_t seed = 12345;
+  for (uint8_t& b : data) b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
+  for (uint32_t n = 0; n <= data.size(); n += (n < 40 ? 1 : 97))
+    ASSERT_EQ(RuleFileChecksum(data.data(), n), RuleFileChecksumBitwise(data.data(), n)) << n;
+  for (int b = 0; b < 256; ++b) {
+    uint8_t one = static_cast<uint8_t>(b);
+    ASSERT_EQ(RuleFileChecksum(&one, 1), RuleFileChecksumBitwise(&one, 1)) << b;
+  }
+}
+
+// reverse32(crc32 ^ 0xFFFFFFFF) with zlib's reflected CRC-32, an independent definition.
+uint32_t ReflectedCrc32(const uint8_t* p, uint32_t n) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (uint32_t i = 0; i < n; ++i) {
+    crc ^= p[i];
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return crc ^ 0xFFFFFFFFu;
+}
+uint32_t Reverse32(uint32_t v) {
+  uint32_t r = 0;
+  for (int i = 0; i < 32; ++i) r |= ((v >> i) & 1u) << (31 - i);
+  return r;
+}
+
+TEST(Checksum, IsTheBitReversalOfTheComplementedStandardCrc) {
+  const uint8_t text[] = "The console's rule files";
+  uint32_t n = sizeof text - 1;
+  EXPECT_EQ(RuleFileChecksum(text, n), Reverse32(ReflectedCrc32(text, n) ^ 0xFFFFFFFFu));
+}
+
+class Container : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetCaches(); }
+  // A valid rule file with one TCP rule.
+  std::vector<uint8_t> OneRuleFile() {
+    _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+    _RKFW_RULE rule = MakeRule(RULE_PROTO_TCP, "web", "http");
+    rule.RemotePort = MakeSingle(Port(80));
+    rules.Append(rule);
+    std::string path = ScratchPath("one.rul");
+    EXPECT_EQ(WriteRuleFile(path.c_str(), rules), RESULT_OK);
+    ReleaseRules(rules);
+    std::vector<uint8_t> bytes;
+    EXPECT_TRUE(ReadBytes(path, &bytes));
+    return bytes;
+  }
+  uint32_t ReadRules(const std::vector<uint8_t>& bytes, uint32_t* count = nullptr) {
+    std::string path = ScratchPath("probe.rul");
+    EXPECT_TRUE(WriteBytes(path, bytes));
+    _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+    uint32_t result = ReadRuleFile(path.c_str(), rules);
+    if (count) *count = static_cast<uint32_t>(rules.Count);
+    ReleaseRules(rules);
+    return result;
+  }
+};
+
+TEST_F(Container, EmptySetsWriteHeaderAndKnownBodies) {
+  _Array<_RKFW_RULE> rules;
+  std::string path = ScratchPath("empty.rul");
+  ASSERT_EQ(WriteRuleFile(path.c_str(), rules), RESULT_OK);
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(ReadBytes(path, &bytes));
+  ASSERT_EQ(bytes.size(), 16u + 72u);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RKFA");
+  EXPECT_EQ(Dword(bytes, 4), 256u);
+  EXPECT_EQ(Dword(bytes, 8), 72u);
+  EXPECT_EQ(Dword(bytes, 12), RuleFileChecksum(bytes.data() + 16, 72));
+
+  _Array<_RKFW_AUDIT_RULE> audit;
+  std::string auditPath = ScratchPath("empty.aud");
+  ASSERT_EQ(WriteAuditFile(auditPath.c_str(), audit), RESULT_OK);
+  ASSERT_TRUE(ReadBytes(auditPath, &bytes));
+  EXPECT_EQ(bytes.size(), 16u + 25u);
+  EXPECT_EQ(Dword(bytes, 8), 25u);
+  ASSERT_EQ(ReadAuditFile(auditPath.c_str(), audit), RESULT_OK);
+  EXPECT_EQ(audit.Count, 0);
+}
+
+TEST_F(Container, DamagedFilesReadAsOneAndLoadNothing) {
+  std::vector<uint8_t> good = OneRuleFile();
+  uint32_t count = 99;
+  ASSERT_EQ(ReadRules(good, &count), RESULT_OK);
+  EXPECT_EQ(count, 1u);
+
+  for (uint32_t n = 0; n < good.size(); ++n) {  // every truncation
+    std::vector<uint8_t> cut(good.begin(), good.begin() + n);
+    ASSERT_EQ(ReadRules(cut, &count), RESULT_FAILED) << n;
+    ASSERT_EQ(count, 0u);
+  }
+  std::vector<uint8_t> zero = good;
+  StoreLe32(zero.data() + 8, 0);
+  EXPECT_EQ(ReadRules(zero), RESULT_FAILED);
+  std::vector<uint8_t> beyond = good;
+  StoreLe32(beyond.data() + 8, static_cast<uint32_t>(good.size()));  // 16 more than there are
+  EXPECT_EQ(ReadRules(beyond), RESULT_FAILED);
+  for (uint32_t at = 16; at < good.size(); at += 7) {  // one flipped body byte
+    std::vector<uint8_t> flipped = good;
+    flipped[at] ^= 0x20;
+    ASSERT_EQ(ReadRules(flipped, &count), RESULT_FAILED) << at;
+    ASSERT_EQ(count, 0u);
+  }
+}
+
+TEST_F(Container, HugeOrNegativeLengthsFailBeforeAnyAllocation) {
+  std::vector<uint8_t> good = OneRuleFile();
+  for (uint32_t length : {0xFFFFFFFFu, 0x80000000u, 0x7FFFFFFFu}) {
+    std::vector<uint8_t> bad = good;
+    StoreLe32(bad.data() + 8, length);
+    int32_t before = PlatformLiveBlocks();
+    EXPECT_EQ(ReadRules(bad), RESULT_FAILED) << length;
+    EXPECT_EQ(PlatformLiveBlocks(), before);
+  }
+}
+
+TEST_F(Container, MagicMattersOnlyToTheAuditReaderAndVersionToNeither) {
+  std::vector<uint8_t> rules = OneRuleFile();
+  rules[0] = 'X';
+  StoreLe32(rules.data() + 4, 7);
+  uint32_t count = 0;
+  EXPECT_EQ(ReadRules(rules, &count), RESULT_OK);
+  EXPECT_EQ(count, 1u);
+
+  _Array<_RKFW_AUDIT_RULE> audit(kAuditRuleGrowStep);
+  audit.Append(MakeAuditRule("C:\\app.exe", 5));
+  std::string path = ScratchPath("one.aud");
+  ASSERT_EQ(WriteAuditFile(path.c_str(), audit), RESULT_OK);
+  ReleaseAuditRules(audit);
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(ReadBytes(path, &bytes));
+  StoreLe32(bytes.data() + 4, 0x200);
+  ASSERT_TRUE(WriteBytes(path, bytes));
+  EXPECT_EQ(ReadAuditFile(path.c_str(), audit), RESULT_OK);
+  EXPECT_EQ(audit.Count, 1);
+  ReleaseAuditRules(audit);
+  bytes[3] = 'B';
+  ASSERT_TRUE(WriteBytes(path, bytes));
+  EXPECT_EQ(ReadAuditFile(path.c_str(), audit), RESULT_FAILED);
+  EXPECT_EQ(audit.Count, 0);
+}
+
+TEST_F(Container, MissingFilesAndFoldersGiveTheirCodes) {
+  _Array<_RKFW_RULE> rules;
+  std::string missing = ScratchPath("nothing.rul");
+  EXPECT_EQ(ReadRuleFile(missing.c_str(), rules), RESULT_FILE_OPEN_FAILED);
+  _Array<_RKFW_AUDIT_RULE> audit;
+  EXPECT_EQ(ReadAuditFile(missing.c_str(), audit), RESULT_FILE_OPEN_FAILED);
+
+  std::string inMissingFolder = ScratchPath("no_such_folder") + "/x.rul";
+  EXPECT_EQ(WriteRuleFile(inMissingFolder.c_str(), rules), RESULT_FAILED);
+  EXPECT_FALSE(FileExists(inMissingFolder.c_str()));
+  EXPECT_FALSE(FileExists((inMissingFolder + ".new").c_str()));
+  EXPECT_EQ(WriteAuditFile(inMissingFolder.c_str(), audit), RESULT_FAILED);
+}
+
+TEST_F(Container, BareNamesAreFoundInTheProgramFolderFirst) {
+  std::string folderFile = ScratchPath("level.rul");
+  std::string folder = folderFile.substr(0, folderFile.find_last_of("/\\") + 1);
+  std::string bare = folderFile.substr(folder.size());
+  std::vector<uint8_t> one = OneRuleFile();
+  ASSERT_TRUE(WriteBytes(folderFile, one));
+  SetProgramFolderOverride(folder.c_str());
+  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+  EXPECT_EQ(ReadRuleFile(bare.c_str(), rules), RESULT_OK);
+  EXPECT_EQ(rules.Count, 1);
+  ReleaseRules(rules);
+  SetProgramFolderOverride(nullptr);
+}
+
+// Fails the n-th file call made while it is installed.
+struct CFaultAt {
+  int Target;
+  int Calls = 0;
+  static bool Hook(void* context, FileOp) {
+    auto* self = static_cast<CFaultAt*>(context);
+    return ++self->Calls == self->Target;
+  }
+};
+
+TEST_F(Container, ASaveInterruptedAtAnyStepLeavesTheOldOrTheNewSet) {
+  std::string path = ScratchPath("app.aud");
+  _Array<_RKFW_AUDIT_RULE> oldSet(kAuditRuleGrowStep), newSet(kAuditRuleGrowStep);
+  oldSet.Append(MakeAuditRule("C:\\old.exe", 1));
+  newSet.Append(MakeAuditRule("C:\\new.exe", 2));
+  newSet.Append(MakeAuditRule("C:\\newer.exe", 3));
+
+  // How many file calls a save makes, counted on a save nobody interrupts.
+  CFaultAt count{-1};
+  SetFileFaultHook(CFaultAt::Hook, &count);
+  ASSERT_EQ(WriteAuditFile(path.c_str(), newSet), RESULT_OK);
+  SetFileFaultHook(nullptr, nullptr);
+  ASSERT_GE(count.Calls, 5);  // create, two writes, flush, close, replace
+
+  for (bool targetExists : {true, false}) {
+    for (int step = 1; step <= count.Calls; ++step) {
+      FileDelete(path.c_str());
+      if (targetExists) {
+        ASSERT_EQ(WriteAuditFile(path.c_str(), oldSet), RESULT_OK);
+      }
+      CFaultAt fault{step};
+      SetFileFaultHook(CFaultAt::Hook, &fault);
+      uint32_t result = WriteAuditFile(path.c_str(), newSet);
+      SetFileFaultHook(nullptr, nullptr);
+      _Array<_RKFW_AUDIT_RULE> loaded(kAuditRuleGrowStep);
+      uint32_t read = ReadAuditFile(path.c_str(), loaded);
+      if (result == RESULT_OK) {
+        EXPECT_EQ(read, RESULT_OK) << step;
+        EXPECT_EQ(loaded.Count, 2) << step;
+      } else if (targetExists) {
+        ASSERT_EQ(read, RESULT_OK) << step;
+        ASSERT_EQ(loaded.Count, 1) << step;
+        EXPECT_STREQ(loaded[0].AppPath, "C:\\old.exe");
+      } else {
+        EXPECT_EQ(read, RESULT_FILE_OPEN_FAILED) << step;
+      }
+      ReleaseAuditRules(loaded);
+    }
+  }
+  FileDelete((path + ".new").c_str());
+  ReleaseAuditRules(oldSet);
+  ReleaseAuditRules(newSet);
+}
+
+TEST_F(Container, AShortWriteIsAFailureAndTheOldFileStays) {
+  std::string path = ScratchPath("short.rul");
+  std::vector<uint8_t> old = OneRuleFile();
+  ASSERT_TRUE(WriteBytes(path, old));
+  _Array<_RKFW_RULE> rules;
+  for (int step : {2, 3, 4}) {  // header write, body write, flush
+    CFaultAt fault{step};
+    SetFileFaultHook(CFaultAt::Hook, &fault);
+    EXPECT_EQ(WriteRuleFile(path.c_str(), rules), RESULT_FAILED) << step;
+    SetFileFaultHook(nullptr, nullptr);
+    std::vector<uint8_t> now;
+    ASSERT_TRUE(ReadBytes(path, &now));
+    EXPECT_EQ(now, old) << step;
+    EXPECT_FALSE(FileExists((path + ".new").c_str())) << step;
+  }
+}
+
+}  // namespace

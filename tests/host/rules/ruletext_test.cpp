@@ -1,0 +1,161 @@
+// The text form of rkfwtool: dump then compile gives the same bytes; bad text is refused.
+#include <gtest/gtest.h>
+
+#include "base/bytes.h"
+#include "base/result.h"
+#include "rule_helpers.h"
+#include "rules/rulefile.h"
+#include "tools/rkfwtool/ruletext.h"
+
+namespace {
+
+std::vector<uint8_t> FileOf(_Array<_RKFW_RULE>& rules) {
+  std::string path = ScratchPath("text.rul");
+  EXPECT_EQ(WriteRuleFile(path.c_str(), rules), RESULT_OK);
+  std::vector<uint8_t> bytes;
+  EXPECT_TRUE(ReadBytes(path, &bytes));
+  return bytes;
+}
+
+std::vector<uint8_t> FileOf(_Array<_RKFW_AUDIT_RULE>& rules) {
+  std::string path = ScratchPath("text.aud");
+  EXPECT_EQ(WriteAuditFile(path.c_str(), rules), RESULT_OK);
+  std::vector<uint8_t> bytes;
+  EXPECT_TRUE(ReadBytes(path, &bytes));
+  return bytes;
+}
+
+void ExpectReproduced(const std::vector<uint8_t>& file, bool audit) {
+  std::string text, error;
+  ASSERT_EQ(DumpRuleFileBytes(file.data(), static_cast<uint32_t>(file.size()), audit, text, error), RESULT_OK)
+      << error;
+  _bytePtr compiled;
+  ASSERT_EQ(CompileRuleText(text.data(), static_cast<uint32_t>(text.size()), compiled, error), RESULT_OK)
+      << error << "\n" << text;
+  EXPECT_EQ(Bytes(compiled), file) << text;
+}
+
+TEST(RuleText, ConsoleFilesComeBackByteForByte) {
+  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+  _RKFW_RULE tcp = MakeRule(RULE_PROTO_TCP, "阻止连接请求", "含\\的说明：\"引号\"\t");
+  tcp.Action = RULE_ACTION_BLOCK;
+  tcp.Conditions = 0x0F | 0x40;  // an unnamed bit too
+  tcp.Options = RULE_OPT_LOG | RULE_OPT_ALERT | 0x100;
+  tcp.RuleId = 0xDEADBEEF;
+  tcp.Reserved3 = 5;
+  memcpy(tcp.Application, "qq.exe", 6);
+  tcp.LocalAddr = MakeRange(Addr(10, 0, 0, 0), Addr(10, 0, 0, 255));
+  tcp.RemoteAddr = MakeList({Addr(1, 2, 3, 4), Addr(255, 255, 255, 255)});
+  tcp.LocalPort = MakeList({});
+  tcp.RemotePort = MakeSingle(0x12345678);  // not a port number: kept as a raw value
+  rules.Append(tcp);
+  _RKFW_RULE ip = MakeRule(RULE_PROTO_IP, "");
+  ip.Action = 17;
+  ip.RemotePort = _MATCH_VALUE{5, 6, 7};  // bytes a protocol does not use still travel
+  memcpy(ip.Application, "a\0garbage", 9);
+  rules.Append(ip);
+  _RKFW_RULE icmp = MakeRule(RULE_PROTO_ICMP, "回显");
+  icmp.IcmpTypeMask = 0x101;
+  icmp.IcmpCodeMask = 0xFFFFFFFF;
+  icmp.IcmpUnused = 3;
+  icmp.LocalAddr = _MATCH_VALUE{0, 0, 9};
+  rules.Append(icmp);
+  rules.Append(MakeRule(RULE_PROTO_IGMP, "igmp"));
+  rules.Append(MakeRule(-3, "outside", "left out but counted"));
+  rules.Append(MakeRule(12, "", ""));
+  ExpectReproduced(FileOf(rules), false);
+  ReleaseRules(rules);
+  ExpectReproduced(FileOf(rules), false);
+}
+
+TEST(RuleText, AuditFilesComeBackByteForByte) {
+  _Array<_RKFW_AUDIT_RULE> rules(kAuditRuleGrowStep);
+  _RKFW_AUDIT_RULE a = MakeAuditRule("C:\\Program Files\\腾讯\\QQ.exe", 0x1234);
+  a.Access = 0x17;
+  a.MatchAction = 2;
+  a.MissAction = 9;
+  a.Reserved1 = 4;
+  a.UdpOps = 0x33;
+  a.TcpRemotePort = MakeList({Port(80), Port(443)});
+  a.IpRemoteAddr = MakeRange(Addr(1, 0, 0, 0), Addr(1, 255, 255, 255));
+  a.Reserved2[31] = 0xFF;
+  rules.Append(a);
+  rules.Append(MakeAuditRule("", 1));
+  ExpectReproduced(FileOf(rules), true);
+  ReleaseAuditRules(rules);
+}
+
+TEST(RuleText, TheTextSaysWhatItMeans) {
+  const char text[] =
+      "rule-file  # a comment\n"
+      "rule\n"
+      "  name \"web\"\n"
+      "  protocol TCP\n"
+      "  action permit\n"
+      "  conditions send,connect\n"
+      "  remote-port list 80 443\n"
+      "  remote-addr range 10.0.0.1 10.0.0.9\n"
+      "end\n";
+  _bytePtr file;
+  std::string error;
+  ASSERT_EQ(CompileRuleText(text, sizeof text - 1, file, error), RESULT_OK) << error;
+  _bytePtr body;
+  ASSERT_EQ(ParseRuleFileBytes(file.Data(), file.Length(), true, body), RESULT_OK);
+  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+  ASSERT_EQ(ParseRuleFileBody(body, rules), RESULT_OK);
+  ASSERT_EQ(rules.Count, 1);
+  EXPECT_STREQ(rules[0].Name, "web");
+  EXPECT_STREQ(rules[0].Description, "");
+  EXPECT_EQ(rules[0].Conditions, 0x06u);
+  EXPECT_EQ(ElementsOf(rules[0].RemotePort), (std::vector<uint32_t>{Port(80), Port(443)}));
+  EXPECT_EQ(rules[0].RemoteAddr.Kind, MATCH_RANGE);
+  EXPECT_EQ(rules[0].RemoteAddr.Value2, Addr(10, 0, 0, 1));
+  EXPECT_EQ(rules[0].RemoteAddr.Value1, Addr(10, 0, 0, 9));
+  ReleaseRules(rules);
+}
+
+TEST(RuleText, BadTextIsRefusedWithItsLine) {
+  struct Row {
+    const char* text;
+    const char* line;
+  } rows[] = {
+      {"", "line"},
+      {"rules\n", "line 1"},
+      {"rule-file\nrule\n  protocol TCP\n", "without end"},
+      {"rule-file\nrule\n  protocol TCP\n  remote-port 70000\nend\n", "line 4"},
+      {"rule-file\nrule\n  local-addr any\nend\n", "line 3"},
+      {"rule-file\nrule\n  protocol IGMP\n  local-addr any\nend\n", "line 4"},
+      {"rule-file\nrule\n  name \"open\nend\n", "line 3"},
+      {"rule-file\nrule\n  name \"\\q\"\nend\n", "line 3"},
+      {"rule-file\nrule\n  name \"\\x00\"\nend\n", "line 3"},
+      {"rule-file\nrule\n  protocol TCP\n  local-addr 1.2.3\nend\n", "line 4"},
+      {"rule-file\nrule\n  protocol TCP\n  local-addr raw 1 2 3\nend\n", "line 4"},
+      {"rule-file\nrule\n  application \"0123456789012345678901234567890123\"\nend\n", "line 3"},
+      {"rule-file\nrule\n  protocol TCP\n  unused 29 00\nend\n", "line 4"},
+      {"rule-file\nunused-records 2\nunused-extra 5\n", "unused-extra"},
+      {"audit-file\naudit-rule\n  access 7\nend\n", "without path"},
+      {"audit-file\nrule\nend\n", "line 2"},
+  };
+  for (const Row& row : rows) {
+    _bytePtr file;
+    std::string error;
+    EXPECT_EQ(CompileRuleText(row.text, static_cast<uint32_t>(strlen(row.text)), file, error), RESULT_FAILED)
+        << row.text;
+    EXPECT_NE(error.find(row.line), std::string::npos) << row.text << " gave: " << error;
+    EXPECT_FALSE(file.Valid());
+  }
+}
+
+TEST(RuleText, DamagedFilesAreNotDumped) {
+  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+  rules.Append(MakeRule(RULE_PROTO_UDP, "u"));
+  std::vector<uint8_t> file = FileOf(rules);
+  ReleaseRules(rules);
+  std::string text, error;
+  file.back() ^= 0x10;
+  EXPECT_EQ(DumpRuleFileBytes(file.data(), static_cast<uint32_t>(file.size()), false, text, error), RESULT_FAILED);
+  EXPECT_EQ(DumpRuleFileBytes(file.data(), 10, false, text, error), RESULT_FAILED);
+  EXPECT_TRUE(text.empty());
+}
+
+}  // namespace
