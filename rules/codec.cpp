@@ -82,18 +82,20 @@ bool CExtraReader::TakeList(const _MATCH_VALUE& stored, _MATCH_VALUE* out) {
   return true;
 }
 
-bool CExtraReader::TakeCountedText(uint32_t offset, char** out) {
+bool CExtraReader::TakeCountedText(uint32_t offset, void* out) {
   if (!RangeInside(offset, 4, size_)) return false;
   uint32_t length = LoadLe32(area_ + offset);
   if (!RangeInside(offset + 4, length, size_)) return false;
-  *out = MakeHeapText(area_ + offset + 4, length);
+  char* text = MakeHeapText(area_ + offset + 4, length);
+  memcpy(out, &text, sizeof text);
   return true;
 }
 
-bool CExtraReader::TakeText(uint32_t offset, char** out) {
+bool CExtraReader::TakeText(uint32_t offset, void* out) {
   if (offset >= size_) return false;
   const void* end = memchr(area_ + offset, 0, size_ - offset);
   if (end == nullptr) return false;
-  *out = MakeHeapText(area_ + offset, static_cast<uint32_t>(static_cast<const uint8_t*>(end) - (area_ + offset)));
+  char* text = MakeHeapText(area_ + offset, static_cast<uint32_t>(static_cast<const uint8_t*>(end) - (area_ + offset)));
+  memcpy(out, &text, sizeof text);
   return true;
 }

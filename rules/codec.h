@@ -39,8 +39,9 @@ class CExtraReader {
   bool ok() const { return ok_; }
   // `stored` is the serialised value; `out` gets a new element block (none for 0 elements).
   bool TakeList(const _MATCH_VALUE& stored, _MATCH_VALUE* out);
-  bool TakeCountedText(uint32_t offset, char** out);
-  bool TakeText(uint32_t offset, char** out);  // up to its zero, which must lie in the area
+  // `out` is the address of a text field (a char* inside a packed record, maybe unaligned).
+  bool TakeCountedText(uint32_t offset, void* out);
+  bool TakeText(uint32_t offset, void* out);  // up to its zero, which must lie in the area
 
  private:
   const uint8_t* area_ = nullptr;

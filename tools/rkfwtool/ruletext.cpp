@@ -444,6 +444,29 @@ bool ParseBits(const std::string& text, const char* const* names, const uint32_t
   return true;
 }
 
+
+// Record fields are packed and may sit unaligned: they are filled through memcpy.
+bool NumberInto(const std::string& text, void* field) {
+  uint32_t v;
+  if (!ParseNumber(text, &v)) return false;
+  memcpy(field, &v, sizeof v);
+  return true;
+}
+
+bool NamedInto(const std::string& text, const char* const* names, int32_t count, void* field) {
+  int32_t v;
+  if (!ParseNamed(text, names, count, &v)) return false;
+  memcpy(field, &v, sizeof v);
+  return true;
+}
+
+bool BitsInto(const std::string& text, const char* const* names, const uint32_t* bits, uint32_t count, void* field) {
+  uint32_t v;
+  if (!ParseBits(text, names, bits, count, &v)) return false;
+  memcpy(field, &v, sizeof v);
+  return true;
+}
+
 bool ParseHexBytes(const std::string& text, uint8_t* out, uint32_t n) {
   if (text.size() != 2 * n) return false;
   for (uint32_t i = 0; i < n; ++i) {
@@ -505,9 +528,12 @@ char* HeapCopy(const std::string& text) {
   return copy;
 }
 
-void SetText(char** field, const std::string& text) {
-  PlatformFree(*field);
-  *field = HeapCopy(text);
+void SetText(void* field, const std::string& text) {
+  char* old;
+  memcpy(&old, field, sizeof old);
+  PlatformFree(old);
+  char* fresh = HeapCopy(text);
+  memcpy(field, &fresh, sizeof fresh);
 }
 
 // A rule file's or audit file's content as the text describes it.
@@ -560,22 +586,22 @@ bool ParseRuleBlock(CTextParser& parser, std::vector<CToken>& t, _RKFW_RULE& rul
     } else if (key == "description" && one() && t[1].Quoted) {
       SetText(&rule.Description, t[1].Text);
     } else if (key == "protocol" && one() && !protocolSeen) {
-      ok = ParseNamed(t[1].Text, kProtocolNames, 5, &rule.Protocol);
+      ok = NamedInto(t[1].Text, kProtocolNames, 5, &rule.Protocol);
       protocolSeen = true;
     } else if (key == "action" && one()) {
-      ok = ParseNamed(t[1].Text, kActionNames, 4, &rule.Action);
+      ok = NamedInto(t[1].Text, kActionNames, 4, &rule.Action);
     } else if (key == "conditions" && one()) {
-      ok = ParseBits(t[1].Text, kConditionNames, kLowBits, 5, &rule.Conditions);
+      ok = BitsInto(t[1].Text, kConditionNames, kLowBits, 5, &rule.Conditions);
     } else if (key == "options" && one()) {
-      ok = ParseBits(t[1].Text, kOptionNames, kLowBits, 4, &rule.Options);
+      ok = BitsInto(t[1].Text, kOptionNames, kLowBits, 4, &rule.Options);
     } else if (key == "rule-id" && one()) {
-      ok = ParseNumber(t[1].Text, &rule.RuleId);
+      ok = NumberInto(t[1].Text, &rule.RuleId);
     } else if (key == "reserved1" && one()) {
-      ok = ParseNumber(t[1].Text, &rule.Reserved1);
+      ok = NumberInto(t[1].Text, &rule.Reserved1);
     } else if (key == "reserved2" && one()) {
-      ok = ParseNumber(t[1].Text, &rule.Reserved2);
+      ok = NumberInto(t[1].Text, &rule.Reserved2);
     } else if (key == "reserved3" && one()) {
-      ok = ParseNumber(t[1].Text, &rule.Reserved3);
+      ok = NumberInto(t[1].Text, &rule.Reserved3);
     } else if (key == "application" && one() && t[1].Quoted) {
       ok = t[1].Text.size() < RULE_APPLICATION_SIZE;
       if (ok) {
@@ -597,7 +623,7 @@ bool ParseRuleBlock(CTextParser& parser, std::vector<CToken>& t, _RKFW_RULE& rul
       ok = ParseMatch(t, key.find("port") != std::string::npos, slot);
     } else if ((key == "icmp-types" || key == "icmp-codes") && one()) {
       if (rule.Protocol != RULE_PROTO_ICMP) return parser.Fail("field not used by this protocol", key);
-      ok = ParseNumber(t[1].Text, key == "icmp-types" ? &rule.IcmpTypeMask : &rule.IcmpCodeMask);
+      ok = NumberInto(t[1].Text, key == "icmp-types" ? static_cast<void*>(&rule.IcmpTypeMask) : static_cast<void*>(&rule.IcmpCodeMask));
     } else if (key == "unused" && t.size() == 3) {
       uint32_t from, to, at;
       ok = UnusedRange(rule.Protocol, &from, &to) && ParseNumber(t[1].Text, &at) && at >= from && at < to &&
@@ -642,17 +668,17 @@ bool ParseAuditBlock(CTextParser& parser, std::vector<CToken>& t, _RKFW_AUDIT_RU
     } else if (key == "path" && one() && t[1].Quoted) {
       SetText(&rule.AppPath, t[1].Text);
     } else if (key == "rule-id" && one()) {
-      ok = ParseNumber(t[1].Text, &rule.RuleId);
+      ok = NumberInto(t[1].Text, &rule.RuleId);
     } else if ((key == "match-action" || key == "miss-action") && one()) {
       ok = ParseNamed(t[1].Text, kActionNames, 3, &named);
       (key == "match-action" ? rule.MatchAction : rule.MissAction) = static_cast<uint32_t>(named);
     } else if (key == "reserved1" && one()) {
-      ok = ParseNumber(t[1].Text, &rule.Reserved1);
+      ok = NumberInto(t[1].Text, &rule.Reserved1);
     } else if (key == "access" && one()) {
-      ok = ParseNumber(t[1].Text, &rule.Access);
+      ok = NumberInto(t[1].Text, &rule.Access);
     } else if ((key == "ip-ops" || key == "tcp-ops" || key == "udp-ops") && one()) {
-      uint32_t* ops = key == "ip-ops" ? &rule.IpOps : key == "tcp-ops" ? &rule.TcpOps : &rule.UdpOps;
-      ok = ParseBits(t[1].Text, kAuditOpNames, kAuditOpBits, 5, ops);
+      void* ops = key == "ip-ops" ? static_cast<void*>(&rule.IpOps) : key == "tcp-ops" ? static_cast<void*>(&rule.TcpOps) : static_cast<void*>(&rule.UdpOps);
+      ok = BitsInto(t[1].Text, kAuditOpNames, kAuditOpBits, 5, ops);
     } else if (key == "reserved2" && one()) {
       ok = ParseHexBytes(t[1].Text, rule.Reserved2, sizeof rule.Reserved2);
     } else {

@@ -47,13 +47,13 @@ TEST_F(Audit, NewRulesHaveTheDefaults) {
   memset(&rule, 0xEE, sizeof rule);
   rule.AppPath = nullptr;
   ASSERT_EQ(InitAuditRule(&rule), RESULT_OK);
-  EXPECT_EQ(rule.MatchAction, 0u);
-  EXPECT_EQ(rule.MissAction, 1u);
-  EXPECT_EQ(rule.Reserved1, 0u);
-  EXPECT_EQ(rule.Access, 0x07u);
-  EXPECT_EQ(rule.IpOps, 0x03u);
-  EXPECT_EQ(rule.TcpOps, 0x0Fu);
-  EXPECT_EQ(rule.UdpOps, 0x13u);
+  EXPECT_EQ(+rule.MatchAction, 0u);
+  EXPECT_EQ(+rule.MissAction, 1u);
+  EXPECT_EQ(+rule.Reserved1, 0u);
+  EXPECT_EQ(+rule.Access, 0x07u);
+  EXPECT_EQ(+rule.IpOps, 0x03u);
+  EXPECT_EQ(+rule.TcpOps, 0x0Fu);
+  EXPECT_EQ(+rule.UdpOps, 0x13u);
   const auto* bytes = reinterpret_cast<const uint8_t*>(&rule);
   for (uint32_t at : {32u, 41u, 54u, 63u, 72u, 81u, 94u, 103u, 112u, 121u})
     for (uint32_t k = 0; k < 9; ++k) EXPECT_EQ(bytes[at + k], 0) << at;
@@ -101,8 +101,8 @@ TEST_F(Audit, RulesRoundTripWithTheirListsAndLayout) {
   for (int i = 0; i < 2; ++i) {
     std::string why;
     EXPECT_TRUE(SameAuditRule(parsed_[i], rules_[i], &why)) << why;
-    EXPECT_EQ(parsed_[i].Packed, 0u);
-    EXPECT_EQ(parsed_[i].Reserved3, 0u);
+    EXPECT_EQ(+parsed_[i].Packed, 0u);
+    EXPECT_EQ(+parsed_[i].Reserved3, 0u);
   }
 }
 
@@ -189,9 +189,9 @@ TEST_F(Audit, AddedRulesTakeTheirDecisionAndKeepTheOthers) {
   ASSERT_EQ(AuditRuleCache.Length(), 2u);
   EXPECT_STREQ(AuditRuleCache[0].AppPath, "C:\\a.exe");
   EXPECT_STREQ(AuditRuleCache[1].AppPath, "C:\\b.exe");
-  EXPECT_EQ(AuditRuleCache[1].RuleId, id);
-  EXPECT_EQ(AuditRuleCache[1].Access, 0x27u);
-  EXPECT_EQ(AuditRuleCache[1].MissAction, 1u);
+  EXPECT_EQ(+AuditRuleCache[1].RuleId, id);
+  EXPECT_EQ(+AuditRuleCache[1].Access, 0x27u);
+  EXPECT_EQ(+AuditRuleCache[1].MissAction, 1u);
   ASSERT_EQ(driver.AuditImages.size(), 1u);
   EXPECT_EQ(Dword(driver.AuditImages[0], 8), 2u);
 }
@@ -242,11 +242,11 @@ TEST_F(Audit, CacheCopiesAreDeepOrShared) {
   _Array<_RKFW_AUDIT_RULE> shallow(kAuditRuleGrowStep);
   CopyAuditRulesFromCache(shallow, false);
   ASSERT_EQ(shallow.Count, 2);
-  EXPECT_EQ(shallow[1].AppPath, AuditRuleCache[1].AppPath);
+  EXPECT_EQ(static_cast<const void*>(shallow[1].AppPath), static_cast<const void*>(AuditRuleCache[1].AppPath));
   shallow.Clear();  // shares the cache's texts: only the storage goes
   CopyAuditRulesFromCache(rules_, true);
   ASSERT_EQ(rules_.Count, 2);
-  EXPECT_NE(rules_[1].AppPath, AuditRuleCache[1].AppPath);
+  EXPECT_NE(static_cast<const void*>(rules_[1].AppPath), static_cast<const void*>(AuditRuleCache[1].AppPath));
   EXPECT_TRUE(SameAuditRule(rules_[1], AuditRuleCache[1]));
   ClearAuditRuleCache();
   EXPECT_EQ(AuditRuleCache.Length(), 0u);

@@ -102,7 +102,7 @@ TEST_F(IpRules, ReadingBackOrdersByProtocolAndKeepsEveryField) {
   for (int i = 0; i < 4; ++i) {
     std::string why;
     EXPECT_TRUE(SameRule(parsed_[i], rules_[order[i]], &why)) << i << " " << why;
-    EXPECT_EQ(parsed_[i].Packed, 0);
+    EXPECT_EQ(+parsed_[i].Packed, 0);
   }
   EXPECT_EQ(ElementsOf(parsed_[0].IpRemoteAddr).size(), 3u);
   EXPECT_EQ(ElementsOf(parsed_[1].RemoteAddr), std::vector<uint32_t>{Addr(8, 8, 8, 8)});
@@ -119,7 +119,7 @@ TEST_F(IpRules, IcmpAndIgmpKeepTheirBytes) {
   ASSERT_EQ(Parse(body), RESULT_OK);
   ASSERT_EQ(parsed_.Count, 2);
   EXPECT_TRUE(SameRule(parsed_[0], rules_[0]));
-  EXPECT_EQ(parsed_[0].IcmpTypeMask, 1u << 8);
+  EXPECT_EQ(+parsed_[0].IcmpTypeMask, 1u << 8);
   const auto* igmp = reinterpret_cast<const uint8_t*>(&parsed_[1]);
   for (int at = 29; at <= 64; ++at) EXPECT_EQ(igmp[at], 0) << at;
   const uint8_t* stored = body.data() + Dword(body, 12) + 4;
@@ -208,12 +208,12 @@ TEST_F(IpRules, CopiesAreDeepAndSerialisedCopiesAreBytes) {
   memset(&copy, 0, sizeof copy);
   CopyRule(&copy, &rules_[0]);
   EXPECT_TRUE(SameRule(copy, rules_[0]));
-  EXPECT_NE(copy.Name, rules_[0].Name);
+  EXPECT_NE(static_cast<const void*>(copy.Name), static_cast<const void*>(rules_[0].Name));
   EXPECT_NE(MatchElements(copy.RemoteAddr), MatchElements(rules_[0].RemoteAddr));
-  EXPECT_EQ(copy.Reserved3, 0u);  // not copied
+  EXPECT_EQ(+copy.Reserved3, 0u);  // not copied
   ReleaseRule(&copy);
-  EXPECT_EQ(copy.Name, nullptr);
-  EXPECT_EQ(copy.RemoteAddr.Kind, 0);
+  EXPECT_EQ(static_cast<const void*>(copy.Name), nullptr);
+  EXPECT_EQ(+copy.RemoteAddr.Kind, 0);
 
   std::vector<uint8_t> body = Build();
   _RKFW_RULE serialised;
@@ -230,7 +230,7 @@ TEST_F(IpRules, CopiesAreDeepAndSerialisedCopiesAreBytes) {
   EXPECT_EQ(StampRule(nullptr), RESULT_FAILED);
   bytes.Reserved1 = bytes.Reserved2 = 9;
   EXPECT_EQ(StampRule(&bytes), RESULT_OK);
-  EXPECT_EQ(bytes.Reserved1, 0u);
+  EXPECT_EQ(+bytes.Reserved1, 0u);
 }
 
 TEST_F(IpRules, ManyRulesWithManyElementsRoundTrip) {

@@ -121,7 +121,7 @@ TEST_F(Loader, MixedSetsGoOutInProtocolOrderWithTheirLists) {
   std::vector<CImageRule> decoded = DecodeImage(image);
   ASSERT_EQ(decoded.size(), 6u);
   uint32_t expectedIds[] = {1, 3, 5, 4, 6, 0};
-  for (uint32_t i = 0; i < 6; ++i) EXPECT_EQ(decoded[i].RuleId, expectedIds[i]) << i;
+  for (uint32_t i = 0; i < 6; ++i) EXPECT_EQ(+decoded[i].RuleId, expectedIds[i]) << i;
   EXPECT_EQ(decoded[3].Lists[0], (std::vector<uint32_t>{4, 5}));
   EXPECT_EQ(decoded[3].Lists[3], (std::vector<uint32_t>{Port(84)}));
   EXPECT_TRUE(decoded[2].Lists.empty());
@@ -135,7 +135,7 @@ TEST_F(Loader, ApplyNeedsTheDriverAndReplacesTheCacheBeforeSending) {
   rules_.Append(first);
   ASSERT_EQ(ApplyIpRules(rules_), RESULT_OK);
   ASSERT_EQ(IpRuleCache.Length(), 1u);
-  EXPECT_NE(IpRuleCache[0].Name, rules_[0].Name) << "the cache holds deep copies";
+  EXPECT_NE(static_cast<const void*>(IpRuleCache[0].Name), static_cast<const void*>(rules_[0].Name)) << "the cache holds deep copies";
   ASSERT_EQ(driver.IpImages.size(), 1u);
   EXPECT_EQ(driver.IpImages[0].size(), Dword(driver.IpImages[0], 0));
 
@@ -170,8 +170,8 @@ TEST_F(Loader, CopiesFromTheIpCacheAreSharedOrDeep) {
   CopyIpRulesFromCache(deep, true);
   ASSERT_EQ(shallow.Count, 1);
   ASSERT_EQ(deep.Count, 1);
-  EXPECT_EQ(shallow[0].Name, IpRuleCache[0].Name);
-  EXPECT_NE(deep[0].Name, IpRuleCache[0].Name);
+  EXPECT_EQ(static_cast<const void*>(shallow[0].Name), static_cast<const void*>(IpRuleCache[0].Name));
+  EXPECT_NE(static_cast<const void*>(deep[0].Name), static_cast<const void*>(IpRuleCache[0].Name));
   EXPECT_TRUE(SameRule(deep[0], IpRuleCache[0]));
   shallow.Clear();
   ReleaseRules(deep);

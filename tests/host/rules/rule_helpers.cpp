@@ -3,7 +3,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <gtest/gtest.h>
+
 #include "base/bytes.h"
+#include "platform/file.h"
 #include "platform/heap.h"
 #include "platform/paths.h"
 #include "rules/loader.h"
@@ -121,21 +124,52 @@ uint32_t Dword(const std::vector<uint8_t>& bytes, uint32_t at) {
   return at + 4 <= bytes.size() ? LoadLe32(bytes.data() + at) : 0xDEADBEEF;
 }
 
-std::string ScratchPath(const std::string& name) {
-  static std::string folder;
-  static int counter = 0;
-  if (folder.empty()) {
+namespace {
+// One scratch folder per test process, removed with everything in it when the tests end.
+class CScratch : public ::testing::Environment {
+ public:
+  const std::string& Folder() {
+    if (folder_.empty()) {
 #ifdef _WIN32
-    char program[kPathTextSize];
-    GetProgramFolder(program, sizeof program);
-    folder = std::string(program) + "rules_scratch_" + std::to_string(GetCurrentProcessId()) + "_";
+      char temp[MAX_PATH];
+      GetTempPathA(sizeof temp, temp);
+      folder_ = std::string(temp) + "vardeen_rules_" + std::to_string(GetCurrentProcessId());
+      CreateDirectoryA(folder_.c_str(), nullptr);
+      folder_ += "\\";
 #else
-    char pattern[] = "/tmp/vardeen_rules_XXXXXX";
-    folder = std::string(mkdtemp(pattern)) + "/";
+      char pattern[] = "/tmp/vardeen_rules_XXXXXX";
+      folder_ = std::string(mkdtemp(pattern)) + "/";
+#endif
+    }
+    return folder_;
+  }
+  std::string Add(const std::string& name) {
+    std::string path = Folder() + std::to_string(++counter_) + "_" + name;
+    paths_.push_back(path);
+    return path;
+  }
+  void TearDown() override {
+    for (const std::string& path : paths_) {
+      FileDelete(path.c_str());
+      FileDelete((path + ".new").c_str());
+    }
+    if (folder_.empty()) return;
+#ifdef _WIN32
+    RemoveDirectoryA(folder_.c_str());
+#else
+    rmdir(folder_.c_str());
 #endif
   }
-  return folder + std::to_string(++counter) + "_" + name;
-}
+
+ private:
+  std::string folder_;
+  std::vector<std::string> paths_;
+  int counter_ = 0;
+};
+CScratch* g_scratch = static_cast<CScratch*>(::testing::AddGlobalTestEnvironment(new CScratch));
+}  // namespace
+
+std::string ScratchPath(const std::string& name) { return g_scratch->Add(name); }
 
 bool ReadBytes(const std::string& path, std::vector<uint8_t>* bytes) {
   FILE* f = fopen(path.c_str(), "rb");

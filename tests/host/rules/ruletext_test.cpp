@@ -106,11 +106,11 @@ TEST(RuleText, TheTextSaysWhatItMeans) {
   ASSERT_EQ(rules.Count, 1);
   EXPECT_STREQ(rules[0].Name, "web");
   EXPECT_STREQ(rules[0].Description, "");
-  EXPECT_EQ(rules[0].Conditions, 0x06u);
+  EXPECT_EQ(+rules[0].Conditions, 0x06u);
   EXPECT_EQ(ElementsOf(rules[0].RemotePort), (std::vector<uint32_t>{Port(80), Port(443)}));
-  EXPECT_EQ(rules[0].RemoteAddr.Kind, MATCH_RANGE);
-  EXPECT_EQ(rules[0].RemoteAddr.Value2, Addr(10, 0, 0, 1));
-  EXPECT_EQ(rules[0].RemoteAddr.Value1, Addr(10, 0, 0, 9));
+  EXPECT_EQ(+rules[0].RemoteAddr.Kind, MATCH_RANGE);
+  EXPECT_EQ(+rules[0].RemoteAddr.Value2, Addr(10, 0, 0, 1));
+  EXPECT_EQ(+rules[0].RemoteAddr.Value1, Addr(10, 0, 0, 9));
   ReleaseRules(rules);
 }
 
