@@ -1,0 +1,135 @@
+#include "app/qeltoption.h"
+
+#include "app/registry.h"
+#include "platform/paths.h"
+
+namespace {
+
+// The program's folder followed by `name`, or an empty text when that does not fit.
+std::string ProgramFile(const char* name) {
+  char path[kPathTextSize];
+  return GetProgramFilePath(name, path) ? std::string(path) : std::string();
+}
+
+// True when `name` is absent under `key` (an absent key counts as absent too).
+bool RegistryValueAbsent(HKEY root, const char* key, const char* name) {
+  HKEY k = nullptr;
+  LONG status = RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, &k);
+  if (status == ERROR_FILE_NOT_FOUND) return true;
+  if (status != ERROR_SUCCESS) return false;
+  DWORD size = 0;
+  status = RegQueryValueExA(k, name, nullptr, nullptr, nullptr, &size);
+  RegCloseKey(k);
+  return status == ERROR_FILE_NOT_FOUND;
+}
+
+// Opens the settings key for writing, creating it when it cannot be opened.
+HKEY OpenOrCreateSettingsKey() {
+  HKEY k = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_WRITE, &k) == ERROR_SUCCESS)
+    return k;
+  DWORD disposition = 0;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_WRITE, nullptr, &k, &disposition) == ERROR_SUCCESS)
+    return k;
+  return nullptr;
+}
+
+uint32_t WriteSettingsDword(const char* name, uint32_t value) {
+  HKEY k = OpenOrCreateSettingsKey();
+  if (k == nullptr) return 1;
+  DWORD data = value;
+  LONG status =
+      RegSetValueExA(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
+  RegCloseKey(k);
+  return status == ERROR_SUCCESS ? 0 : 1;
+}
+
+// Reads a 4-byte value of the settings key into `*value`; false leaves it untouched.
+bool ReadSettingsDword(HKEY k, const char* name, DWORD* value) {
+  DWORD data = 0, size = sizeof data;
+  if (RegQueryValueExA(k, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&data), &size) !=
+          ERROR_SUCCESS ||
+      size != sizeof data)
+    return false;
+  *value = data;
+  return true;
+}
+
+}  // namespace
+
+CQELTOption::~CQELTOption() = default;
+
+void CQELTOption::LoadSettings() {
+  LOADATSTART = static_cast<int32_t>(ReadRegistryDword(HKEY_LOCAL_MACHINE, kSettingsKey, "LOADATSTART", 0));
+  BEEPALERT = static_cast<int32_t>(ReadRegistryDword(HKEY_LOCAL_MACHINE, kSettingsKey, "BEEPALERT", 0));
+  RECORDLOG = static_cast<int32_t>(ReadRegistryDword(HKEY_LOCAL_MACHINE, kSettingsKey, "RECORDLOG", 0));
+  CLEANLOG = static_cast<int32_t>(ReadRegistryDword(HKEY_LOCAL_MACHINE, kSettingsKey, "CLEANLOG", 0));
+  LOGSAVEDAYS = static_cast<int32_t>(ReadRegistryDword(HKEY_LOCAL_MACHINE, kSettingsKey, "LOGSAVEDAYS", 0));
+  LOGPATH = ReadRegistryText(HKEY_LOCAL_MACHINE, kSettingsKey, "LOGPATH", "");
+  BEEPALERT_PATH = ReadRegistryText(HKEY_LOCAL_MACHINE, kSettingsKey, "BEEPALERT_PATH", "");
+  if (LOGPATH.empty()) LOGPATH = ProgramFile("QELTLog");
+  if (BEEPALERT_PATH.empty()) BEEPALERT_PATH = ProgramFile("Alert.Wav");
+}
+
+uint32_t CQELTOption::SaveSettings() {
+  const struct {
+    const char* name;
+    int32_t value;
+  } numbers[] = {{"LOADATSTART", LOADATSTART}, {"BEEPALERT", BEEPALERT}, {"RECORDLOG", RECORDLOG},
+                 {"CLEANLOG", CLEANLOG}, {"LOGSAVEDAYS", LOGSAVEDAYS}};
+  for (const auto& n : numbers)
+    if (!WriteRegistryDword(HKEY_LOCAL_MACHINE, kSettingsKey, n.name, static_cast<uint32_t>(n.value)))
+      return 0;
+  if (!WriteRegistryText(HKEY_LOCAL_MACHINE, kSettingsKey, "LOGPATH", LOGPATH.c_str())) return 0;
+  if (!WriteRegistryText(HKEY_LOCAL_MACHINE, kSettingsKey, "BEEPALERT_PATH", BEEPALERT_PATH.c_str()))
+    return 0;
+
+  if (LOADATSTART != 0) {
+    char module[MAX_PATH + 1] = {};
+    DWORD n = GetModuleFileNameA(nullptr, module, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return 0;  // a cut path would start the wrong program
+    return WriteRegistryText(HKEY_CURRENT_USER, kRunKey, kRunValue, module);
+  }
+  DeleteRegistryValue(HKEY_CURRENT_USER, kRunKey, kRunValue);  // absent already is fine
+  return RegistryValueAbsent(HKEY_CURRENT_USER, kRunKey, kRunValue) ? 1 : 0;
+}
+
+uint32_t ReadEnable(uint8_t* enabled) {
+  *enabled = 0;
+  HKEY k = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, &k) != ERROR_SUCCESS) {
+    WriteEnable(0);  // a fresh machine starts with filtering off, and says so in the registry
+    return 0;
+  }
+  DWORD value = 0;
+  // A key without "Enable" reads as off and stays as it is.
+  if (ReadSettingsDword(k, "Enable", &value)) *enabled = value != 0 ? 1 : 0;
+  RegCloseKey(k);
+  return 0;
+}
+
+uint32_t WriteEnable(uint8_t enabled) { return WriteSettingsDword("Enable", enabled); }
+
+int32_t ReadLevel() {
+  DWORD level = 1;  // medium, the slider's own starting position
+  HKEY k = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, &k) == ERROR_SUCCESS) {
+    ReadSettingsDword(k, "Level", &level);
+    RegCloseKey(k);
+  }
+  return static_cast<int32_t>(level);
+}
+
+uint32_t WriteLevel(int32_t level) { return WriteSettingsDword("Level", static_cast<uint32_t>(level)); }
+
+std::string ReadCustomRuleFile() {
+  std::string path =
+      ReadRegistryText(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "Crul", kDefaultCustomRuleFile);
+  // An empty name would load nothing at all; the default set is what the user expects.
+  return path.empty() ? std::string(kDefaultCustomRuleFile) : path;
+}
+
+uint32_t WriteCustomRuleFile(const char* path) {
+  return WriteRegistryText(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "Crul", path);
+}
