@@ -1,12 +1,12 @@
 // QeltUtil.DLL: log file names, appending, trimming, the folder buffer, its exports, and the
 // console's wrapper loading the real library, an incomplete one and none.
 #include <windows.h>
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <commctrl.h>
 #include <cstdio>
 #include <cstring>
 #include <functional>
