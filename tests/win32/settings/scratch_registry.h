@@ -26,6 +26,7 @@ class CScratchRegistry {
     RegCloseKey(machine_);
     RegCloseKey(user_);
     RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\VardeenTests");  // fails while others use it
   }
   CScratchRegistry(const CScratchRegistry&) = delete;
   CScratchRegistry& operator=(const CScratchRegistry&) = delete;
