@@ -6,5 +6,6 @@ const CToolCommand kCommands[] = {
     {"ip-image", "IN.rul OUT.bin", RunIpImage},
     {"audit-image", "IN.aud OUT.bin", RunAuditImage},
     {"rewrite", "IN OUT [--audit]", RunRewrite},
+    {"event-text", "[--rules FILE.rul] [--computer NAME] [--9x] BATCH", RunEventText},
 };
 const uint32_t kCommandCount = sizeof kCommands / sizeof kCommands[0];

@@ -15,6 +15,7 @@ uint32_t RunCompile(int argc, char** argv);
 uint32_t RunIpImage(int argc, char** argv);
 uint32_t RunAuditImage(int argc, char** argv);
 uint32_t RunRewrite(int argc, char** argv);
+uint32_t RunEventText(int argc, char** argv);
 
 extern const CToolCommand kCommands[];
 extern const uint32_t kCommandCount;
