@@ -13,6 +13,7 @@
 
 #include "base/gbk.h"
 #include "platform/clock.h"
+#include "platform/device.h"
 #include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/heap.h"
@@ -192,4 +193,24 @@ bool FileDelete(const char* path) {
 bool FileExists(const char* path) {
   struct stat st{};
   return stat(HostPath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+namespace {
+const CHostDeviceBackend* g_device = nullptr;
+constexpr DeviceHandle kHostDevice = 0x5D;  // any value but the invalid one
+}  // namespace
+
+void SetHostDeviceBackend(const CHostDeviceBackend* backend) { g_device = backend; }
+
+DeviceHandle DeviceOpen(const char* name, uint32_t, uint32_t, uint32_t) {
+  return g_device != nullptr && g_device->Open(name) ? kHostDevice : kInvalidDevice;
+}
+
+bool DeviceControl(DeviceHandle device, uint32_t code, const void* in, uint32_t inSize, void* out,
+                   uint32_t outSize, uint32_t* returned) {
+  *returned = 0;
+  if (device != kHostDevice || g_device == nullptr) return false;
+  bool ok = g_device->Control(code, in, inSize, out, outSize, returned);
+  if (*returned > outSize) *returned = outSize;  // never trust a count beyond the buffer
+  return ok;
 }

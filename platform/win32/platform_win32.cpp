@@ -6,6 +6,7 @@
 
 #include "base/gbk.h"
 #include "platform/clock.h"
+#include "platform/device.h"
 #include "platform/fault.h"
 #include "platform/file.h"
 #include "platform/heap.h"
@@ -170,3 +171,19 @@ bool FileExists(const char* path) {
   DWORD attributes = GetFileAttributesA(path);
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
+
+DeviceHandle DeviceOpen(const char* name, uint32_t access, uint32_t share, uint32_t flags) {
+  HANDLE h = CreateFileA(name, access, share, nullptr, OPEN_EXISTING, flags, nullptr);
+  return h == INVALID_HANDLE_VALUE ? kInvalidDevice : reinterpret_cast<DeviceHandle>(h);
+}
+
+bool DeviceControl(DeviceHandle device, uint32_t code, const void* in, uint32_t inSize, void* out,
+                   uint32_t outSize, uint32_t* returned) {
+  DWORD n = 0;
+  BOOL ok = DeviceIoControl(reinterpret_cast<HANDLE>(device), code, const_cast<void*>(in), inSize,
+                            out, outSize, &n, nullptr);
+  *returned = ok ? (n <= outSize ? n : outSize) : 0;  // never trust a count beyond the buffer
+  return ok != 0;
+}
+
+void SetHostDeviceBackend(const CHostDeviceBackend*) {}
