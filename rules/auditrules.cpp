@@ -150,7 +150,8 @@ uint32_t ParseAuditBody(const uint8_t* body, uint32_t size, _Array<_RKFW_AUDIT_R
   if (extraOffset > room) return RESULT_FAILED;
   CExtraReader extraArea(body, size, AUDIT_BODY_HEADER_SIZE + extraOffset, LoadLe32(body + 16));
   if (!extraArea.ok()) return RESULT_FAILED;
-  _Array<_RKFW_AUDIT_RULE> parsed(rules.GrowStep > 0 ? rules.GrowStep : kAuditRuleGrowStep);
+  int32_t step = rules.GrowStep > 0 ? rules.GrowStep : kAuditRuleGrowStep;
+  _Array<_RKFW_AUDIT_RULE> parsed(count > static_cast<uint32_t>(step) ? static_cast<int32_t>(count) : step);
   CParsedGuard<_RKFW_AUDIT_RULE, ReleaseAuditRule> guard(parsed);
   const uint8_t* slot = body + AUDIT_BODY_HEADER_SIZE + first;
   for (uint32_t i = 0; i < count; ++i, slot += AUDIT_BODY_RECORD_SIZE) {
@@ -175,8 +176,9 @@ uint32_t ParseAuditBody(const uint8_t* body, uint32_t size, _Array<_RKFW_AUDIT_R
     for (uint32_t v = 0; v < 10; ++v)
       if (values[v]->Kind == MATCH_LIST && !extraArea.TakeList(*from[v], values[v])) return RESULT_FAILED;
   }
-  guard.Keep();
-  for (const _RKFW_AUDIT_RULE& rule : parsed) rules.Append(rule);
+  parsed.GrowStep = step;
+  guard.Keep();  // from here on the records belong to the caller's array
+  AppendParsed(rules, parsed);
   return RESULT_OK;
 }
 

@@ -66,3 +66,17 @@ class CParsedGuard {
  private:
   _Array<T>* items_;
 };
+
+// Hands the records of a successful parse to the caller's array: the whole block when the
+// caller's array is empty, else one by one. Nothing is left owned by `parsed`.
+template <class T>
+void AppendParsed(_Array<T>& rules, _Array<T>& parsed) {
+  if (rules.Count == 0) {
+    int32_t step = rules.GrowStep;
+    rules = static_cast<_Array<T>&&>(parsed);
+    rules.GrowStep = step;
+    return;
+  }
+  for (const T& item : parsed) rules.Append(item);
+  parsed.Clear();
+}

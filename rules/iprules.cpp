@@ -173,14 +173,23 @@ uint32_t ParseRuleFileBody(const uint8_t* body, uint32_t size, _Array<_RKFW_RULE
   CExtraReader extraArea(body, size, LoadLe32(body + RULE_BODY_EXTRA_OFFSET_AT),
                          LoadLe32(body + RULE_BODY_EXTRA_SIZE_AT));
   if (!extraArea.ok()) return RESULT_FAILED;
-  // Everything goes to a temporary array first: a malformed body appends nothing.
-  _Array<_RKFW_RULE> parsed(rules.GrowStep > 0 ? rules.GrowStep : kIpRuleGrowStep);
-  CParsedGuard<_RKFW_RULE, ReleaseRule> guard(parsed);
+  // Counts first: each group must lie inside the body, so the total is bounded by the input.
+  uint32_t total = 0;
   for (uint32_t group = 0; group < kGroupCount; ++group) {
     uint32_t at = LoadLe32(body + 4 + 4 * group);
     if (!RangeInside(at, 4, size)) return RESULT_FAILED;
     uint32_t count = LoadLe32(body + at);
     if (count > (size - at - 4) / kRuleSize) return RESULT_FAILED;
+    total += count;  // at most five times size / 109: no wrap
+  }
+  // Everything goes to a temporary array first: a malformed body appends nothing. It takes
+  // its room in one step, then grows as the caller's array would.
+  int32_t step = rules.GrowStep > 0 ? rules.GrowStep : kIpRuleGrowStep;
+  _Array<_RKFW_RULE> parsed(total > static_cast<uint32_t>(step) ? static_cast<int32_t>(total) : step);
+  CParsedGuard<_RKFW_RULE, ReleaseRule> guard(parsed);
+  for (uint32_t group = 0; group < kGroupCount; ++group) {
+    uint32_t at = LoadLe32(body + 4 + 4 * group);
+    uint32_t count = LoadLe32(body + at);
     for (uint32_t i = 0; i < count; ++i) {
       _RKFW_RULE stored;
       memcpy(&stored, body + at + 4 + i * kRuleSize, kRuleSize);
@@ -208,8 +217,9 @@ uint32_t ParseRuleFileBody(const uint8_t* body, uint32_t size, _Array<_RKFW_RULE
         return RESULT_FAILED;
     }
   }
-  guard.Keep();
-  for (const _RKFW_RULE& rule : parsed) rules.Append(rule);
+  parsed.GrowStep = step;
+  guard.Keep();  // from here on the records belong to the caller's array
+  AppendParsed(rules, parsed);
   return RESULT_OK;
 }
 

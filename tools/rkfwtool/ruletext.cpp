@@ -785,10 +785,11 @@ uint32_t DumpRuleFileBytes(const uint8_t* data, uint32_t size, bool audit, std::
   return RESULT_OK;
 }
 
-uint32_t CompileRuleText(const char* text, uint32_t size, _bytePtr& file, std::string& error) {
+uint32_t CompileRuleText(const char* text, uint32_t size, _bytePtr& file, std::string& error, bool* audit) {
   file.Release();
   CParsedText parsed;
   if (!ParseText(text, size, parsed, error)) return RESULT_FAILED;
+  if (audit != nullptr) *audit = parsed.Audit;
   _bytePtr body;
   if (parsed.Audit) {
     BuildAuditBody(parsed.AuditRules, body);

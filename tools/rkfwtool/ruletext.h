@@ -23,7 +23,9 @@
 // A whole file (header and body) as text. `audit` picks the audit body. 0, or the code of the
 // read that failed (1) with `error` saying why.
 uint32_t DumpRuleFileBytes(const uint8_t* data, uint32_t size, bool audit, std::string& text, std::string& error);
-// Text back to the bytes of a whole file. 0, or 1 with `error` naming the line.
-uint32_t CompileRuleText(const char* text, uint32_t size, _bytePtr& file, std::string& error);
+// Text back to the bytes of a whole file. 0, or 1 with `error` naming the line. `audit` tells
+// which kind of file the text described.
+uint32_t CompileRuleText(const char* text, uint32_t size, _bytePtr& file, std::string& error,
+                         bool* audit = nullptr);
 // True when the dumped text of the file compiles back to the same bytes.
 bool TextReproducesFile(const uint8_t* data, uint32_t size, const std::string& text);

@@ -242,8 +242,13 @@ TEST_F(IpRules, ManyRulesWithManyElementsRoundTrip) {
     if (rule.Protocol >= RULE_PROTO_TCP) rule.RemotePort = MakeList(many);
     rules_.Append(rule);
   }
-  ASSERT_EQ(Parse(Build()), RESULT_OK);
+  std::vector<uint8_t> body = Build();
+  ASSERT_EQ(Parse(body), RESULT_OK);
   ASSERT_EQ(parsed_.Count, 300);
+  ASSERT_EQ(Parse(body), RESULT_OK) << "a second parse appends behind the first";
+  ASSERT_EQ(parsed_.Count, 600);
+  EXPECT_TRUE(SameRule(parsed_[300], parsed_[0]));
+  EXPECT_NE(static_cast<const void*>(parsed_[300].Name), static_cast<const void*>(parsed_[0].Name));
   int32_t at = 0;
   for (int32_t protocol = 0; protocol < 5; ++protocol)
     for (const _RKFW_RULE& rule : rules_)
