@@ -1,0 +1,116 @@
+#include "driver/dispatch.h"
+
+#include <cstring>
+#include <new>
+
+#include "log/eventlog.h"
+#include "log/eventrecord.h"
+#include "rules/auditrules.h"
+
+static_assert(sizeof(_REPORT_EVENT_HEAD) == kEventRecordSize, "the event record is 220 bytes");
+
+CEventDispatcher::CEventDispatcher(CEventWindows& windows, const CEventSettings& settings,
+                                   CEventLogSink& log, CProcessPathSource& paths)
+    : windows_(windows), settings_(settings), log_(log), paths_(paths) {}
+
+CEventDispatcher::~CEventDispatcher() {
+  for (_REPORT_EVENT_HEAD& record : pending_) ReleaseEventPath(record);
+}
+
+void CEventDispatcher::Release(_REPORT_EVENT_HEAD& record) { ReleaseEventPath(record); }
+
+void CEventDispatcher::DispatchEvents(const _REPORT_EVENT_HEAD* records, uint32_t count) {
+  if (records == nullptr) return;
+  for (uint32_t i = 0; i < count; ++i) DispatchOne(records[i]);
+}
+
+void CEventDispatcher::DispatchEvents(const _bytePtr& batch, uint32_t count) {
+  uint32_t held = batch.Length() / kEventRecordSize;
+  if (count > held) count = held;
+  DispatchEvents(reinterpret_cast<const _REPORT_EVENT_HEAD*>(batch.Data()), count);
+}
+
+void CEventDispatcher::DispatchOne(const _REPORT_EVENT_HEAD& record) {
+  if (EventKind(record) == EVENT_KIND_APP_ASK) {
+    _textPtr path = paths_.ProcessPath(record);
+    _REPORT_EVENT_HEAD copy;
+    memcpy(&copy, &record, sizeof copy);
+    // Whatever the driver left at 212 is not ours; the copy references only our own text.
+    AttachEventPath(copy, NewEventPathText(path.Valid() ? path.Data() : ""));
+    if (PromptBusy()) {
+      try {
+        pending_.Append(copy);
+      } catch (const std::bad_alloc&) {
+        Release(copy);  // left undecided for the driver; nothing leaks
+      }
+    } else {
+      ShowEventPrompt(copy);
+    }
+    return;
+  }
+  if (settings_.BeepAlert()) windows_.Beep(kEventBeepType);
+  _textPtr text = BuildEventLogText(record);
+  windows_.AppendLogText(text.Data());
+  LogEvent(text.Data());
+}
+
+void CEventDispatcher::ShowEventPrompt(_REPORT_EVENT_HEAD& record) {
+  if (AnswerFromAuditRules(&record) == 0) {
+    Release(record);
+    windows_.PostMainMessage(WM_NEXTEVENT);
+    return;
+  }
+  CEventPrompt* prompt = nullptr;
+  try {
+    prompt = windows_.CreateEventPrompt(record);
+  } catch (...) {
+    Release(record);
+    throw;
+  }
+  if (prompt == nullptr) {
+    // No window for it: the event stays undecided, and the queue must not stall behind it.
+    Release(record);
+    windows_.PostMainMessage(WM_NEXTEVENT);
+    return;
+  }
+  AttachEventPath(record, nullptr);  // the prompt owns the text now
+  prompts_.Append(prompt);
+}
+
+void CEventDispatcher::TakeNextPendingEvent() {
+  if (pending_.Empty()) return;
+  // Out of the queue first: the queue may change while the prompt is being created.
+  _REPORT_EVENT_HEAD next;
+  memcpy(&next, &pending_[0], sizeof next);
+  pending_.Remove(0);
+  ShowEventPrompt(next);
+}
+
+void CEventDispatcher::NextEvent() {
+  // An automatic verdict posts WM_NEXTEVENT even when it was not taken from the queue; while a
+  // prompt holds an event, its answer (or its removal) takes up the queue instead.
+  if (PromptBusy()) return;
+  TakeNextPendingEvent();
+}
+
+void CEventDispatcher::FreeChild(CEventPrompt* prompt) {
+  if (prompt == nullptr) return;
+  for (int32_t i = 0; i < prompts_.Count; ++i) {
+    if (prompts_[i] != prompt) continue;
+    prompts_.Remove(i);
+    windows_.DestroyEventPrompt(prompt);
+    // A WM_NEXTEVENT that came while this prompt still held its answered event was set aside.
+    if (!PromptBusy() && !pending_.Empty()) windows_.PostMainMessage(WM_NEXTEVENT);
+    return;
+  }
+}
+
+void CEventDispatcher::LogEvent(const char* text) {
+  if (settings_.RecordLog() && log_.Loaded()) log_.RecordLog(text);
+}
+
+bool CEventDispatcher::PromptBusy() const {
+  for (CEventPrompt* prompt : prompts_)
+    if (prompt->HoldsEvent()) return true;
+  return false;
+}
