@@ -3,11 +3,18 @@
 #include <cstring>
 #include <new>
 
+#include "driver/rkfw.h"
 #include "log/eventlog.h"
 #include "log/eventrecord.h"
 #include "rules/auditrules.h"
 
 static_assert(sizeof(_REPORT_EVENT_HEAD) == kEventRecordSize, "the event record is 220 bytes");
+
+_textPtr CDriverProcessPaths::ProcessPath(const _REPORT_EVENT_HEAD& record) {
+  _textPtr path;
+  GetProcessPath(reinterpret_cast<const ProcessBlock*>(EventProcessBlock(record)), &path);
+  return path;
+}
 
 CEventDispatcher::CEventDispatcher(CEventWindows& windows, const CEventSettings& settings,
                                    CEventLogSink& log, CProcessPathSource& paths)

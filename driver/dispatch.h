@@ -11,6 +11,7 @@
 //   WM_NEXTEVENT:          NextEvent()
 //   WM_FREECHILD (prompt): FreeChild(prompt)
 //   a prompt's answer:     TakeNextPendingEvent(), then the prompt posts WM_FREECHILD
+// and, once DetectPlatform has run, SetEventClock (log/formatters.h): Utc unless IsNtPlatform().
 #pragma once
 #include <cstdint>
 
@@ -86,6 +87,13 @@ class CProcessPathSource {
 
  protected:
   ~CProcessPathSource() = default;
+};
+
+// The console's source: GetProcessPath on the record's process block (the driver, or the
+// process-status functions by process id).
+class CDriverProcessPaths final : public CProcessPathSource {
+ public:
+  _textPtr ProcessPath(const _REPORT_EVENT_HEAD& record) override;
 };
 
 class CEventDispatcher {

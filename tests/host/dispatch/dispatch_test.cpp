@@ -412,3 +412,15 @@ TEST(DispatchLifetime, QueuedPathsAreReleasedWithTheDispatcher) {
   EXPECT_EQ(PlatformLiveBlocks(), before);
 }
 }  // namespace
+
+namespace {
+// The console's path source hands GetProcessPath the block at offset 36 of the record.
+TEST(DriverProcessPaths, ReadsTheProcessBlockOfTheRecord) {
+  CDriverProcessPaths paths;
+  CEventBytes e(EVENT_KIND_APP_ASK);
+  EXPECT_STREQ(paths.ProcessPath(e.Record()).Data(), "Unknown");  // empty name: no request
+  e.Name("tool.exe").Set32(APP_AT_PROCESS_ID, 1234);
+  e.Bytes()[APP_AT_NAME_SOURCE] = 1;  // by process id, which the host cannot look up
+  EXPECT_STREQ(paths.ProcessPath(e.Record()).Data(), "tool.exe(1234d,4d2)");
+}
+}  // namespace
