@@ -1,0 +1,25 @@
+// The console's pictures, drawn by code so that no picture file has to travel with the
+// program (the two enable-state glyphs are the exception: they are read from "res\").
+#pragma once
+#include <windows.h>
+
+// Every glyph has this background, which the buttons leave out when drawing.
+constexpr COLORREF kGlyphKeyColor = 0x8080;
+
+enum class TGlyphPicture {
+  SysInfo,      // a monitor with a graph
+  Connections,  // linked network nodes
+  Rules,        // a shield
+  Settings,     // a gear
+  Audit,        // a program window with a check mark
+  Clear,        // an eraser over lines
+  Collapse,     // an arrow up
+  Expand,       // an arrow down
+};
+
+// A size × size glyph on the key colour. The caller owns the bitmap.
+HBITMAP MakeGlyph(TGlyphPicture picture, int size);
+// The main window's surface: a title band and a light body with a framed header.
+HBITMAP MakeMainBackground(int width, int height, int headerHeight);
+// The strip under the header while the window is collapsed.
+HBITMAP MakeStrip(int width, int height);

@@ -1,0 +1,485 @@
+#include "ui/framework/control.h"
+
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <set>
+#include <string>
+
+#include "ui/framework/application.h"
+#include "ui/framework/form.h"
+#include "ui/framework/gdi.h"
+
+namespace {
+constexpr const char* kObjectProperty = "TControlObject";
+
+std::set<std::string>& RegisteredClasses() {
+  static std::set<std::string> classes;
+  return classes;
+}
+
+HWND ChildOfNotification(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_COMMAND:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORSCROLLBAR:
+      return reinterpret_cast<HWND>(lParam);
+    case WM_NOTIFY:
+      return lParam ? reinterpret_cast<NMHDR*>(lParam)->hwndFrom : nullptr;
+    case WM_DRAWITEM:
+      return lParam ? reinterpret_cast<DRAWITEMSTRUCT*>(lParam)->hwndItem : nullptr;
+    default:
+      (void)wParam;
+      return nullptr;
+  }
+}
+}  // namespace
+
+CFrameworkError::CFrameworkError(const char* message) {
+  snprintf(message_, sizeof message_, "%s", message ? message : "");
+}
+
+CControl::CControl(CComponent* owner, const char* name)
+    : CComponent(owner, name), color_(GetSysColor(COLOR_BTNFACE)) {}
+
+CControl::~CControl() {
+  DestroyHandle();
+  for (CControl* child : children_) child->parent_ = nullptr;
+  children_.clear();
+  if (parent_ != nullptr) parent_->RemoveChild(this);
+}
+
+void CControl::BeforeDestruction() { DestroyHandle(); }
+
+CControl* CControl::FromHandle(HWND hwnd) {
+  if (hwnd == nullptr) return nullptr;
+  DWORD process = 0;
+  GetWindowThreadProcessId(hwnd, &process);
+  if (process != GetCurrentProcessId()) return nullptr;
+  return static_cast<CControl*>(GetPropA(hwnd, kObjectProperty));
+}
+
+CForm* CControl::ParentForm() {
+  for (CControl* c = this; c != nullptr; c = c->parent_)
+    if (CForm* form = dynamic_cast<CForm*>(c)) return form;
+  return nullptr;
+}
+
+void CControl::AddChild(CControl* child) { children_.push_back(child); }
+
+void CControl::RemoveChild(CControl* child) {
+  for (size_t i = 0; i < children_.size(); ++i)
+    if (children_[i] == child) {
+      children_.erase(children_.begin() + static_cast<long>(i));
+      break;
+    }
+  if (child->align_ != TAlign::None) Realign();
+}
+
+void CControl::SetParent(CControl* parent) {
+  if (parent == parent_) return;
+  if (parent_ != nullptr) parent_->RemoveChild(this);
+  parent_ = parent;
+  if (parent_ == nullptr) {
+    DestroyHandle();
+    return;
+  }
+  parent_->AddChild(this);
+  if (hwnd_ != nullptr && parent_->hwnd_ != nullptr) {
+    ::SetParent(hwnd_, parent_->hwnd_);
+    ApplyFont();
+  } else if (hwnd_ == nullptr && parent_->hwnd_ != nullptr) {
+    CreateHandle();
+  }
+  if (align_ != TAlign::None) parent_->Realign();
+}
+
+void CControl::RegisterFrameworkClass(const char* className, UINT style) {
+  if (RegisteredClasses().count(className)) return;
+  WNDCLASSA wc = {};
+  wc.style = style;
+  wc.lpfnWndProc = StaticWndProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  wc.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
+  wc.lpszClassName = className;
+  RegisterClassA(&wc);
+  RegisteredClasses().insert(className);
+}
+
+void CControl::CreateParams(CCreateParams& params) { (void)params; }
+
+void CControl::CreateHandle() {
+  if (hwnd_ != nullptr) return;
+  CCreateParams p;
+  p.parent = parent_ != nullptr ? parent_->hwnd_ : nullptr;
+  CreateParams(p);
+  bool child = (p.style & WS_CHILD) != 0;
+  if (child && p.parent == nullptr) return;  // created later, with the parent
+  if (visible_) p.style |= WS_VISIBLE;
+  if (!enabled_) p.style |= WS_DISABLED;
+
+  const char* windowClass = p.windowClass;
+  bool native = windowClass != nullptr;
+  if (!native) {
+    windowClass = ClassName();
+    RegisterFrameworkClass(windowClass, p.classStyle);
+  }
+  HWND hwnd = CreateWindowExA(p.exStyle, windowClass, text_.c_str(), p.style, left_, top_,
+                              width_, height_, child ? p.parent : p.owner, nullptr,
+                              GetModuleHandleA(nullptr), native ? nullptr : this);
+  if (hwnd == nullptr) {
+    char message[200];
+    snprintf(message, sizeof message, "Cannot create the window \"%s\" (%lu).", Name(),
+             GetLastError());
+    throw CFrameworkError(message);
+  }
+  if (native) {
+    Bind(hwnd);
+    nativeProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StaticWndProc)));
+  }
+  if (Name()[0] != 0) {
+    nameAtom_ = GlobalAddAtomA(Name());
+    SetPropA(hwnd, kComponentNameProperty, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(nameAtom_)));
+  }
+  // Newer siblings lie on top of older ones, as the form was laid out.
+  if (child) SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  ApplyFont();
+  HandleCreated();
+  for (size_t i = 0; i < children_.size(); ++i) children_[i]->CreateHandle();
+  Realign();
+  if (!hint_.empty()) {
+    if (CForm* form = ParentForm()) form->RegisterHint(this);
+  }
+}
+
+void CControl::DestroyHandle() {
+  if (hwnd_ == nullptr) return;
+  HWND hwnd = hwnd_;
+  DestroyWindow(hwnd);  // children unbind themselves at WM_NCDESTROY
+  if (hwnd_ != nullptr) Unbind();
+}
+
+void CControl::Bind(HWND hwnd) {
+  // A window is bound once; a second bind would route messages to two objects.
+  if (hwnd_ != nullptr && hwnd_ != hwnd) throw CFrameworkError("window bound twice");
+  hwnd_ = hwnd;
+  SetPropA(hwnd, kObjectProperty, this);
+}
+
+void CControl::Unbind() {
+  HWND hwnd = hwnd_;
+  if (hwnd == nullptr) return;
+  RemovePropA(hwnd, kObjectProperty);
+  RemovePropA(hwnd, kComponentNameProperty);
+  if (nativeProc_ != nullptr) {
+    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(nativeProc_));
+    nativeProc_ = nullptr;
+  }
+  if (nameAtom_ != 0) GlobalDeleteAtom(nameAtom_);
+  nameAtom_ = 0;
+  hwnd_ = nullptr;
+  hintRegistered_ = false;
+  pressed_ = false;
+}
+
+LRESULT CALLBACK CControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  CControl* self = nullptr;
+  if (msg == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+    self = static_cast<CControl*>(create->lpCreateParams);
+    if (self != nullptr) self->Bind(hwnd);
+  } else {
+    self = static_cast<CControl*>(GetPropA(hwnd, kObjectProperty));
+  }
+  if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  LRESULT result = self->SafeWndProc(msg, wParam, lParam);
+  if (msg == WM_NCDESTROY) self->Unbind();
+  return result;
+}
+
+LRESULT CControl::SafeWndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  // Exceptions cannot cross the system's frames: the standard box shows them here.
+  try {
+    return WndProc(msg, wParam, lParam);
+  } catch (const CFrameworkError& e) {
+    Application.HandleException(e.Message());
+  } catch (const std::exception& e) {
+    Application.HandleException(e.what());
+  }
+  return 0;
+}
+
+LRESULT CControl::DefaultHandler(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (nativeProc_ != nullptr) return CallWindowProcA(nativeProc_, hwnd_, msg, wParam, lParam);
+  return DefWindowProcA(hwnd_, msg, wParam, lParam);
+}
+
+bool CControl::HandleNotification(UINT, WPARAM, LPARAM, LRESULT*) { return false; }
+
+LRESULT CControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (HWND childHwnd = ChildOfNotification(msg, wParam, lParam)) {
+    CControl* child = FromHandle(childHwnd);
+    LRESULT result = 0;
+    if (child != nullptr && child != this &&
+        child->HandleNotification(msg, wParam, lParam, &result))
+      return result;
+    return DefaultHandler(msg, wParam, lParam);
+  }
+  switch (msg) {
+    case WM_SIZE:
+    case WM_MOVE: {
+      RECT r;
+      GetWindowRect(hwnd_, &r);
+      HWND parent = (GetWindowLongA(hwnd_, GWL_STYLE) & WS_CHILD) ? GetParent(hwnd_) : nullptr;
+      if (parent != nullptr) MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
+      bool sized = (r.right - r.left) != width_ || (r.bottom - r.top) != height_;
+      left_ = r.left;
+      top_ = r.top;
+      width_ = r.right - r.left;
+      height_ = r.bottom - r.top;
+      LRESULT result = DefaultHandler(msg, wParam, lParam);
+      if (msg == WM_SIZE || sized) {
+        Realign();
+        Resized();
+      }
+      return result;
+    }
+    case WM_SETTEXT: {
+      LRESULT result = DefaultHandler(msg, wParam, lParam);
+      text_ = lParam ? reinterpret_cast<const char*>(lParam) : "";
+      if (!IsNativeClass()) InvalidateRect(hwnd_, nullptr, FALSE);
+      return result;
+    }
+    case WM_ERASEBKGND:
+      if (!IsNativeClass()) return 1;  // WM_PAINT covers every pixel
+      break;
+    case WM_PAINT:
+      if (!IsNativeClass()) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd_, &ps);
+        RECT client = ClientRect();
+        CMemoryDC memory(dc, client.right, client.bottom);
+        Paint(memory.Get());
+        memory.CopyTo(dc, 0, 0);
+        EndPaint(hwnd_, &ps);
+        return 0;
+      }
+      break;
+    case WM_PRINTCLIENT:
+      if (!IsNativeClass()) {
+        Paint(reinterpret_cast<HDC>(wParam));
+        return 0;
+      }
+      break;
+    case WM_NCHITTEST:
+      if (MouseTransparent()) return HTTRANSPARENT;
+      break;
+    case WM_LBUTTONDOWN:
+      if (!IsNativeClass()) {
+        pressed_ = true;
+        SetCapture(hwnd_);
+        return 0;
+      }
+      break;
+    case WM_LBUTTONUP:
+      if (!IsNativeClass() && pressed_) {
+        pressed_ = false;
+        ReleaseCapture();
+        POINT pt = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        RECT client = ClientRect();
+        if (PtInRect(&client, pt)) Click();
+        return 0;
+      }
+      break;
+    case WM_CAPTURECHANGED:
+      pressed_ = false;
+      break;
+    case WM_LBUTTONDBLCLK:
+      if (!IsNativeClass()) {
+        Fire(OnDblClick, this);
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
+  return DefaultHandler(msg, wParam, lParam);
+}
+
+void CControl::Click() { Fire(OnClick, this); }
+
+RECT CControl::ClientRect() const {
+  RECT r = {0, 0, width_, height_};
+  if (hwnd_ != nullptr) GetClientRect(hwnd_, &r);
+  return r;
+}
+
+void CControl::SetBounds(int left, int top, int width, int height) {
+  if (width < 0) width = 0;
+  if (height < 0) height = 0;
+  bool sized = width != width_ || height != height_;
+  left_ = left;
+  top_ = top;
+  width_ = width;
+  height_ = height;
+  if (hwnd_ != nullptr) {
+    SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  } else if (sized) {
+    Realign();
+  }
+  if (parent_ != nullptr && align_ != TAlign::None) parent_->Realign();
+}
+
+void CControl::SetAlign(TAlign align) {
+  align_ = align;
+  if (parent_ != nullptr) parent_->Realign();
+}
+
+void CControl::Realign() {
+  RECT area = ClientRect();
+  static const TAlign kOrder[] = {TAlign::Top, TAlign::Bottom, TAlign::Left, TAlign::Right,
+                                  TAlign::Client};
+  for (TAlign kind : kOrder) {
+    for (CControl* c : children_) {
+      if (c->align_ != kind || !c->visible_) continue;
+      int l = area.left, t = area.top, w = area.right - area.left, h = area.bottom - area.top;
+      switch (kind) {
+        case TAlign::Top: h = c->height_; area.top += h; break;
+        case TAlign::Bottom: h = c->height_; t = area.bottom - h; area.bottom -= h; break;
+        case TAlign::Left: w = c->width_; area.left += w; break;
+        case TAlign::Right: w = c->width_; l = area.right - w; area.right -= w; break;
+        default: break;
+      }
+      if (l != c->left_ || t != c->top_ || w != c->width_ || h != c->height_) {
+        TAlign saved = c->align_;
+        c->align_ = TAlign::None;  // no re-entry into this parent's alignment
+        c->SetBounds(l, t, w, h);
+        c->align_ = saved;
+      }
+    }
+  }
+}
+
+void CControl::Resized() { Fire(OnResize, this); }
+
+void CControl::SetVisible(bool visible) {
+  if (visible_ == visible) return;
+  visible_ = visible;
+  if (hwnd_ != nullptr) ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
+  if (parent_ != nullptr && align_ != TAlign::None) parent_->Realign();
+}
+
+void CControl::SetEnabled(bool enabled) {
+  enabled_ = enabled;
+  if (hwnd_ != nullptr) EnableWindow(hwnd_, enabled ? TRUE : FALSE);
+  Invalidate();
+}
+
+void CControl::SetText(const char* text) {
+  text_ = text ? text : "";
+  if (hwnd_ != nullptr) SetWindowTextA(hwnd_, text_.c_str());
+}
+
+void CControl::SetColor(COLORREF color) {
+  color_ = color;
+  parentColor_ = false;
+  Invalidate();
+}
+
+COLORREF CControl::Color() const {
+  if (parentColor_ && parent_ != nullptr) return parent_->Color();
+  return color_;
+}
+
+void CControl::SetParentColor(bool parentColor) {
+  parentColor_ = parentColor;
+  Invalidate();
+}
+
+void CControl::SetFont(HFONT font) {
+  font_ = font;
+  ApplyFont();
+}
+
+HFONT CControl::Font() const {
+  if (font_ != nullptr) return font_;
+  if (parent_ != nullptr) return parent_->Font();
+  return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+void CControl::ApplyFont() {
+  if (hwnd_ == nullptr) return;
+  if (IsNativeClass()) SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), TRUE);
+  else Invalidate();
+  for (CControl* c : children_)
+    if (c->font_ == nullptr) c->ApplyFont();
+}
+
+void CControl::SetHint(const char* hint) {
+  hint_ = hint ? hint : "";
+  if (hwnd_ != nullptr)
+    if (CForm* form = ParentForm()) form->RegisterHint(this);
+}
+
+void CControl::Invalidate() {
+  if (hwnd_ != nullptr) InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void CControl::Update() {
+  if (hwnd_ != nullptr) UpdateWindow(hwnd_);
+}
+
+void CControl::BringToFront() {
+  if (parent_ != nullptr) {
+    auto& list = parent_->children_;
+    for (size_t i = 0; i < list.size(); ++i)
+      if (list[i] == this) {
+        list.erase(list.begin() + static_cast<long>(i));
+        break;
+      }
+    list.push_back(this);
+  }
+  if (hwnd_ != nullptr) SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
+void CControl::SetFocus() {
+  if (hwnd_ != nullptr) ::SetFocus(hwnd_);
+}
+
+void CControl::PaintSurface(HDC dc, const RECT& area) {
+  HBRUSH brush = CreateSolidBrush(Color());
+  FillRect(dc, &area, brush);
+  DeleteObject(brush);
+}
+
+void CControl::PaintContent(HDC dc) { (void)dc; }
+
+void CControl::Paint(HDC dc) {
+  RECT client = ClientRect();
+  PaintSurface(dc, client);
+}
+
+void CControl::PaintUnder(CControl* child, HDC dc) {
+  RECT area = child->BoundsRect();
+  POINT origin;
+  OffsetViewportOrgEx(dc, -area.left, -area.top, &origin);
+  PaintSurface(dc, area);
+  for (CControl* c : children_) {
+    if (c == child) break;
+    if (!c->visible_ || !c->PaintsOnParent()) continue;
+    RECT bounds = c->BoundsRect(), overlap;
+    if (!IntersectRect(&overlap, &bounds, &area)) continue;
+    POINT inner;
+    OffsetViewportOrgEx(dc, bounds.left, bounds.top, &inner);
+    c->PaintContent(dc);
+    SetViewportOrgEx(dc, inner.x, inner.y, nullptr);
+  }
+  SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
+}

@@ -1,0 +1,69 @@
+// Popup menus and the tray icon.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "ui/framework/component.h"
+#include "ui/framework/control.h"
+#include "ui/framework/events.h"
+
+class CMenuItem : public CComponent {
+ public:
+  CMenuItem(CComponent* owner, const char* name, const char* caption);
+  const char* ClassName() const override { return "TMenuItem"; }
+  void SetCaption(const char* caption) { caption_ = caption ? caption : ""; }
+  const std::string& Caption() const { return caption_; }
+  void SetEnabled(bool enabled) { enabled_ = enabled; }
+  bool Enabled() const { return enabled_; }
+  CNotifyEvent OnClick;
+  void Click() { Fire(OnClick, this); }
+
+ private:
+  std::string caption_;
+  bool enabled_ = true;
+};
+
+// The items of a popup menu are the menu items it owns, in creation order.
+class CPopupMenu : public CComponent {
+ public:
+  CPopupMenu(CComponent* owner, const char* name);
+  const char* ClassName() const override { return "TPopupMenu"; }
+  CMenuItem* AddItem(const char* name, const char* caption);
+  int ItemCount() const;
+  CMenuItem* Item(int index) const;
+  // Shows the menu at a screen point for `window` and runs the chosen item's handler.
+  // Returns the chosen item or nullptr.
+  CMenuItem* Popup(HWND window, int x, int y);
+};
+
+// A notification-area icon with a tip, a popup menu on right button release and a handler
+// for double clicks. Re-adds itself when the shell's taskbar is re-created.
+class CTrayIcon : public CComponent {
+ public:
+  CTrayIcon(CComponent* owner, const char* name);
+  ~CTrayIcon() override;
+  const char* ClassName() const override { return "TTrayIcon"; }
+
+  void SetHint(const char* hint);
+  void SetIcon(HICON icon);  // shared, not owned
+  void SetPopupMenu(CPopupMenu* menu) { menu_ = menu; }
+  void SetVisible(bool visible);
+  bool Visible() const { return visible_; }
+  HWND Handle() const;  // the icon's message window
+
+  CNotifyEvent OnDblClick;
+
+  static constexpr UINT kCallbackMessage = WM_APP + 0x200;
+
+ private:
+  class CIconWindow;
+  bool Notify(DWORD action);
+  void Callback(LPARAM mouseMessage);
+  CIconWindow* window_ = nullptr;
+  CPopupMenu* menu_ = nullptr;  // not owned
+  HICON icon_ = nullptr;
+  std::string hint_;
+  bool visible_ = false;
+  bool added_ = false;
+};

@@ -1,0 +1,84 @@
+#include "ui/tfwmain/eventwiring.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "app/qeltoption.h"
+#include "app/qeltutil.h"
+#include "driver/dispatch.h"
+#include "log/eventrecord.h"
+#include "ui/tfwlogviewframe/tfwlogviewframe.h"
+#include "ui/tfwmain/driverseam.h"
+#include "ui/tfwmain/tfwmain.h"
+
+namespace {
+// Until the event prompt window exists, an application event that needs the user is parked
+// here: it holds the event (so later ones wait in PendingEvents, in order) and releases the
+// path text when the main window goes away. The driver keeps waiting for its verdict.
+class CParkedPrompt : public CEventPrompt {
+ public:
+  explicit CParkedPrompt(const _REPORT_EVENT_HEAD& record) { memcpy(&record_, &record, sizeof record_); }
+  ~CParkedPrompt() { ReleaseEventPath(record_); }
+  bool HoldsEvent() const override { return true; }
+
+ private:
+  _REPORT_EVENT_HEAD record_;
+};
+}  // namespace
+
+struct CMainEventWiring::CImpl : CEventWindows, CEventSettings, CEventLogSink, CProcessPathSource {
+  explicit CImpl(TFWMainForm& form) : form(form), dispatcher(*this, *this, *this, *this) {}
+
+  CEventPrompt* CreateEventPrompt(const _REPORT_EVENT_HEAD& record) override {
+    return new CParkedPrompt(record);
+  }
+  void DestroyEventPrompt(CEventPrompt* prompt) override {
+    delete static_cast<CParkedPrompt*>(prompt);
+  }
+  void AppendLogText(const char* text) override {
+    if (form.LogFrame != nullptr) form.LogFrame->AppendLog(text);
+  }
+  void Beep(uint32_t type) override { MessageBeep(type); }
+  void PostMainMessage(uint32_t message) override {
+    if (form.Handle() != nullptr) PostMessageA(form.Handle(), message, 0, 0);
+  }
+  bool BeepAlert() const override { return QeltOption.BEEPALERT != 0; }
+  bool RecordLog() const override { return QeltOption.RECORDLOG != 0; }
+  bool Loaded() const override { return QeltUtil.Loaded() != 0; }
+  void RecordLog(const char* text) override {
+    QeltUtil.QeltRecordLog(QeltOption.LOGPATH.c_str(), text);
+  }
+  _textPtr ProcessPath(const _REPORT_EVENT_HEAD& record) override {
+    return MainDriver().ProcessPath(&record);
+  }
+
+  TFWMainForm& form;
+  CEventDispatcher dispatcher;
+};
+
+CMainEventWiring::CMainEventWiring(TFWMainForm& form) : impl_(new CImpl(form)) {}
+
+CMainEventWiring::~CMainEventWiring() {
+  // Parked prompts are the window's; the dispatcher releases what is still queued.
+  const _Array<CEventPrompt*>& prompts = impl_->dispatcher.OpenPrompts();
+  for (int32_t i = 0; i < prompts.Count; ++i) impl_->DestroyEventPrompt(prompts[i]);
+  delete impl_;
+}
+
+void CMainEventWiring::Poll() {
+  _bytePtr batch;
+  uint32_t count = 0;
+  if (MainDriver().ReadEvents(batch, &count) == 0 && count != 0)
+    impl_->dispatcher.DispatchEvents(batch, count);
+}
+
+void CMainEventWiring::NextEvent() { impl_->dispatcher.NextEvent(); }
+
+void CMainEventWiring::FreeChild(void* prompt) {
+  impl_->dispatcher.FreeChild(static_cast<CEventPrompt*>(prompt));
+}
+
+uint32_t CMainEventWiring::PendingCount() const {
+  return static_cast<uint32_t>(impl_->dispatcher.PendingEvents().Count);
+}

@@ -1,0 +1,423 @@
+#include "ui/tfwmain/tfwmain.h"
+
+#include <new>
+#include <string>
+
+#include "app/qeltoption.h"
+#include "platform/paths.h"
+#include "rules/auditrules.h"
+#include "rules/loader.h"
+#include "rules/rulefile.h"
+#include "ui/framework/application.h"
+#include "ui/framework/artwork.h"
+#include "ui/framework/dialogs.h"
+#include "ui/tfwlogviewframe/tfwlogviewframe.h"
+#include "ui/tfwmain/driverseam.h"
+#include "ui/tfwmain/eventwiring.h"
+
+TFWMainForm* FWMainForm = nullptr;
+
+namespace {
+// The header: slider well on the left, six buttons with captions in a row on the right.
+constexpr int kButtonSize = 44;
+constexpr int kButtonLeft = 186;
+constexpr int kButtonStep = 64;
+constexpr int kButtonTop = 46;
+constexpr int kHeaderHeight = 128;
+constexpr int kLevelLabelTop = 48;
+constexpr int kLevelLabelStep = 22;
+
+std::string ProgramFile(const char* name) {
+  char path[kPathTextSize];
+  GetProgramFilePath(name, path);
+  return path;
+}
+}  // namespace
+
+std::string LevelRuleFile(int level) {
+  if (level == 3) return ReadCustomRuleFile();
+  return LevelRuleFileName(level);
+}
+
+CGlyphButton* TFWMainForm::AddPageButton(const char* name, const char* labelName,
+                                         const char* caption, int index, CLabel** label) {
+  int x = kButtonLeft + index * kButtonStep;
+  auto* button = new CGlyphButton(this, name);
+  button->SetParent(this);
+  button->SetBounds(x, kButtonTop, kButtonSize, kButtonSize);
+  *label = new CLabel(this, labelName);
+  (*label)->SetParent(this);
+  (*label)->SetBounds(x + kButtonSize / 2 - kButtonStep / 2, kButtonTop + kButtonSize + 6,
+                      kButtonStep, 14);
+  (*label)->SetAlignment(DT_CENTER);
+  (*label)->SetText(caption);
+  return button;
+}
+
+TFWMainForm::TFWMainForm(CComponent* owner) : CForm(owner, "FWMainForm") {
+  FWMainForm = this;
+  SetText("Vardeen");
+  SetBorderStyle(TBorderStyle::None);
+  SetPosition(TPosition::ScreenCenter);
+  SetBounds(0, 0, kMainWidth, kExpandedHeight);
+  SetColor(kMainColor);
+  SetFormFont("宋体", 12);
+
+  Image1 = new CImage(this, "Image1");
+  Image1->SetParent(this);
+  Image1->SetBounds(0, 0, kMainWidth, kExpandedHeight);
+  Image1->SetPicture(MakeMainBackground(kMainWidth, kExpandedHeight, kHeaderHeight));
+
+  static const char* const kLevels[] = {"高安全级别", "中安全级别", "低安全级别", "自定义级别"};
+  CLabel** levelLabels[] = {&Label2, &Label3, &Label4, &Label5};
+  static const char* const kLevelNames[] = {"Label2", "Label3", "Label4", "Label5"};
+  for (int i = 0; i < 4; ++i) {
+    CLabel* label = new CLabel(this, kLevelNames[i]);
+    label->SetParent(this);
+    label->SetBounds(76, kLevelLabelTop + i * kLevelLabelStep, 84, 14);
+    label->SetText(kLevels[i]);
+    *levelLabels[i] = label;
+  }
+  TrackBar1 = new CTrackBar(this, "TrackBar1");
+  TrackBar1->SetVertical(true);
+  TrackBar1->SetRange(0, 3);
+  TrackBar1->SetPosition(1);
+  TrackBar1->SetParent(this);
+  // The thumb's four stops line up with the four labels.
+  TrackBar1->SetBounds(26, kLevelLabelTop - 10, 42, 3 * kLevelLabelStep + 34);
+  TrackBar1->OnChange = Bind(this, &TFWMainForm::TrackBar1Change);
+
+  SysInfoBtn = AddPageButton("SysInfoBtn", "Label6", "系统信息", 0, &Label6);
+  SysInfoBtn->SetGlyph(MakeGlyph(TGlyphPicture::SysInfo, 32));
+  SysInfoBtn->OnClick = Bind(this, &TFWMainForm::SysInfoBtnClick);
+  ProcInfoBtn = AddPageButton("ProcInfoBtn", "Label7", "当前连接", 1, &Label7);
+  ProcInfoBtn->SetGlyph(MakeGlyph(TGlyphPicture::Connections, 32));
+  ProcInfoBtn->OnClick = Bind(this, &TFWMainForm::ProcInfoBtnClick);
+  EnableBtn = AddPageButton("EnableBtn", "Label8", kStateEnabledText, 2, &Label8);
+  EnableBtn->OnClick = Bind(this, &TFWMainForm::EnableBtnClick);
+  SetupBitBtn = AddPageButton("SetupBitBtn", "Label9", "设 置", 3, &Label9);
+  SetupBitBtn->SetGlyph(MakeGlyph(TGlyphPicture::Settings, 32));
+  SetupBitBtn->OnClick = Bind(this, &TFWMainForm::SetupBitBtnClick);
+  RuleSetupBtn = AddPageButton("RuleSetupBtn", "Label10", "规则设置", 4, &Label10);
+  RuleSetupBtn->SetGlyph(MakeGlyph(TGlyphPicture::Rules, 32));
+  RuleSetupBtn->OnClick = Bind(this, &TFWMainForm::RuleSetupBtnClick);
+  AppAuditBtn = AddPageButton("AppAuditBtn", "Label11", "程序审核", 5, &Label11);
+  AppAuditBtn->SetGlyph(MakeGlyph(TGlyphPicture::Audit, 32));
+  AppAuditBtn->OnClick = Bind(this, &TFWMainForm::AppAuditBtnClick);
+
+  ViewPanel = new CPanel(this, "ViewPanel");
+  ViewPanel->SetParent(this);
+  ViewPanel->SetBounds((kMainWidth - 544) / 2, kCollapsedHeight + 1, 544, 298);
+  ViewPanel->SetColor(kMainColor);
+  ViewPanel->SetBevel(TBevel::Lowered);
+
+  Image2 = new CImage(this, "Image2");
+  Image2->SetVisible(false);
+  Image2->SetParent(this);
+  Image2->SetBounds(0, kHeaderHeight, kMainWidth, 25);
+  Image2->SetPicture(MakeStrip(kMainWidth, 25));
+
+  Panel1 = new CPanel(this, "Panel1");
+  Panel1->SetParent(this);
+  Panel1->SetTransparent(true);
+  Panel1->SetBounds(kMainWidth - 34, kHeaderHeight + 3, 20, 20);
+  close = new CImage(this, "close");
+  close->SetParent(Panel1);
+  close->SetBounds(0, 0, 20, 20);
+  close->SetPicture(MakeGlyph(TGlyphPicture::Collapse, 20));
+  close->SetTransparentColor(kGlyphKeyColor);
+  close->SetHint("收起");
+  close->OnClick = Bind(this, &TFWMainForm::closeClick);
+  open = new CImage(this, "open");
+  open->SetParent(Panel1);
+  open->SetBounds(0, 0, 20, 20);
+  open->SetPicture(MakeGlyph(TGlyphPicture::Expand, 20));
+  open->SetTransparentColor(kGlyphKeyColor);
+  open->SetHint("展开");
+  open->OnClick = Bind(this, &TFWMainForm::openClick);
+
+  Panel2 = new CPanel(this, "Panel2");
+  Panel2->SetParent(this);
+  Panel2->SetTransparent(true);
+  Panel2->SetBounds(kMainWidth - 62, 4, 56, 20);
+  Image4 = new CImage(this, "Image4");
+  Image4->SetParent(Panel2);
+  Image4->SetBounds(0, 2, 16, 16);
+  Image4->SetPicture(MakeGlyph(TGlyphPicture::Rules, 16));
+  Image4->SetTransparentColor(kGlyphKeyColor);
+  Label12 = new CLabel(this, "Label12");
+  Label12->SetParent(Panel2);
+  Label12->SetBounds(20, 2, 16, 16);
+  Label12->SetAlignment(DT_CENTER);
+  Label12->SetFontColor(RGB(255, 255, 255));
+  Label12->SetText("－");
+  Label12->SetHint("隐藏到托盘");
+  Label12->OnClick = Bind(this, &TFWMainForm::Label12Click);
+  Label13 = new CLabel(this, "Label13");
+  Label13->SetParent(Panel2);
+  Label13->SetBounds(38, 2, 16, 16);
+  Label13->SetAlignment(DT_CENTER);
+  Label13->SetFontColor(RGB(255, 255, 255));
+  Label13->SetText("×");
+  Label13->SetHint("退出");
+  Label13->OnClick = Bind(this, &TFWMainForm::Label13Click);
+
+  Label1 = new CLabel(this, "Label1");
+  Label1->SetParent(this);
+  Label1->SetBounds(kMainWidth - 62 - 49, 0, 47, 9);
+  Label1->OnClick = Bind(this, &TFWMainForm::Label1Click);
+
+  NotifyTimer = new CTimer(this, "NotifyTimer");
+  NotifyTimer->SetInterval(200);
+  NotifyTimer->OnTimer = Bind(this, &TFWMainForm::NotifyTimerTimer);
+
+  PopupMenu1 = new CPopupMenu(this, "PopupMenu1");
+  N1 = PopupMenu1->AddItem("N1", "Vardeen");
+  N1->OnClick = Bind(this, &TFWMainForm::N1Click);
+  N2 = PopupMenu1->AddItem("N2", "退出");
+  N2->OnClick = Bind(this, &TFWMainForm::N2Click);
+  TrayIcon1 = new CTrayIcon(this, "TrayIcon1");
+  TrayIcon1->SetHint("Vardeen");
+  TrayIcon1->SetIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1)));
+  TrayIcon1->SetPopupMenu(PopupMenu1);
+  TrayIcon1->OnDblClick = Bind(this, &TFWMainForm::TrayIcon1DblClick);
+
+  OnCreate = Bind(this, &TFWMainForm::FormCreate);
+  OnClose = Bind(this, &TFWMainForm::FormClose);
+  OnDestroy = Bind(this, &TFWMainForm::FormDestroy);
+  OnActivate = Bind(this, &TFWMainForm::FormActivate);
+  SetVisible(true);
+}
+
+TFWMainForm::~TFWMainForm() {
+  delete events_;
+  events_ = nullptr;
+  if (FWMainForm == this) FWMainForm = nullptr;
+}
+
+void TFWMainForm::FormCreate(CComponent*) {
+  for (CGlyphButton* b : {SysInfoBtn, ProcInfoBtn, RuleSetupBtn, SetupBitBtn, EnableBtn, AppAuditBtn})
+    b->ApplyFlatLook(kGlyphKeyColor);
+  const CMainDriver& driver = MainDriver();
+  try {
+    if (driver.DetectPlatform() != 0) throw CFrameworkError(kInitFailedText);
+    if (driver.OpenDriver(1) != 0) throw CFrameworkError(kInitFailedText);
+  } catch (const CFrameworkError&) {
+    MessageDlg(this, kInitFailedText, "错误", kMbOk);
+    Application.Terminate();
+    return;
+  }
+  driverReady_ = true;
+  uint8_t enabled = 0;
+  ReadEnable(&enabled);
+  driver.SetFilterEnabled(enabled);
+  LoadEnableGlyph(enabled != 0);
+  int level = ReadLevel();
+  PostFilterState(enabled);
+
+  LogFrame = new TFWLogViewFrame(this);
+  LogFrame->SetParent(ViewPanel);
+  LogFrame->SetAlign(TAlign::Client);
+  events_ = new CMainEventWiring(*this);
+
+  LoadAuditRules(ProgramFile("app.aud").c_str());
+  SysInfoBtnClick(SysInfoBtn);
+  TrackBar1->SetPosition(level);
+  LoadLevelRules(LevelRuleFile(level).c_str());
+  Collapse();
+
+  TrayIcon1->SetVisible(true);
+  NotifyTimer->SetEnabled(true);
+}
+
+void TFWMainForm::LoadEnableGlyph(bool enabled) {
+  std::string path = ProgramFile(enabled ? "res\\enable.bmp" : "res\\disable.bmp");
+  EnableBtn->LoadGlyphFromFile(path.c_str());
+}
+
+void TFWMainForm::PostFilterState(uint8_t enabled) {
+  HWND companion = FindWindowA(kCompanionWindowClass, nullptr);
+  if (companion != nullptr) PostMessageA(companion, WM_FWSTATE, enabled ? 1 : 0, 0);
+}
+
+void TFWMainForm::SaveAuditRules() {
+  _Array<_RKFW_AUDIT_RULE> rules(12);
+  CopyAuditRulesFromCache(rules, false);  // shares the cache's texts: nothing to release
+  WriteAuditFile(ProgramFile("app.aud").c_str(), rules);
+}
+
+void TFWMainForm::FormClose(CComponent*, TCloseAction&) {
+  if (driverReady_) SaveAuditRules();
+}
+
+void TFWMainForm::FormDestroy(CComponent*) {
+  NotifyTimer->SetEnabled(false);
+  if (driverReady_) MainDriver().SetFilterEnabled(0);
+}
+
+// ---- pages ----
+
+void TFWMainForm::Expand() {
+  Image2->Hide();
+  ViewPanel->Show();
+  SetHeight(kExpandedHeight);
+  open->Hide();
+  close->Show();
+}
+
+void TFWMainForm::Collapse() {
+  Image2->Show();
+  ViewPanel->Hide();
+  SetHeight(kCollapsedHeight);
+  open->Show();
+  close->Hide();
+}
+
+void TFWMainForm::closeClick(CComponent*) { Collapse(); }
+void TFWMainForm::openClick(CComponent*) { Expand(); }
+
+void TFWMainForm::ShowPage(const char* className) {
+  Expand();
+  if (CurrentPage != nullptr) {
+    if (CurrentPage->IsClass(className)) return;
+    if (!ClosePage()) return;
+  }
+  const CPageClass* page = FindPageClass(className);
+  if (page == nullptr) return;  // that page is not built yet
+  CFrame* frame = page->create(this);
+  frame->SetParent(ViewPanel);
+  frame->SetAlign(TAlign::Client);
+  frame->Show();
+  CurrentPage = frame;
+}
+
+bool TFWMainForm::ClosePage() {
+  if (CurrentPage == nullptr) return true;
+  // Pages with unsaved edits ask first; they answer through their QueryClose.
+  if (CurrentPage->IsClass("TSysRuleFrame") || CurrentPage->IsClass("TTOptionFrame")) {
+    if (auto* closing = dynamic_cast<CQueryClose*>(CurrentPage))
+      if (!closing->QueryClose()) return false;
+  }
+  if (CurrentPage == LogFrame) {
+    LogFrame->Hide();
+    CurrentPage = nullptr;
+    return true;
+  }
+  CFrame* page = CurrentPage;
+  CurrentPage = nullptr;
+  FreeComponent(page);
+  return true;
+}
+
+void TFWMainForm::ShowLogPage() {
+  if (LogFrame == nullptr || CurrentPage == LogFrame) return;
+  if (!ClosePage()) return;
+  LogFrame->Show();
+  CurrentPage = LogFrame;
+}
+
+void TFWMainForm::RefreshAuditPage() {
+  if (CurrentPage == nullptr || !CurrentPage->IsClass("TFWAuditRuleFrame")) return;
+  if (ClosePage()) ShowPage("TFWAuditRuleFrame");
+}
+
+void TFWMainForm::SysInfoBtnClick(CComponent*) { ShowPage("TFWInfoFrame"); }
+void TFWMainForm::ProcInfoBtnClick(CComponent*) { ShowPage("TProcFrame"); }
+void TFWMainForm::RuleSetupBtnClick(CComponent*) { ShowPage("TSysRuleFrame"); }
+void TFWMainForm::SetupBitBtnClick(CComponent*) { ShowPage("TTOptionFrame"); }
+void TFWMainForm::AppAuditBtnClick(CComponent*) { ShowPage("TFWAuditRuleFrame"); }
+
+// ---- switch and slider ----
+
+void TFWMainForm::EnableBtnClick(CComponent*) {
+  const CMainDriver& driver = MainDriver();
+  uint8_t enabled = 0;
+  if (driver.GetFilterEnabled(&enabled) != 0) return;
+  uint8_t wanted = enabled ? 0 : 1;
+  driver.SetFilterEnabled(wanted);
+  WriteEnable(wanted);
+  // The companion window hears the state just set, as it does at start-up.
+  PostFilterState(wanted);
+}
+
+void TFWMainForm::TrackBar1Change(CComponent*) {
+  int level = TrackBar1->Position();
+  try {
+    std::string file = LevelRuleFile(level);
+    WriteLevel(level);
+    LoadAuditRules(ProgramFile("app.aud").c_str());
+    LoadLevelRules(file.c_str());
+  } catch (const std::bad_alloc&) {
+    MessageDlg(this, kInitFailedText, "错误", kMbOk);
+    Application.Terminate();
+  } catch (const CFrameworkError&) {
+    MessageDlg(this, kInitFailedText, "错误", kMbOk);
+    Application.Terminate();
+  }
+}
+
+// ---- chrome and tray ----
+
+void TFWMainForm::Label1Click(CComponent*) { Hide(); }
+
+void TFWMainForm::Label12Click(CComponent*) {
+  // The click hides the window to the tray; the owner window never shows a taskbar button.
+  Application.Minimize();
+}
+
+void TFWMainForm::FormActivate(CComponent*) { Application.HideOwnerWindow(); }
+
+void TFWMainForm::Label13Click(CComponent*) { Close(); }
+void TFWMainForm::N1Click(CComponent*) { Application.Restore(); }
+void TFWMainForm::N2Click(CComponent*) { Close(); }
+void TFWMainForm::TrayIcon1DblClick(CComponent*) { Application.Restore(); }
+
+// ---- the poll ----
+
+void TFWMainForm::NotifyTimerTimer(CComponent*) {
+  uint8_t enabled = 0;
+  if (MainDriver().GetFilterEnabled(&enabled) == 0) {
+    if (enabled && Label8->Text() != kStateEnabledText) {
+      Label8->SetText(kStateEnabledText);
+      LoadEnableGlyph(true);
+    } else if (!enabled && Label8->Text() != kStateDisabledText) {
+      Label8->SetText(kStateDisabledText);
+      LoadEnableGlyph(false);
+    }
+  }
+  if (events_ != nullptr) events_->Poll();
+}
+
+LRESULT TFWMainForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_NCHITTEST: {
+      LRESULT hit = CForm::WndProc(msg, wParam, lParam);
+      if (hit != HTCLIENT) return hit;
+      POINT pt = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+      RECT hot = Label1->BoundsRect();
+      MapWindowPoints(Handle(), HWND_DESKTOP, reinterpret_cast<POINT*>(&hot), 2);
+      return PtInRect(&hot, pt) ? hit : HTCAPTION;  // drag by any free spot
+    }
+    case WM_SHOWLOGVIEW:
+      ShowLogPage();
+      return 0;
+    case WM_FREECHILD:
+      if (events_ != nullptr) events_->FreeChild(reinterpret_cast<void*>(lParam));
+      return 0;
+    case WM_NEXTEVENT:
+      if (events_ != nullptr) events_->NextEvent();
+      return 0;
+    case WM_ENDSESSION:
+      if (driverReady_) SaveAuditRules();
+      return 0;  // consumed by the save
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == SC_MINIMIZE) {
+        Application.Minimize();  // minimised, the console lives in the tray
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
+  return CForm::WndProc(msg, wParam, lParam);
+}

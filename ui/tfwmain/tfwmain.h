@@ -1,0 +1,124 @@
+// The console's main window: level slider, enable switch, six page buttons, the view panel
+// that hosts one page at a time, the tray icon and the 200 ms event poll.
+#pragma once
+#include <cstdint>
+
+#include "ui/framework/controls.h"
+#include "ui/framework/form.h"
+#include "ui/framework/menu.h"
+#include "ui/framework/timer.h"
+
+class TFWLogViewFrame;
+class CMainEventWiring;
+
+// Private messages between the console's windows, and the one told to the companion
+// anti-virus console.
+constexpr UINT WM_SHOWLOGVIEW = 0x735;
+#ifndef WM_FREECHILD
+#define WM_FREECHILD 0x737
+#endif
+#ifndef WM_NEXTEVENT
+#define WM_NEXTEVENT 0x739
+#endif
+constexpr UINT WM_FWSTATE = 0x9100;
+constexpr const char* kCompanionWindowClass = "MORX_Class";
+
+constexpr int kMainWidth = 580;
+constexpr int kExpandedHeight = 468;
+constexpr int kCollapsedHeight = 153;
+constexpr COLORREF kMainColor = RGB(229, 243, 252);
+
+constexpr const char* kStateEnabledText = "启用中";
+constexpr const char* kStateDisabledText = "禁用中";
+constexpr const char* kInitFailedText = "初始化防火墙组件失败!";
+
+// Pages are created by class name from one table (ui/tfwmain/pages.cpp).
+struct CPageClass {
+  const char* className;
+  CFrame* (*create)(CComponent* owner);
+};
+// The table entry for `className`, or nullptr while that page does not exist yet.
+const CPageClass* FindPageClass(const char* className);
+// Tests: use `table` (ended by an entry with a null class name) instead (nullptr restores).
+void SetPageTable(const CPageClass* table);
+
+// The rule file of a level: 0 "hsec.rul", 1 "msec.rul", 2 "lsec.rul", 3 the value "Crul"
+// (default "csec.rul"), anything else "msec.rul".
+std::string LevelRuleFile(int level);
+
+class TFWMainForm : public CForm {
+ public:
+  explicit TFWMainForm(CComponent* owner);
+  ~TFWMainForm() override;
+  const char* ClassName() const override { return "TFWMainForm"; }
+
+  void FormCreate(CComponent* Sender);
+  void FormClose(CComponent* Sender, TCloseAction& Action);
+  void FormDestroy(CComponent* Sender);
+
+  void SysInfoBtnClick(CComponent* Sender);
+  void ProcInfoBtnClick(CComponent* Sender);
+  void RuleSetupBtnClick(CComponent* Sender);
+  void SetupBitBtnClick(CComponent* Sender);
+  void AppAuditBtnClick(CComponent* Sender);
+  void EnableBtnClick(CComponent* Sender);
+  void TrackBar1Change(CComponent* Sender);
+  void closeClick(CComponent* Sender);
+  void openClick(CComponent* Sender);
+  void Label1Click(CComponent* Sender);
+  void Label12Click(CComponent* Sender);
+  void Label13Click(CComponent* Sender);
+  void FormActivate(CComponent* Sender);
+  void N1Click(CComponent* Sender);
+  void N2Click(CComponent* Sender);
+  void TrayIcon1DblClick(CComponent* Sender);
+  void NotifyTimerTimer(CComponent* Sender);
+
+  // Expands the window and shows the page of `className` (or keeps it when it is shown).
+  void ShowPage(const char* className);
+  bool ClosePage();
+  void ShowLogPage();
+  void RefreshAuditPage();
+  void Collapse();
+  void Expand();
+  bool Expanded() const { return ViewPanel->Visible(); }
+
+  // Tells the companion anti-virus window the filter state, when that window exists.
+  void PostFilterState(uint8_t enabled);
+  // Writes the cached audit rules to "app.aud" next to the program.
+  void SaveAuditRules();
+
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+  CImage* Image1;
+  CLabel *Label2, *Label3, *Label4, *Label5;
+  CTrackBar* TrackBar1;
+  CGlyphButton *SysInfoBtn, *ProcInfoBtn, *EnableBtn, *SetupBitBtn, *RuleSetupBtn, *AppAuditBtn;
+  CLabel *Label6, *Label7, *Label8, *Label9, *Label10, *Label11;
+  CPanel* ViewPanel;
+  CImage* Image2;
+  CPanel* Panel1;
+  CImage *close, *open;
+  CPanel* Panel2;
+  CImage* Image4;
+  CLabel *Label12, *Label13;
+  CLabel* Label1;
+  CTimer* NotifyTimer;
+  CPopupMenu* PopupMenu1;
+  CMenuItem *N1, *N2;
+  CTrayIcon* TrayIcon1;
+
+  CFrame* CurrentPage = nullptr;
+  TFWLogViewFrame* LogFrame = nullptr;
+
+  CMainEventWiring* Events() const { return events_; }
+
+ private:
+  void LoadEnableGlyph(bool enabled);
+  CGlyphButton* AddPageButton(const char* name, const char* labelName, const char* caption,
+                              int index, CLabel** label);
+  CMainEventWiring* events_ = nullptr;
+  bool driverReady_ = false;
+};
+
+extern TFWMainForm* FWMainForm;
