@@ -140,7 +140,7 @@ void CControl::CreateHandle() {
     throw CFrameworkError(message);
   }
   if (native) {
-    Bind(hwnd);
+    BindWindow(hwnd);
     nativeProc_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StaticWndProc)));
   }
@@ -166,7 +166,7 @@ void CControl::DestroyHandle() {
   if (hwnd_ != nullptr) Unbind();
 }
 
-void CControl::Bind(HWND hwnd) {
+void CControl::BindWindow(HWND hwnd) {
   // A window is bound once; a second bind would route messages to two objects.
   if (hwnd_ != nullptr && hwnd_ != hwnd) throw CFrameworkError("window bound twice");
   hwnd_ = hwnd;
@@ -194,7 +194,7 @@ LRESULT CALLBACK CControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
   if (msg == WM_NCCREATE) {
     auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
     self = static_cast<CControl*>(create->lpCreateParams);
-    if (self != nullptr) self->Bind(hwnd);
+    if (self != nullptr) self->BindWindow(hwnd);
   } else {
     self = static_cast<CControl*>(GetPropA(hwnd, kObjectProperty));
   }

@@ -131,7 +131,7 @@ class CControl : public CComponent {
   static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   static void RegisterFrameworkClass(const char* className, UINT style);
   LRESULT SafeWndProc(UINT msg, WPARAM wParam, LPARAM lParam);
-  void Bind(HWND hwnd);
+  void BindWindow(HWND hwnd);
   void Unbind();
   void AddChild(CControl* child);
   void RemoveChild(CControl* child);
