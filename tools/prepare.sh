@@ -60,6 +60,12 @@ prepare_wine() {
     wineboot -i >/dev/null 2>&1 || { echo "prepare: wineboot failed" >&2; exit 1; }
     wineserver -w
   fi
+  # The console's font "宋体" (SimSun) is drawn with the CJK font's bitmap face at 12 px.
+  if ! grep -q 'Zen Hei Sharp' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 宋体 /d 'WenQuanYi Zen Hei Sharp' /f >/dev/null 2>&1 </dev/null || true
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun /d 'WenQuanYi Zen Hei Sharp' /f >/dev/null 2>&1 </dev/null || true
+    wineserver -w
+  fi
   # One server for the whole run, and Wine's services started now, away from any caller's
   # pipes, so that each program does not start its own.
   wineserver -p >/dev/null 2>&1 || true

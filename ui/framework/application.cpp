@@ -134,6 +134,7 @@ void CApplication::Shutdown() {
   FreeComponent(window_);
   window_ = nullptr;
   initialized_ = false;
+  terminated_ = false;  // ready to be initialised again (tests run several lives)
 }
 
 void CApplication::StartTimer(CTimer* timer, UINT interval) {

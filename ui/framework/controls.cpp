@@ -375,10 +375,13 @@ void CMemo::Clear() {
 }
 
 int CMemo::LineCount() const {
-  if (Handle() == nullptr || TextLength() == 0) return 0;
-  int lines = static_cast<int>(SendMessageA(Handle(), EM_GETLINECOUNT, 0, 0));
-  // The text always ends with a line end, which opens an empty last line.
-  return lines > 0 ? lines - 1 : 0;
+  // Lines as appended, not as wrapped on screen: line ends, plus an unfinished last line.
+  std::string text = AllText();
+  int lines = 0;
+  for (size_t i = 0; i + 1 < text.size(); ++i)
+    if (text[i] == '\r' && text[i + 1] == '\n') ++lines;
+  if (!text.empty() && (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0)) ++lines;
+  return lines;
 }
 
 uint32_t CMemo::TextLength() const {

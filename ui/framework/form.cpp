@@ -104,7 +104,6 @@ void CForm::Show() {
   CControl::SetVisible(true);
   if (Handle() != nullptr) {
     ShowWindow(Handle(), SW_SHOW);
-    SetForegroundWindow(Handle());
   }
   Fire(OnShow, this);
 }

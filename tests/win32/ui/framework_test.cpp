@@ -1,0 +1,361 @@
+// The widget layer under Wine: ownership and destruction, modal results, the scripted seams,
+// the glyph button's styling messages and drawing, the memo, the track bar and the timer.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ui/framework/application.h"
+#include "ui/framework/controls.h"
+#include "ui/framework/dialogs.h"
+#include "ui/framework/form.h"
+#include "ui/framework/timer.h"
+
+namespace {
+std::vector<std::string> g_destroyed;
+
+class CTracked : public CComponent {
+ public:
+  CTracked(CComponent* owner, const char* name) : CComponent(owner, name) {}
+  ~CTracked() override { g_destroyed.push_back(Name()); }
+  const char* ClassName() const override { return "TTracked"; }
+};
+
+class CTestForm : public CForm {
+ public:
+  explicit CTestForm(CComponent* owner) : CForm(owner, "TestForm") {
+    SetBounds(10, 10, 200, 120);
+    SetColor(RGB(10, 20, 30));
+  }
+  const char* ClassName() const override { return "TTestForm"; }
+};
+
+class FrameworkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Application.Initialize();
+    form = new CTestForm(&Application);
+    form->EnsureCreated();
+    g_destroyed.clear();
+  }
+  void TearDown() override {
+    SetModalScript(nullptr, nullptr);
+    SetMessageBoxScript(nullptr, nullptr);
+    SetFileDialogScript(nullptr, nullptr);
+    Application.Shutdown();
+  }
+  COLORREF PixelOf(CControl* control, int x, int y) {
+    HDC screen = GetDC(nullptr);
+    CMemoryDC memory(screen, control->Width(), control->Height());
+    SendMessageA(control->Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory.Get()),
+                 PRF_CLIENT);
+    COLORREF pixel = GetPixel(memory.Get(), x, y);
+    ReleaseDC(nullptr, screen);
+    return pixel;
+  }
+  CTestForm* form = nullptr;
+};
+
+std::string NameProperty(HWND hwnd) {
+  auto atom = static_cast<ATOM>(reinterpret_cast<UINT_PTR>(GetPropA(hwnd, kComponentNameProperty)));
+  char name[64] = {};
+  if (atom != 0) GlobalGetAtomNameA(atom, name, sizeof name);
+  return name;
+}
+}  // namespace
+
+TEST_F(FrameworkTest, OwnersDestroyWhatTheyOwnNewestFirstAndFreedChildrenLeaveTheList) {
+  auto* root = new CTracked(nullptr, "root");
+  new CTracked(root, "a");
+  auto* b = new CTracked(root, "b");
+  new CTracked(b, "b1");
+  new CTracked(root, "c");
+  EXPECT_EQ(root->FindComponent("b"), b);
+  EXPECT_TRUE(b->IsClass("TTracked"));
+  EXPECT_EQ(root->FindComponent("missing"), nullptr);
+
+  FreeComponent(root->FindComponent("c"));
+  EXPECT_EQ(root->ComponentCount(), 2);
+  EXPECT_EQ(root->FindComponent("c"), nullptr);
+  g_destroyed.clear();
+  FreeComponent(root);
+  // The owner's own destructor first, then what it owns, newest first (each with its own).
+  EXPECT_EQ(g_destroyed, (std::vector<std::string>{"root", "b", "b1", "a"}));
+}
+
+TEST_F(FrameworkTest, ControlWindowsCarryTheirNameAndGoAwayWithTheirParent) {
+  auto* panel = new CPanel(form, "Panel1");
+  panel->SetParent(form);
+  panel->SetBounds(0, 0, 100, 50);
+  auto* label = new CLabel(form, "Label8");
+  label->SetParent(panel);
+  label->SetText("启用中");
+  HWND labelWindow = label->Handle();
+  ASSERT_NE(labelWindow, nullptr);
+  EXPECT_EQ(GetParent(labelWindow), panel->Handle());
+  EXPECT_EQ(NameProperty(labelWindow), "Label8");
+  char text[32] = {};
+  GetWindowTextA(labelWindow, text, sizeof text);
+  EXPECT_STREQ(text, "启用中");
+  EXPECT_EQ(CControl::FromHandle(labelWindow), label);
+
+  // The panel's window takes the label's with it; the label object is unbound, not dangling.
+  FreeComponent(panel);
+  EXPECT_FALSE(IsWindow(labelWindow));
+  EXPECT_EQ(label->Handle(), nullptr);
+  label->SetText("禁用中");  // must not touch the dead window
+  EXPECT_EQ(label->Text(), "禁用中");
+  FreeComponent(label);
+}
+
+TEST_F(FrameworkTest, ControlsMadeBeforeTheirParentsWindowAppearWithIt) {
+  auto* frame = new CFrame(form, "Page");
+  auto* inner = new CLabel(frame, "Inner");
+  inner->SetParent(frame);
+  EXPECT_EQ(inner->Handle(), nullptr);
+  frame->SetParent(form);
+  ASSERT_NE(frame->Handle(), nullptr);
+  EXPECT_EQ(GetParent(inner->Handle()), frame->Handle());
+  char cls[32] = {};
+  GetClassNameA(frame->Handle(), cls, sizeof cls);
+  EXPECT_STREQ(cls, "TFrame");
+}
+
+TEST_F(FrameworkTest, AlignmentFillsTopThenClient) {
+  auto* frame = new CFrame(form, "Page");
+  frame->SetParent(form);
+  frame->SetAlign(TAlign::Client);
+  auto* top = new CPanel(frame, "Top");
+  top->SetParent(frame);
+  top->SetBounds(0, 0, 10, 30);
+  top->SetAlign(TAlign::Top);
+  auto* memo = new CMemo(frame, "Memo");
+  memo->SetParent(frame);
+  memo->SetAlign(TAlign::Client);
+  RECT client;
+  GetClientRect(form->Handle(), &client);
+  EXPECT_EQ(frame->Width(), client.right);
+  EXPECT_EQ(top->Width(), client.right);
+  EXPECT_EQ(memo->Top(), 30);
+  EXPECT_EQ(memo->Height(), client.bottom - 30);
+  form->SetBounds(10, 10, 300, 200);
+  GetClientRect(form->Handle(), &client);
+  EXPECT_EQ(memo->Width(), client.right);
+}
+
+TEST_F(FrameworkTest, ModalResultsComeFromTheLoopOrFromTheScript) {
+  auto* dialog = new CTestForm(&Application);
+  auto* ok = new CGlyphButton(dialog, "OKBtn");
+  ok->SetParent(dialog);
+  ok->OnClick = [dialog](CComponent*) { dialog->SetModalResult(mrOk); };
+  // A real loop: the button is clicked by a posted message while the dialog runs.
+  dialog->OnShow = [ok](CComponent*) { PostMessageA(ok->Handle(), BM_CLICK, 0, 0); };
+  EXPECT_EQ(dialog->ShowModal(), mrOk);
+  EXPECT_FALSE(dialog->Modal());
+  EXPECT_FALSE(IsWindowVisible(dialog->Handle()));
+  EXPECT_TRUE(IsWindowEnabled(form->Handle())) << "the owner is enabled again";
+
+  // Closing a modal form answers Cancel.
+  dialog->OnShow = [dialog](CComponent*) { PostMessageA(dialog->Handle(), WM_CLOSE, 0, 0); };
+  EXPECT_EQ(dialog->ShowModal(), mrCancel);
+
+  static CForm* seen = nullptr;
+  SetModalScript([](void*, CForm* f) { seen = f; return mrYes; }, nullptr);
+  EXPECT_EQ(dialog->ShowModal(), mrYes);
+  EXPECT_EQ(seen, dialog);
+}
+
+TEST_F(FrameworkTest, MessageBoxesAndFileDialogsGoThroughTheirScripts) {
+  struct Box {
+    void* owner;
+    std::string text, caption;
+    uint32_t flags;
+  } box{};
+  SetMessageBoxScript(
+      [](void* ctx, void* owner, const char* text, const char* caption, uint32_t flags) {
+        *static_cast<Box*>(ctx) = Box{owner, text, caption, flags};
+        return kIdCancel;
+      },
+      &box);
+  EXPECT_EQ(MessageDlg(form, "初始化防火墙组件失败!", "错误", kMbOkCancel), kIdCancel);
+  EXPECT_EQ(box.owner, form->Handle());
+  EXPECT_EQ(box.text, "初始化防火墙组件失败!");
+  EXPECT_EQ(box.caption, "错误");
+  EXPECT_EQ(box.flags, kMbOkCancel);
+
+  CFileDialog save(nullptr, "SaveDialog1", true);
+  SetFileDialogScript(
+      [](void*, CFileDialog* d) {
+        d->FileName = std::string(400, 'x');  // longer than any path
+        return d->Save();
+      },
+      nullptr);
+  EXPECT_TRUE(save.Execute(form));
+  EXPECT_EQ(save.FileName.size(), 259u);
+}
+
+TEST_F(FrameworkTest, GlyphButtonTakesTheTwoStylingMessagesAndLeavesTheKeyColourOut) {
+  form->SetColor(RGB(200, 100, 50));
+  auto* button = new CGlyphButton(form, "EnableBtn");
+  button->SetParent(form);
+  button->SetBounds(0, 0, 40, 40);
+  // A 32 x 32 glyph: key colour all round a 16 x 16 blue square in the middle.
+  HDC screen = GetDC(nullptr);
+  HBITMAP glyph = CreateCompatibleBitmap(screen, 32, 32);
+  HDC dc = CreateCompatibleDC(screen);
+  HGDIOBJ old = SelectObject(dc, glyph);
+  RECT all = {0, 0, 32, 32}, middle = {8, 8, 24, 24};
+  HBRUSH key = CreateSolidBrush(0x8080), blue = CreateSolidBrush(RGB(0, 0, 255));
+  FillRect(dc, &all, key);
+  FillRect(dc, &middle, blue);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(key);
+  DeleteObject(blue);
+  ReleaseDC(nullptr, screen);
+  button->SetGlyph(glyph);
+  EXPECT_FALSE(button->Flat());
+
+  HFONT font = CreatePixelFont("宋体", 12);
+  SendMessageA(button->Handle(), kMsgButtonLayout, 2, reinterpret_cast<LPARAM>(font));
+  EXPECT_TRUE(button->Flat());
+  EXPECT_EQ(button->Layout(), TButtonLayout::GlyphTop);
+  EXPECT_EQ(button->SkinFont(), font);
+  SendMessageA(button->Handle(), kMsgButtonGlyph, 0x8080, reinterpret_cast<LPARAM>(glyph));
+  EXPECT_EQ(button->TransparentColor(), 0x8080u);
+  EXPECT_EQ(button->SkinGlyph(), glyph);
+
+  // Glyph centred at (4, 4): its key colour shows the form, its square shows blue.
+  EXPECT_EQ(PixelOf(button, 6, 6), RGB(200, 100, 50));
+  EXPECT_EQ(PixelOf(button, 20, 20), RGB(0, 0, 255));
+
+  // A new picture replaces the one the skin was handed, and the skin follows it.
+  button->LoadGlyphFromFile("no such file.bmp");
+  EXPECT_EQ(button->SkinGlyph(), glyph);
+  HBITMAP second = CreateBitmap(8, 8, 1, 32, nullptr);
+  button->SetGlyph(second);
+  EXPECT_EQ(button->SkinGlyph(), second);
+  DeleteObject(font);
+}
+
+TEST_F(FrameworkTest, GlyphButtonClicksOnlyWhenEnabled) {
+  auto* button = new CGlyphButton(form, "Btn");
+  button->SetParent(form);
+  button->SetBounds(0, 0, 20, 20);
+  int clicks = 0;
+  button->OnClick = [&clicks](CComponent*) { ++clicks; };
+  SendMessageA(button->Handle(), BM_CLICK, 0, 0);
+  SendMessageA(button->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  SendMessageA(button->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  SendMessageA(button->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  SendMessageA(button->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(50, 50));  // released outside
+  EXPECT_EQ(clicks, 2);
+  button->SetEnabled(false);
+  SendMessageA(button->Handle(), BM_CLICK, 0, 0);
+  EXPECT_EQ(clicks, 2);
+}
+
+TEST_F(FrameworkTest, TransparentLabelShowsThePictureBelowIt) {
+  auto* image = new CImage(form, "Image1");
+  image->SetParent(form);
+  image->SetBounds(0, 0, 100, 100);
+  HDC screen = GetDC(nullptr);
+  HBITMAP picture = CreateCompatibleBitmap(screen, 100, 100);
+  HDC dc = CreateCompatibleDC(screen);
+  HGDIOBJ old = SelectObject(dc, picture);
+  RECT left = {0, 0, 50, 100}, right = {50, 0, 100, 100};
+  HBRUSH green = CreateSolidBrush(RGB(0, 255, 0)), red = CreateSolidBrush(RGB(255, 0, 0));
+  FillRect(dc, &left, green);
+  FillRect(dc, &right, red);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(green);
+  DeleteObject(red);
+  ReleaseDC(nullptr, screen);
+  image->SetPicture(picture);
+  auto* label = new CLabel(form, "Label2");
+  label->SetParent(form);
+  label->SetBounds(40, 10, 20, 10);
+  EXPECT_EQ(PixelOf(label, 2, 2), RGB(0, 255, 0));
+  EXPECT_EQ(PixelOf(label, 15, 2), RGB(255, 0, 0));
+  // Without a click handler the label lets the mouse through to what lies below.
+  EXPECT_EQ(SendMessageA(label->Handle(), WM_NCHITTEST, 0, 0), HTTRANSPARENT);
+  label->OnClick = [](CComponent*) {};
+  EXPECT_NE(SendMessageA(label->Handle(), WM_NCHITTEST, 0, 0), HTTRANSPARENT);
+}
+
+TEST_F(FrameworkTest, MemoAppendsLinesAtTheEndBeyondTheDefaultLimit) {
+  auto* memo = new CMemo(form, "LogMemo");
+  memo->SetReadOnly(true);
+  memo->SetParent(form);
+  memo->SetBounds(0, 0, 150, 100);
+  memo->Clear();  // clearing an empty memo is harmless
+  EXPECT_EQ(memo->LineCount(), 0);
+  memo->AppendLines("第一行\r\n第二行");
+  memo->AppendLines("third\nfourth\r\n");
+  EXPECT_EQ(memo->AllText(), "第一行\r\n第二行\r\nthird\r\nfourth\r\n");
+  EXPECT_EQ(memo->LineCount(), 4);
+
+  // The edit control stops at 32 KB unless the limit is raised.
+  std::string line(1000, 'x');
+  for (int i = 0; i < 60; ++i) memo->AppendLines(line.c_str());
+  EXPECT_GT(memo->TextLength(), 60000u);
+  EXPECT_EQ(memo->LineCount(), 64);
+  memo->Clear();
+  EXPECT_EQ(memo->TextLength(), 0u);
+}
+
+TEST_F(FrameworkTest, TrackBarReportsUserMovesButNotProgrammedOnes) {
+  auto* bar = new CTrackBar(form, "TrackBar1");
+  bar->SetVertical(true);
+  bar->SetRange(0, 3);
+  bar->SetPosition(1);
+  bar->SetParent(form);
+  bar->SetBounds(0, 0, 40, 100);
+  std::vector<int> seen;
+  bar->OnChange = [&](CComponent*) { seen.push_back(bar->Position()); };
+  bar->SetPosition(2);
+  EXPECT_TRUE(seen.empty());
+  SendMessageA(bar->Handle(), WM_KEYDOWN, VK_END, 0);
+  SendMessageA(bar->Handle(), WM_KEYDOWN, VK_HOME, 0);
+  SendMessageA(bar->Handle(), WM_KEYDOWN, VK_HOME, 0);  // already at 0: no change
+  EXPECT_EQ(seen, (std::vector<int>{3, 0}));
+  bar->SetPosition(9);
+  EXPECT_EQ(bar->Position(), 3);
+}
+
+TEST_F(FrameworkTest, TimerTicksThroughTheLoopAndStopsWhenFreed) {
+  auto* timer = new CTimer(form, "NotifyTimer");
+  int ticks = 0;
+  timer->SetInterval(20);
+  timer->OnTimer = [&](CComponent*) { ++ticks; };
+  timer->SetEnabled(true);
+  DWORD start = GetTickCount();
+  while (ticks < 2 && GetTickCount() - start < 2000) {
+    Application.ProcessMessages();
+    Sleep(5);
+  }
+  EXPECT_GE(ticks, 2);
+  FreeComponent(timer);
+  int after = ticks;
+  Sleep(60);
+  Application.ProcessMessages();
+  EXPECT_EQ(ticks, after);
+}
+
+TEST_F(FrameworkTest, ExceptionsInHandlersReachTheStandardBox) {
+  std::string shown;
+  SetMessageBoxScript(
+      [](void* ctx, void*, const char* text, const char*, uint32_t) {
+        *static_cast<std::string*>(ctx) = text;
+        return kIdOk;
+      },
+      &shown);
+  auto* button = new CGlyphButton(form, "Btn");
+  button->SetParent(form);
+  button->OnClick = [](CComponent*) { throw CFrameworkError("broken handler"); };
+  SendMessageA(button->Handle(), BM_CLICK, 0, 0);
+  EXPECT_EQ(shown, "broken handler");
+}
