@@ -278,12 +278,10 @@ void TFWMainForm::openClick(CComponent*) { Expand(); }
 
 void TFWMainForm::ShowPage(const char* className) {
   Expand();
-  if (CurrentPage != nullptr) {
-    if (CurrentPage->IsClass(className)) return;
-    if (!ClosePage()) return;
-  }
+  if (CurrentPage != nullptr && CurrentPage->IsClass(className)) return;
   const CPageClass* page = FindPageClass(className);
-  if (page == nullptr) return;  // that page is not built yet
+  if (page == nullptr) return;  // that page is not built yet: the old one stays
+  if (!ClosePage()) return;
   CFrame* frame = page->create(this);
   frame->SetParent(ViewPanel);
   frame->SetAlign(TAlign::Client);

@@ -1,0 +1,341 @@
+// The main window under Wine with a fake driver behind its seam, a scratch registry and a
+// scratch program folder: start-up order, the switch and its companion message, the poll's
+// indicator, pages, the slider and shut-down.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/qeltoption.h"
+#include "platform/file.h"
+#include "platform/msgbox.h"
+#include "platform/paths.h"
+#include "rules/auditrules.h"
+#include "rules/driver_link.h"
+#include "rules/iprules.h"
+#include "rules/loader.h"
+#include "rules/rulefile.h"
+#include "tests/win32/settings/scratch_registry.h"
+#include "ui/framework/application.h"
+#include "ui/tfwlogviewframe/tfwlogviewframe.h"
+#include "ui/tfwmain/driverseam.h"
+#include "ui/tfwmain/tfwmain.h"
+
+namespace {
+struct FakeDriver {
+  uint32_t detect = 0, open = 0, getResult = 0;
+  uint8_t enabled = 1;
+  std::vector<std::string> calls;
+  std::vector<int> sets;
+} g_fake;
+
+const CMainDriver kFake = {
+    [] { g_fake.calls.push_back("DetectPlatform"); return g_fake.detect; },
+    [](uint8_t start) {
+      g_fake.calls.push_back("OpenDriver" + std::to_string(start));
+      return g_fake.open;
+    },
+    [](uint8_t* e) {
+      *e = g_fake.enabled;
+      return g_fake.getResult;
+    },
+    [](uint8_t e) {
+      g_fake.calls.push_back("SetFilterEnabled" + std::to_string(e));
+      g_fake.sets.push_back(e);
+      g_fake.enabled = e ? 1 : 0;
+      return 0u;
+    },
+    [](_bytePtr&, uint32_t* count) {
+      *count = 0;
+      return 0u;
+    },
+    [](const void*) { return _textPtr(); },
+};
+
+struct FakeRules {
+  std::vector<uint32_t> ipImages, auditImages;  // sizes, in order sent
+} g_rules;
+const CRuleDriverLink kRuleLink = {
+    [] { return g_fake.open == 0; },
+    [](const uint8_t*, uint32_t size) {
+      g_fake.calls.push_back("LoadIpRuleSet");
+      g_rules.ipImages.push_back(size);
+      return 0u;
+    },
+    [](const uint8_t*, uint32_t size) {
+      g_fake.calls.push_back("LoadAuditRuleSet");
+      g_rules.auditImages.push_back(size);
+      return 0u;
+    },
+    [](void*) { return 0u; },
+};
+
+// The companion anti-virus console's window, which records WM_FWSTATE.
+std::vector<WPARAM> g_fwstate;
+LRESULT CALLBACK CompanionProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  if (m == WM_FWSTATE) g_fwstate.push_back(w);
+  return DefWindowProcA(h, m, w, l);
+}
+
+// Pages of the test: one that refuses to be left.
+bool g_mayLeave = true;
+class CFakePage : public CFrame, public CQueryClose {
+ public:
+  CFakePage(CComponent* owner, const char* cls) : CFrame(owner, cls), cls_(cls) {}
+  const char* ClassName() const override { return cls_; }
+  bool QueryClose() override { return g_mayLeave; }
+
+ private:
+  const char* cls_;
+};
+const CPageClass kTestPages[] = {
+    {"TFWInfoFrame", [](CComponent* o) -> CFrame* { return new CFakePage(o, "TFWInfoFrame"); }},
+    {"TSysRuleFrame", [](CComponent* o) -> CFrame* { return new CFakePage(o, "TSysRuleFrame"); }},
+    {"TFWAuditRuleFrame",
+     [](CComponent* o) -> CFrame* { return new CFakePage(o, "TFWAuditRuleFrame"); }},
+    {"TProcFrame", nullptr},
+    {nullptr, nullptr},
+};
+
+std::vector<std::string> g_boxes;
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_fake = FakeDriver();
+    g_rules = FakeRules();
+    g_fwstate.clear();
+    g_boxes.clear();
+    g_mayLeave = true;
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    folder_ = std::string(temp) + "vardeen_main_" + std::to_string(GetCurrentProcessId()) + "\\";
+    CreateDirectoryA(folder_.c_str(), nullptr);
+    CreateDirectoryA((folder_ + "res").c_str(), nullptr);
+    for (const char* name : {"enable.bmp", "disable.bmp"})
+      CopyFileA((std::string(VARDEEN_RES) + "\\" + name).c_str(),
+                (folder_ + "res\\" + name).c_str(), FALSE);
+    _Array<_RKFW_RULE> none(18);
+    for (const char* name : {"hsec.rul", "msec.rul", "lsec.rul", "csec.rul", "mine.rul"})
+      WriteRuleFile((folder_ + name).c_str(), none);
+    SetProgramFolderOverride(folder_.c_str());
+    SetMainDriver(&kFake);
+    SetRuleDriverLink(&kRuleLink);
+    SetPageTable(kTestPages);
+    SetMessageBoxScript(
+        [](void*, void*, const char* text, const char* caption, uint32_t) {
+          g_boxes.push_back(std::string(text) + "|" + caption);
+          return kIdOk;
+        },
+        nullptr);
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = CompanionProc;
+    wc.lpszClassName = kCompanionWindowClass;
+    RegisterClassA(&wc);
+    companion_ = CreateWindowA(kCompanionWindowClass, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                               nullptr, nullptr);
+  }
+  void TearDown() override {
+    Application.Shutdown();
+    DestroyWindow(companion_);
+    SetMessageBoxScript(nullptr, nullptr);
+    SetPageTable(nullptr);
+    SetRuleDriverLink(nullptr);
+    SetMainDriver(nullptr);
+    SetProgramFolderOverride(nullptr);
+    ClearAuditRuleCache();
+    ClearIpRuleCache();
+  }
+  TFWMainForm* Start() {
+    Application.Initialize();
+    return Application.CreateForm<TFWMainForm>();
+  }
+  static void Pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+  CScratchRegistry registry_;
+  std::string folder_;
+  HWND companion_ = nullptr;
+};
+}  // namespace
+
+TEST_F(MainFormTest, StartUpRunsInOrderAndEndsCollapsedOnTheStoredLevel) {
+  WriteEnable(0);
+  WriteLevel(2);
+  g_fake.enabled = 1;
+  TFWMainForm* form = Start();
+  Pump();
+  EXPECT_EQ(g_fake.calls,
+            (std::vector<std::string>{"DetectPlatform", "OpenDriver1", "SetFilterEnabled0",
+                                      "LoadIpRuleSet"}))
+      << "no app.aud yet: no audit image; then the level's file";
+  EXPECT_EQ(g_fwstate, (std::vector<WPARAM>{0}));
+  EXPECT_EQ(form->TrackBar1->Position(), 2);
+  EXPECT_EQ(form->Height(), kCollapsedHeight);
+  EXPECT_TRUE(form->Image2->Visible());
+  EXPECT_TRUE(form->open->Visible());
+  EXPECT_FALSE(form->close->Visible());
+  ASSERT_NE(form->LogFrame, nullptr);
+  EXPECT_FALSE(form->LogFrame->Visible());
+  ASSERT_NE(form->CurrentPage, nullptr);
+  EXPECT_TRUE(form->CurrentPage->IsClass("TFWInfoFrame"));
+  EXPECT_TRUE(form->SysInfoBtn->Flat());
+  EXPECT_EQ(form->SysInfoBtn->TransparentColor(), 0x8080u);
+  EXPECT_NE(form->EnableBtn->Glyph(), nullptr) << "the glyph from res\\disable.bmp";
+  EXPECT_TRUE(g_boxes.empty());
+}
+
+TEST_F(MainFormTest, AFailedDriverShowsTheMessageAndEnds) {
+  g_fake.open = 9;  // the service is not installed
+  Start();
+  EXPECT_EQ(g_boxes, (std::vector<std::string>{"初始化防火墙组件失败!|错误"}));
+  EXPECT_TRUE(Application.Terminated());
+  EXPECT_EQ(g_fake.calls, (std::vector<std::string>{"DetectPlatform", "OpenDriver1"}));
+  Application.Run();  // ends at once
+}
+
+TEST_F(MainFormTest, TheSwitchTellsTheCompanionTheStateJustSet) {
+  WriteEnable(1);
+  TFWMainForm* form = Start();
+  Pump();
+  g_fwstate.clear();
+  form->EnableBtn->Click();
+  Pump();
+  EXPECT_EQ(g_fake.sets.back(), 0);
+  EXPECT_EQ(g_fwstate, (std::vector<WPARAM>{0})) << "not the state read before the toggle";
+  uint8_t stored = 9;
+  ReadEnable(&stored);
+  EXPECT_EQ(stored, 0);
+  form->EnableBtn->Click();
+  Pump();
+  EXPECT_EQ(g_fwstate, (std::vector<WPARAM>{0, 1}));
+
+  // A driver that cannot say its state makes the switch do nothing.
+  g_fake.getResult = 5;
+  size_t sets = g_fake.sets.size();
+  form->EnableBtn->Click();
+  Pump();
+  EXPECT_EQ(g_fake.sets.size(), sets);
+  EXPECT_EQ(g_fwstate.size(), 2u);
+}
+
+TEST_F(MainFormTest, TheTickFollowsTheDriverAndReloadsTheGlyphOnlyOnAChange) {
+  WriteEnable(1);
+  TFWMainForm* form = Start();
+  form->NotifyTimerTimer(nullptr);
+  EXPECT_EQ(form->Label8->Text(), kStateEnabledText);
+  HBITMAP enabledGlyph = form->EnableBtn->Glyph();
+  form->NotifyTimerTimer(nullptr);
+  EXPECT_EQ(form->EnableBtn->Glyph(), enabledGlyph) << "no reload on every tick";
+
+  g_fake.enabled = 0;  // switched off from outside
+  form->NotifyTimerTimer(nullptr);
+  EXPECT_EQ(form->Label8->Text(), kStateDisabledText);
+  EXPECT_NE(form->EnableBtn->Glyph(), enabledGlyph);
+  char text[16] = {};
+  GetWindowTextA(form->Label8->Handle(), text, sizeof text);
+  EXPECT_STREQ(text, kStateDisabledText);
+
+  g_fake.getResult = 1;  // a failing request keeps the last state
+  g_fake.enabled = 1;
+  form->NotifyTimerTimer(nullptr);
+  EXPECT_EQ(form->Label8->Text(), kStateDisabledText);
+}
+
+TEST_F(MainFormTest, PagesSwitchKeepTheLogPageAndRespectARefusal) {
+  TFWMainForm* form = Start();
+  CFrame* info = form->CurrentPage;
+  form->SysInfoBtn->Click();
+  EXPECT_EQ(form->CurrentPage, info) << "the page shown stays as it is";
+  EXPECT_EQ(form->Height(), kExpandedHeight);
+
+  form->ProcInfoBtn->Click();  // a page not built yet: only expands
+  EXPECT_EQ(form->CurrentPage, info);
+
+  SendMessageA(form->Handle(), WM_SHOWLOGVIEW, 0, 0);
+  EXPECT_EQ(form->CurrentPage, form->LogFrame);
+  EXPECT_TRUE(form->LogFrame->Visible());
+  form->LogFrame->AppendLog("一条日志");
+
+  form->RuleSetupBtn->Click();
+  ASSERT_TRUE(form->CurrentPage->IsClass("TSysRuleFrame"));
+  EXPECT_FALSE(form->LogFrame->Visible());
+  EXPECT_EQ(form->LogFrame->LogMemo->AllText(), "一条日志\r\n") << "kept while hidden";
+
+  g_mayLeave = false;
+  CFrame* rules = form->CurrentPage;
+  form->AppAuditBtn->Click();
+  EXPECT_EQ(form->CurrentPage, rules);
+  SendMessageA(form->Handle(), WM_SHOWLOGVIEW, 0, 0);
+  EXPECT_EQ(form->CurrentPage, rules);
+  g_mayLeave = true;
+  form->AppAuditBtn->Click();
+  CFrame* audit = form->CurrentPage;
+  ASSERT_TRUE(audit->IsClass("TFWAuditRuleFrame"));
+  form->RefreshAuditPage();
+  EXPECT_TRUE(form->CurrentPage->IsClass("TFWAuditRuleFrame"));
+  EXPECT_EQ(form->ComponentCount(), form->ComponentCount());
+
+  form->closeClick(form->close);
+  EXPECT_EQ(form->Height(), kCollapsedHeight);
+  EXPECT_FALSE(form->ViewPanel->Visible());
+  form->openClick(form->open);
+  EXPECT_EQ(form->Height(), kExpandedHeight);
+}
+
+TEST_F(MainFormTest, TheSliderStoresTheLevelAndLoadsItsFile) {
+  TFWMainForm* form = Start();
+  EXPECT_EQ(LevelRuleFile(0), "hsec.rul");
+  EXPECT_EQ(LevelRuleFile(3), "csec.rul");
+  EXPECT_EQ(LevelRuleFile(7), "msec.rul");
+  WriteCustomRuleFile("mine.rul");
+  EXPECT_EQ(LevelRuleFile(3), "mine.rul");
+
+  size_t loads = g_rules.ipImages.size();
+  SendMessageA(form->TrackBar1->Handle(), WM_KEYDOWN, VK_END, 0);
+  EXPECT_EQ(ReadLevel(), 3);
+  EXPECT_EQ(g_rules.ipImages.size(), loads + 1);
+  SendMessageA(form->TrackBar1->Handle(), WM_KEYDOWN, VK_HOME, 0);
+  EXPECT_EQ(ReadLevel(), 0);
+  EXPECT_TRUE(g_boxes.empty());
+}
+
+TEST_F(MainFormTest, ClosingSavesTheAuditRulesAndDestroyingSwitchesFilteringOff) {
+  WriteEnable(1);
+  TFWMainForm* form = Start();
+  AddAuditRule("C:\\Program\\app.exe", 0x07);
+  std::string audit = folder_ + "app.aud";
+  DeleteFileA(audit.c_str());
+  form->N2Click(form->N2);  // "退出"
+  EXPECT_TRUE(Application.Terminated());
+  _Array<_RKFW_AUDIT_RULE> saved(12);
+  ASSERT_EQ(ReadAuditFile(audit.c_str(), saved), 0u);
+  EXPECT_EQ(saved.Count, 1);
+  for (auto& r : saved) ReleaseAuditRule(&r);
+
+  // The end of the logon saves too, and consumes the message.
+  DeleteFileA(audit.c_str());
+  EXPECT_EQ(SendMessageA(form->Handle(), WM_ENDSESSION, TRUE, 0), 0);
+  EXPECT_NE(GetFileAttributesA(audit.c_str()), INVALID_FILE_ATTRIBUTES);
+
+  g_fake.sets.clear();
+  Application.Shutdown();
+  EXPECT_EQ(g_fake.sets, (std::vector<int>{0}));
+  ReadEnable(nullptr == nullptr ? &g_fake.enabled : nullptr);
+  EXPECT_EQ(g_fake.enabled, 1) << "the stored choice is kept for the next start";
+}
+
+TEST_F(MainFormTest, DraggingWorksEverywhereButTheHiddenHotArea) {
+  TFWMainForm* form = Start();
+  RECT r;
+  GetWindowRect(form->Handle(), &r);
+  LPARAM free = MAKELPARAM(r.left + 5, r.top + 100);
+  LPARAM hot = MAKELPARAM(r.left + form->Label1->Left() + 3, r.top + form->Label1->Top() + 3);
+  EXPECT_EQ(SendMessageA(form->Handle(), WM_NCHITTEST, 0, free), HTCAPTION);
+  EXPECT_EQ(SendMessageA(form->Handle(), WM_NCHITTEST, 0, hot), HTCLIENT);
+  form->Label1->Click();
+  EXPECT_FALSE(IsWindowVisible(form->Handle()));
+}
