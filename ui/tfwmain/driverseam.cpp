@@ -1,13 +1,16 @@
 #include "ui/tfwmain/driverseam.h"
 
+#include "driver/dispatch.h"
 #include "driver/rkfw.h"
 
 namespace {
-uint32_t ReadBatch(_bytePtr& batch, uint32_t* count) { return ReadEvents(batch, count); }
+uint32_t SetEnabled(uint8_t enabled) { return SetFilterEnabled(enabled); }
+uint32_t ReadBatch(_bytePtr& batch, uint32_t* count) { return ReadEvents(&batch, count); }
 _textPtr PathOf(const void* record) {
-  return GetProcessPath(reinterpret_cast<const uint8_t*>(record) + 36);
+  static CDriverProcessPaths paths;
+  return paths.ProcessPath(*static_cast<const _REPORT_EVENT_HEAD*>(record));
 }
-const CMainDriver kWrappers = {DetectPlatform, OpenDriver, GetFilterEnabled, SetFilterEnabled,
+const CMainDriver kWrappers = {DetectPlatform, OpenDriver, GetFilterEnabled, SetEnabled,
                                ReadBatch, PathOf};
 const CMainDriver* g_driver = &kWrappers;
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -21,9 +22,18 @@
 #include "ui/framework/application.h"
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
 #include "ui/tfwmain/driverseam.h"
+#include "ui/tfwmain/eventwiring.h"
 #include "ui/tfwmain/tfwmain.h"
 
 namespace {
+std::vector<uint8_t> g_batch;  // the next poll's records
+void QueueRecord(uint32_t kind) {
+  size_t at = g_batch.size();
+  g_batch.resize(at + 220);
+  memcpy(&g_batch[at + 8], &kind, 4);
+  memcpy(&g_batch[at + 36], "app.exe", 7);
+}
+
 struct FakeDriver {
   uint32_t detect = 0, open = 0, getResult = 0;
   uint8_t enabled = 1;
@@ -47,8 +57,13 @@ const CMainDriver kFake = {
       g_fake.enabled = e ? 1 : 0;
       return 0u;
     },
-    [](_bytePtr&, uint32_t* count) {
-      *count = 0;
+    [](_bytePtr& batch, uint32_t* count) {
+      *count = static_cast<uint32_t>(g_batch.size() / 220);
+      if (*count != 0) {
+        batch = _bytePtr(static_cast<uint32_t>(g_batch.size()));
+        memcpy(batch.Data(), g_batch.data(), g_batch.size());
+      }
+      g_batch.clear();
       return 0u;
     },
     [](const void*) { return _textPtr(); },
@@ -338,4 +353,21 @@ TEST_F(MainFormTest, DraggingWorksEverywhereButTheHiddenHotArea) {
   EXPECT_EQ(SendMessageA(form->Handle(), WM_NCHITTEST, 0, hot), HTCLIENT);
   form->Label1->Click();
   EXPECT_FALSE(IsWindowVisible(form->Handle()));
+}
+
+TEST_F(MainFormTest, ThePollLogsRuleHitsWhileHiddenAndParksApplicationEvents) {
+  TFWMainForm* form = Start();
+  g_batch.clear();
+  QueueRecord(1);
+  QueueRecord(2);
+  QueueRecord(2);
+  QueueRecord(3);
+  form->NotifyTimerTimer(nullptr);
+  EXPECT_FALSE(form->LogFrame->Visible());
+  std::string log = form->LogFrame->LogMemo->AllText();
+  EXPECT_GE(form->LogFrame->LogMemo->LineCount(), 2) << log;
+  // No prompt window yet: the first application event is held, the next one waits.
+  EXPECT_EQ(form->Events()->PendingCount(), 1u);
+  SendMessageA(form->Handle(), WM_NEXTEVENT, 0, 0);
+  EXPECT_EQ(form->Events()->PendingCount(), 1u) << "the queue waits while an event is held";
 }
