@@ -1,13 +1,14 @@
 #include "rules/driver_link.h"
 
-#include "base/result.h"
+#include "driver/rkfw.h"
 
-// Until the driver wrappers are linked in, the rule store sees the driver as not open.
+// By default the rule store talks to the driver through its wrappers.
 namespace {
-bool NotOpen() { return false; }
-uint32_t NotSent(const uint8_t*, uint32_t) { return RESULT_DRIVER_NOT_OPEN; }
-uint32_t NoVerdict(void*) { return RESULT_DRIVER_NOT_OPEN; }
-const CRuleDriverLink kDriver = {NotOpen, NotSent, NotSent, NoVerdict};
+bool Open() { return DriverIsOpen(); }
+uint32_t SendIpImage(const uint8_t* image, uint32_t size) { return LoadIpRuleSet(image, size); }
+uint32_t SendAuditImage(const uint8_t* image, uint32_t size) { return LoadAuditRuleSet(image, size); }
+uint32_t Verdict(void* event) { return SendVerdict(static_cast<const _REPORT_EVENT_HEAD*>(event)); }
+const CRuleDriverLink kDriver = {Open, SendIpImage, SendAuditImage, Verdict};
 const CRuleDriverLink* g_link = &kDriver;
 }  // namespace
 

@@ -723,6 +723,8 @@ bool ParseText(const char* text, uint32_t size, CParsedText& parsed, std::string
     }
   }
   if (parser.failed()) return false;
+  // The audit reader refuses any other magic: such a file would never load.
+  if (parsed.Audit && memcmp(parsed.Magic, kRuleFileMagic, 4) != 0) return parser.Fail("an audit file's magic is \"RKFA\"");
   // A rule file names every rule's texts; an absent one is an empty text.
   for (_RKFW_RULE& rule : parsed.Rules) {
     if (rule.Name == nullptr) rule.Name = HeapCopy("");

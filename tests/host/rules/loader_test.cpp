@@ -255,3 +255,21 @@ TEST(LevelFiles, EachLevelHasItsFile) {
 }
 
 }  // namespace
+
+namespace {
+// Through the real driver wrappers: this test program never opens the device.
+TEST(DriverLink, NothingIsSentOrCachedWhileTheDriverIsClosed) {
+  ResetCaches();
+  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+  rules.Append(MakeRule(RULE_PROTO_TCP, "t"));
+  EXPECT_EQ(ApplyIpRules(rules), RESULT_DRIVER_NOT_OPEN);
+  EXPECT_EQ(IpRuleCache.Length(), 0u);
+  ReleaseRules(rules);
+  _Array<_RKFW_AUDIT_RULE> audit(kAuditRuleGrowStep);
+  audit.Append(MakeAuditRule("C:\\a.exe", 1));
+  EXPECT_EQ(ApplyAuditRules(audit), RESULT_DRIVER_NOT_OPEN);
+  EXPECT_EQ(AuditRuleCache.Length(), 0u);
+  ReleaseAuditRules(audit);
+  EXPECT_EQ(ReloadAuditRules(), RESULT_DRIVER_NOT_OPEN);
+}
+}  // namespace

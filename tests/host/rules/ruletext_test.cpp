@@ -135,6 +135,7 @@ TEST(RuleText, BadTextIsRefusedWithItsLine) {
       {"rule-file\nunused-records 2\nunused-extra 5\n", "unused-extra"},
       {"audit-file\naudit-rule\n  access 7\nend\n", "without path"},
       {"audit-file\nrule\nend\n", "line 2"},
+      {"audit-file\nmagic \"RKF[\"\n", "magic"},  // the audit reader would refuse the file
   };
   for (const Row& row : rows) {
     _bytePtr file;
