@@ -1,12 +1,23 @@
 /* RkFw.sys: the kernel-mode shell of the stand-in driver. It owns one core state in non-paged
  * pool, serialises requests with a spin lock and answers buffered device control through the
- * core. Built with -DSTANDIN_SLOW_START it waits about two seconds in DriverEntry, so that
- * tests can see a service that does not reach running in time. */
+ * core. Built with -DSTANDIN_SLOW_START it is a driver that never comes up in time: its start-up
+ * takes about a second and then gives up, so tests see a service that is not running after the
+ * console's wait. (Wine's service manager waits for DriverEntry before StartServiceA returns, so
+ * a start that merely took long would already be running when the console asks.) */
 #include <ddk/ntddk.h>
 
 #include "standin/core/standin.h"
 
 #define STANDIN_POOL_TAG 0x77466B52u /* 'RkFw' */
+
+#ifdef STANDIN_SLOW_START
+/* Its own names, so that it never takes the console's device from RkFw.sys. */
+#define STANDIN_DEVICE L"\\Device\\RkFw_slot_slow"
+#define STANDIN_LINK L"\\DosDevices\\RkFw_slot_slow"
+#else
+#define STANDIN_DEVICE L"\\Device\\RkFw_slot"
+#define STANDIN_LINK L"\\DosDevices\\RkFw_slot"
+#endif
 
 static RKFW_STATE* g_state;
 static KSPIN_LOCK g_lock;
@@ -74,8 +85,9 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) 
 #ifdef STANDIN_SLOW_START
   {
     LARGE_INTEGER delay;
-    delay.QuadPart = -20000000LL; /* 2 s, relative, in 100 ns units */
+    delay.QuadPart = -10000000LL; /* 1 s, relative, in 100 ns units */
     KeDelayExecutionThread(KernelMode, FALSE, &delay);
+    return STATUS_DEVICE_NOT_READY;
   }
 #endif
   g_state = (RKFW_STATE*)ExAllocatePoolWithTag(NonPagedPool, sizeof(RKFW_STATE), STANDIN_POOL_TAG);
@@ -83,8 +95,8 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) 
   RkfwInit(g_state);
   KeInitializeSpinLock(&g_lock);
 
-  RtlInitUnicodeString(&deviceName, L"\\Device\\RkFw_slot");
-  RtlInitUnicodeString(&g_linkName, L"\\DosDevices\\RkFw_slot");
+  RtlInitUnicodeString(&deviceName, STANDIN_DEVICE);
+  RtlInitUnicodeString(&g_linkName, STANDIN_LINK);
   status = IoCreateDevice(driver, 0, &deviceName, FILE_DEVICE_NETWORK, 0, FALSE, &g_device);
   if (!NT_SUCCESS(status)) {
     ExFreePoolWithTag(g_state, STANDIN_POOL_TAG);
