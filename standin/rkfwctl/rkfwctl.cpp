@@ -376,9 +376,8 @@ namespace {
 
 class CCommand {
  public:
-  CCommand(CRkfwctl& ctl, std::string& out, std::string& err, std::string& deviceName,
-           DeviceHandle& device, int& depth)
-      : ctl_(ctl), out_(out), err_(err), deviceName_(deviceName), device_(device), depth_(depth) {}
+  CCommand(std::string& out, std::string& err, std::string& deviceName, DeviceHandle& device, int& depth)
+      : out_(out), err_(err), deviceName_(deviceName), device_(device), depth_(depth) {}
 
   int Run(const std::vector<std::string>& w);
 
@@ -464,7 +463,6 @@ class CCommand {
   int Play(const std::vector<std::string>& w);
   int Service(const std::vector<std::string>& w, bool start);
 
-  CRkfwctl& ctl_;
   std::string& out_;
   std::string& err_;
   std::string& deviceName_;
@@ -856,7 +854,7 @@ int CCommand::Run(const std::vector<std::string>& w) {
 }  // namespace
 
 int CRkfwctl::Run(const std::vector<std::string>& words) {
-  CCommand command(*this, Out, Err, impl_->deviceName, impl_->device, impl_->depth);
+  CCommand command(Out, Err, impl_->deviceName, impl_->device, impl_->depth);
   return command.Run(words);
 }
 
