@@ -35,6 +35,8 @@ uint32_t Le32(const uint8_t* p) {
   return v;
 }
 
+constexpr uint32_t kShareWrite = 0x00000002u;  // FILE_SHARE_WRITE
+
 uint16_t Swap(uint16_t v) { return static_cast<uint16_t>((v >> 8) | (v << 8)); }
 
 // ---- reading arguments ----
@@ -389,7 +391,9 @@ class CCommand {
   }
   bool Open() {
     if (device_ == kInvalidDevice)
-      device_ = DeviceOpen(deviceName_.c_str(), kDeviceRead | kDeviceWrite, kDeviceShareRead, 0);
+      // Read access and sharing both ways: the console keeps its own read/write handle open
+      // beside this one, and the codes need no more than any access.
+      device_ = DeviceOpen(deviceName_.c_str(), kDeviceRead, kDeviceShareRead | kShareWrite, 0);
     if (device_ == kInvalidDevice) err_ += "the stand-in driver " + deviceName_ + " is not running\n";
     return device_ != kInvalidDevice;
   }
