@@ -58,13 +58,16 @@ prepare_wine() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "prepare: creating the 32-bit Wine prefix"
     wineboot -i >/dev/null 2>&1 || { echo "prepare: wineboot failed" >&2; exit 1; }
-    wineserver -w
+    # A server kept alive by an earlier run would make a plain wait last forever.
+    timeout -k 5 120 wineserver -w || true
   fi
-  # The console's font "宋体" (SimSun) is drawn with the CJK font's bitmap face at 12 px.
-  if ! grep -q 'Zen Hei Sharp' "$WINEPREFIX/user.reg" 2>/dev/null; then
-    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 宋体 /d 'WenQuanYi Zen Hei Sharp' /f >/dev/null 2>&1 </dev/null || true
-    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun /d 'WenQuanYi Zen Hei Sharp' /f >/dev/null 2>&1 </dev/null || true
-    wineserver -w
+  # The console's font "宋体" (SimSun) is drawn with the CJK font's bitmap face at 12 px. The
+  # marker, not user.reg, says it is done: a running server writes user.reg only when it ends.
+  local fonts="$WINEPREFIX/.vardeen-fonts"
+  if [ ! -f "$fonts" ]; then
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 宋体 /d 'WenQuanYi Zen Hei Sharp' /f >/dev/null 2>&1 </dev/null &&
+      wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun /d 'WenQuanYi Zen Hei Sharp' /f >/dev/null 2>&1 </dev/null &&
+      touch "$fonts"
   fi
   # One server for the whole run, and Wine's services started now, away from any caller's
   # pipes, so that each program does not start its own.
