@@ -111,7 +111,8 @@ prepare_all() {
   prepare_wine
 }
 
-# configure_build NAME [cmake options...]: configures build/NAME once, then builds it.
+# configure_build NAME [cmake options...]: configures build/NAME once, then builds it (only the
+# targets in VARDEEN_TARGETS when that is set).
 configure_build() {
   local name=$1
   shift
@@ -121,7 +122,9 @@ configure_build() {
     cmake -S "$VARDEEN_ROOT" -B "$dir" "$@" >"$VARDEEN_ROOT/build/$name.configure.log" 2>&1 ||
       { cat "$VARDEEN_ROOT/build/$name.configure.log" >&2; return 1; }
   fi
-  cmake --build "$dir" -j "$(nproc)" >"$VARDEEN_ROOT/build/$name.build.log" 2>&1 ||
+  local targets=()
+  [ -n "${VARDEEN_TARGETS:-}" ] && read -ra targets <<<"--target $VARDEEN_TARGETS"
+  cmake --build "$dir" -j "$(nproc)" "${targets[@]}" >"$VARDEEN_ROOT/build/$name.build.log" 2>&1 ||
     { grep -E 'error|Error' -A3 "$VARDEEN_ROOT/build/$name.build.log" | head -60 >&2
       echo "build of $name failed: build/$name.build.log" >&2; return 1; }
 }

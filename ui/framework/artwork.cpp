@@ -174,7 +174,7 @@ HBITMAP MakeMainBackground(int width, int height, int headerHeight) {
   c.Line(12, headerHeight - 1, width - 12, headerHeight - 1);
   // The slider's well.
   c.Shape(RGB(180, 208, 235), RGB(240, 247, 253));
-  RoundRect(c.dc(), 14, 38, 168, 140, 8, 8);
+  RoundRect(c.dc(), 14, 32, 168, 124, 8, 8);  // ends above the header line
   c.Release();
   // The title.
   SetBkMode(c.dc(), TRANSPARENT);

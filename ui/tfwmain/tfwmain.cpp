@@ -24,8 +24,8 @@ constexpr int kButtonLeft = 186;
 constexpr int kButtonStep = 64;
 constexpr int kButtonTop = 46;
 constexpr int kHeaderHeight = 128;
-constexpr int kLevelLabelTop = 48;
-constexpr int kLevelLabelStep = 22;
+constexpr int kLevelLabelTop = 42;
+constexpr int kLevelLabelStep = 20;
 
 std::string ProgramFile(const char* name) {
   char path[kPathTextSize];
