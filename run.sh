@@ -46,10 +46,21 @@ for value in Enable:1 Level:1 RECORDLOG:1 BEEPALERT:0 CLEANLOG:0 LOADATSTART:0; 
 done
 wine_tool reg delete "$settings" /v Crul /f >/dev/null 2>&1 || true
 
+rkfwctl stop >/dev/null 2>&1 || true  # the console starts a fresh driver, as at boot
 echo "run: starting Vardeen.exe"
 timeout -k 5 "${VARDEEN_RUN_LIMIT:-86400}" wine "$demo/Vardeen.exe" </dev/null >build/demo.log 2>&1 &
 console_pid=$!
-if ! vardeenui wait 30000; then
+# Up when its window is shown and it has loaded the level's rules into the driver.
+loaded() { rkfwctl status 2>/dev/null | tr -d '\r' | grep -q '^ip-image [1-9]'; }
+up=0
+if vardeenui wait 30000; then
+  for _ in $(seq 1 40); do
+    if loaded; then up=1; break; fi
+    kill -0 "$console_pid" 2>/dev/null || break
+    sleep 0.5
+  done
+fi
+if [ "$up" -eq 0 ]; then
   echo "run: the console did not come up (build/demo.log)" >&2
   exit 1
 fi
