@@ -114,6 +114,15 @@ uint32_t StampRule(_RKFW_RULE* rule) {
   return RESULT_OK;
 }
 
+uint64_t RuleListBytes(const _RKFW_RULE& rule) {
+  const _MATCH_VALUE* values[4];
+  uint32_t used = UsedMatchValues(rule, values);
+  uint64_t bytes = 0;
+  for (uint32_t i = 0; i < used; ++i)
+    if (values[i]->Kind == MATCH_LIST) bytes += 4ull * values[i]->Value1;
+  return bytes;
+}
+
 void ReleaseRules(_Array<_RKFW_RULE>& rules) {
   for (_RKFW_RULE& rule : rules) ReleaseRule(&rule);
   rules.Clear();
@@ -124,13 +133,8 @@ uint32_t BuildRuleFileBody(const _Array<_RKFW_RULE>& rules, _bytePtr& body) {
   // Sizes first, so the body is one allocation: lists of the rules' protocols, and both texts
   // of every rule, the ones left out included.
   uint64_t extra = 0;
-  for (const _RKFW_RULE& rule : rules) {
-    const _MATCH_VALUE* values[4];
-    uint32_t used = UsedMatchValues(rule, values);
-    for (uint32_t i = 0; i < used; ++i)
-      if (values[i]->Kind == MATCH_LIST) extra += 4ull * values[i]->Value1;
-    extra += HeapTextLength(rule.Name) + 5ull + HeapTextLength(rule.Description) + 5ull;
-  }
+  for (const _RKFW_RULE& rule : rules)
+    extra += RuleListBytes(rule) + HeapTextLength(rule.Name) + 5ull + HeapTextLength(rule.Description) + 5ull;
   uint64_t recordsEnd = RULE_BODY_EMPTY_SIZE + static_cast<uint64_t>(kRuleSize) * n;
   uint64_t size = recordsEnd + extra;
   if (size > 0x7FFFFFFF) throw std::bad_alloc();

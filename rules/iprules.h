@@ -18,6 +18,8 @@ inline uint32_t* MatchElements(const _MATCH_VALUE& value) {
 // Returns how many were stored in `out`.
 uint32_t UsedMatchValues(_RKFW_RULE& rule, _MATCH_VALUE* (&out)[4]);
 uint32_t UsedMatchValues(const _RKFW_RULE& rule, const _MATCH_VALUE* (&out)[4]);
+// Bytes the address and port lists of the rule's protocol take in a body or an image.
+uint64_t RuleListBytes(const _RKFW_RULE& rule);
 
 void CopyMatchValue(_MATCH_VALUE* destination, const _MATCH_VALUE* source);
 void ReleaseMatchValue(_MATCH_VALUE* value);

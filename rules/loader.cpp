@@ -38,12 +38,7 @@ void FillCache(_bufferPtr<T>& cache, const _Array<T>& rules) {
 uint32_t BuildIpRuleImage(const _Array<_RKFW_RULE>& rules, _bytePtr& image) {
   uint32_t n = static_cast<uint32_t>(rules.Count);
   uint64_t extra = 0;
-  for (const _RKFW_RULE& rule : rules) {
-    const _MATCH_VALUE* values[4];
-    uint32_t used = UsedMatchValues(rule, values);
-    for (uint32_t i = 0; i < used; ++i)
-      if (values[i]->Kind == MATCH_LIST) extra += 4ull * values[i]->Value1;
-  }
+  for (const _RKFW_RULE& rule : rules) extra += RuleListBytes(rule);
   uint64_t extraOffset = 20 + static_cast<uint64_t>(IP_IMAGE_ENTRY_SIZE) * n;
   uint64_t size = IP_IMAGE_HEADER_SIZE + extraOffset + extra + 1;
   if (size > 0x7FFFFFFF) throw std::bad_alloc();
