@@ -69,6 +69,18 @@ prepare_wine() {
       wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun /d 'WenQuanYi Zen Hei Sharp' /f >/dev/null 2>&1 </dev/null &&
       touch "$fonts"
   fi
+  # Without a window manager (Xvfb) Wine waits two seconds for one each time a window it lets
+  # the manager handle is hidden: a console's start and its end, a tray icon going away. There
+  # the windows are left unmanaged; with a window manager they are managed again.
+  local x11=managed
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' || x11=unmanaged
+  if [ ! -f "$WINEPREFIX/.vardeen-x11-$x11" ]; then
+    if [ "$x11" = unmanaged ]; then
+      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
+    else  # fails only when the value is not there
+      wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 </dev/null || true
+    fi && rm -f "$WINEPREFIX"/.vardeen-x11-* && touch "$WINEPREFIX/.vardeen-x11-$x11"
+  fi
   # One server for the whole run, and Wine's services started now, away from any caller's
   # pipes, so that each program does not start its own.
   wineserver -p >/dev/null 2>&1 || true
