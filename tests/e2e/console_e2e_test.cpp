@@ -12,6 +12,7 @@
 
 #include "base/array.h"
 #include "base/bufferptr.h"
+#include "driver/rkfw.h"
 #include "platform/heap.h"
 #include "rules/auditrules.h"
 #include "rules/iprules.h"
@@ -46,6 +47,13 @@ std::string AuditRulesOf(const std::string& path) {
   return DescribeAuditImage(body.Data(), body.Length());
 }
 
+std::string EmptyAuditRules() {
+  _Array<_RKFW_AUDIT_RULE> none(kAuditRuleGrowStep);
+  _bytePtr body;
+  if (BuildAuditBody(none, body) != 0) return "no body";
+  return DescribeAuditImage(body.Data(), body.Length());
+}
+
 char* HeapText(const char* text) {
   size_t n = strlen(text);
   auto* copy = static_cast<char*>(PlatformAlloc(static_cast<uint32_t>(n + 1)));
@@ -77,45 +85,54 @@ std::string DriverLine(const char* command) {
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// The settings the tests change, put back afterwards so that a demo in the same prefix keeps
-// its own.
-struct CSavedSetting {
-  const char* name;
-  bool present;
-  DWORD type;
-  std::vector<BYTE> data;
+// The console's settings key as it was, put back afterwards so that a demo in the same prefix
+// keeps its own settings.
+class CSavedSettings {
+ public:
+  void Save() {
+    values_.clear();
+    HKEY key;
+    present_ = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS;
+    if (!present_) return;
+    for (DWORD i = 0;; ++i) {
+      char name[256];
+      DWORD nameSize = sizeof name, type = 0, size = 0;
+      if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+      CValue value = {name, type, std::vector<BYTE>(size)};
+      nameSize = sizeof name;
+      if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, value.data.data(), &size) == ERROR_SUCCESS)
+        values_.push_back(value);
+    }
+    RegCloseKey(key);
+  }
+  void Restore() const {
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kSettingsKey);
+    if (!present_) return;
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+      return;
+    for (const CValue& v : values_)
+      RegSetValueExA(key, v.name.c_str(), 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size()));
+    RegCloseKey(key);
+  }
+
+ private:
+  struct CValue {
+    std::string name;
+    DWORD type;
+    std::vector<BYTE> data;
+  };
+  static constexpr const char* kSettingsKey = "SOFTWARE\\Harlune\\Qelt";
+  bool present_ = false;
+  std::vector<CValue> values_;
 };
 
 class ConsoleE2E : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    saved_.clear();
-    HKEY key;
-    for (const char* name : {"Enable", "Level", "Crul"}) {
-      CSavedSetting s = {name, false, 0, {}};
-      if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Harlune\\Qelt", 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
-        DWORD size = 0;
-        if (RegQueryValueExA(key, name, nullptr, &s.type, nullptr, &size) == ERROR_SUCCESS) {
-          s.data.resize(size);
-          s.present = RegQueryValueExA(key, name, nullptr, &s.type, s.data.data(), &size) == ERROR_SUCCESS;
-        }
-        RegCloseKey(key);
-      }
-      saved_.push_back(s);
-    }
-  }
+  static void SetUpTestSuite() { saved_.Save(); }
   static void TearDownTestSuite() {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Harlune\\Qelt", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                        &key, nullptr) == ERROR_SUCCESS) {
-      for (const CSavedSetting& s : saved_) {
-        if (s.present)
-          RegSetValueExA(key, s.name, 0, s.type, s.data.data(), static_cast<DWORD>(s.data.size()));
-        else
-          RegDeleteValueA(key, s.name);
-      }
-      RegCloseKey(key);
-    }
+    saved_.Restore();
     // The services are left as install-standin.sh leaves them: stopped.
     StopService(kConsoleService);
   }
@@ -149,10 +166,10 @@ class ConsoleE2E : public ::testing::Test {
     EXPECT_EQ(0u, code);
   }
 
-  static std::vector<CSavedSetting> saved_;
+  static CSavedSettings saved_;
 };
 
-std::vector<CSavedSetting> ConsoleE2E::saved_;
+CSavedSettings ConsoleE2E::saved_;
 
 TEST_F(ConsoleE2E, StartUpStartsTheDriverLoadsTheRulesAndSendsTheStoredState) {
   CProgramFolder folder("startup");
@@ -185,6 +202,30 @@ TEST_F(ConsoleE2E, StartUpStartsTheDriverLoadsTheRulesAndSendsTheStoredState) {
   CloseConsole(console);
   EXPECT_EQ("0", DriverLine("enabled")) << "the console ends with filtering off";
   EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), ServiceState(kConsoleService)) << "the service keeps running";
+  DWORD stored = 0;
+  EXPECT_TRUE(ReadSettingDword("Enable", &stored));
+  EXPECT_EQ(1u, stored) << "the next start restores the user's choice";
+}
+
+TEST_F(ConsoleE2E, AFreshMachineStartsWithFilteringOffOnTheMediumLevel) {
+  CProgramFolder folder("fresh");
+  ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Harlune\\Qelt"));
+  ASSERT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(folder.File("app.aud").c_str()));
+
+  CConsole console;
+  StartConsole(console, folder);
+  DWORD stored = 99;
+  EXPECT_TRUE(ReadSettingDword("Enable", &stored)) << "the start creates Enable";
+  EXPECT_EQ(0u, stored);
+  EXPECT_EQ("0", DriverLine("enabled"));
+  EXPECT_EQ(IpRulesOf(folder.File("msec.rul")), Rkfwctl("ip-rules"));
+  EXPECT_EQ("audit-image none\n", Rkfwctl("audit-rules")) << "no app.aud, nothing loaded";
+  HWND state = console.Control("Label8");
+  ASSERT_NE(nullptr, state);
+  EXPECT_TRUE(WaitUntil([&] { return WindowText(state) == kDisabledText; })) << WindowText(state);
+
+  CloseConsole(console);
+  EXPECT_EQ(EmptyAuditRules(), AuditRulesOf(folder.File("app.aud"))) << "the end writes app.aud";
 }
 
 TEST_F(ConsoleE2E, ASecondStartEndsAtOnceAndShowsNoWindow) {
@@ -323,6 +364,16 @@ TEST_F(ConsoleE2E, TheSwitchTurnsTheDriverStoresTheStateAndTellsTheCompanion) {
   EXPECT_EQ(0u, heard[2].first);
   EXPECT_EQ(0, heard[2].second);
 
+  // Another program switches the driver: the indicator follows, the stored state stays.
+  ASSERT_EQ(0u, DetectPlatform());
+  ASSERT_EQ(0u, OpenDriver(0));
+  EXPECT_EQ(0u, SetFilterEnabled(1));
+  ResetDriverLinkForTests();
+  EXPECT_TRUE(WaitUntil([&] { return WindowText(state) == kEnabledText; })) << WindowText(state);
+  EXPECT_TRUE(ReadSettingDword("Enable", &stored));
+  EXPECT_EQ(0u, stored);
+  EXPECT_EQ(3u, heard.size());
+
   CloseConsole(console);
 }
 
@@ -374,10 +425,31 @@ TEST_F(ConsoleE2E, ARuleHitAppearsInTheLogPage) {
   })) << text;
   EXPECT_LT(text.find("9:4000"), text.find("7:53"));
 
+  HWND clear = console.Control("ClearBitBtn");
+  ASSERT_NE(nullptr, clear);
+  ClickControl(clear);
+  EXPECT_TRUE(WaitUntil([&] { return WindowText(memo).empty(); })) << WindowText(memo);
+
   CloseConsole(console);
 }
 
-TEST_F(ConsoleE2E, ExitFromTheTrayMenuSavesTheAuditRulesAndSwitchesFilteringOff) {
+// The menu the right button opens over the tray icon; the item at `position` (from 1) is
+// chosen with the arrow keys and Enter.
+bool ChooseFromTrayMenu(const CConsole& console, HWND icon, int position) {
+  PostMessageA(icon, kTrayCallback, 1, WM_RBUTTONUP);
+  HWND menu = nullptr;
+  if (!WaitUntil([&] {
+        for (HWND w : TopWindows(console.Pid(), "#32768"))
+          if (IsWindowVisible(w)) menu = w;
+        return menu != nullptr;
+      }))
+    return false;
+  for (int i = 0; i < position; ++i) PressKey(menu, VK_DOWN);
+  PressKey(menu, VK_RETURN);
+  return WaitUntil([&] { return !IsWindow(menu) || !IsWindowVisible(menu) || !console.Running(); });
+}
+
+TEST_F(ConsoleE2E, TheTrayIconRestoresTheWindowAndItsExitSavesTheAuditRulesAndSwitchesFilteringOff) {
   CProgramFolder folder("tray");
   ASSERT_TRUE(WriteAuditRules(folder.File("app.aud"), {"C:\\Apps\\mail.exe", "C:\\Apps\\news.exe"}));
   const std::string audit = AuditRulesOf(folder.File("app.aud"));
@@ -387,25 +459,30 @@ TEST_F(ConsoleE2E, ExitFromTheTrayMenuSavesTheAuditRulesAndSwitchesFilteringOff)
   StartConsole(console, folder);
   ASSERT_EQ("1", DriverLine("enabled"));
   ASSERT_EQ(audit, Rkfwctl("audit-rules"));
-  ASSERT_TRUE(DeleteFileA(folder.File("app.aud").c_str()));
-
+  HWND main = console.MainWindow();
   HWND icon = nullptr;
   for (HWND w : TopWindows(console.Pid(), "TTrayIconWindow"))
     if (ComponentName(w) == "TrayIcon") icon = w;
   ASSERT_NE(nullptr, icon) << "no tray icon window";
-  // The right button released over the icon opens the menu.
-  PostMessageA(icon, kTrayCallback, 1, WM_RBUTTONUP);
-  HWND menu = nullptr;
-  ASSERT_TRUE(WaitUntil([&] {
-    for (HWND w : TopWindows(console.Pid(), "#32768"))
-      if (IsWindowVisible(w)) menu = w;
-    return menu != nullptr;
-  })) << "no menu";
-  // The second item, "退出".
-  PressKey(menu, VK_DOWN);
-  PressKey(menu, VK_DOWN);
-  PressKey(menu, VK_RETURN);
 
+  // "－" hides the window to the tray; the menu's "Vardeen" brings it back.
+  HWND hide = console.Control("Label12");
+  ASSERT_NE(nullptr, hide);
+  ClickControl(hide);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); })) << "the window stays";
+  ASSERT_TRUE(ChooseFromTrayMenu(console, icon, 1)) << "no menu";
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; })) << "the window stays hidden";
+  // The hidden hot area at the top hides it too; a double click on the icon brings it back.
+  HWND hotArea = console.Control("Label1");
+  ASSERT_NE(nullptr, hotArea);
+  ClickControl(hotArea);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); })) << "the window stays";
+  PostMessageA(icon, kTrayCallback, 1, WM_LBUTTONDBLCLK);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; })) << "the window stays hidden";
+
+  // "退出": app.aud is written from the rules in force, and filtering goes off.
+  ASSERT_TRUE(DeleteFileA(folder.File("app.aud").c_str()));
+  ASSERT_TRUE(ChooseFromTrayMenu(console, icon, 2)) << "no menu";
   DWORD code = 1;
   ASSERT_TRUE(console.WaitExit(&code)) << "the console did not end";
   EXPECT_EQ(0u, code);
@@ -415,33 +492,39 @@ TEST_F(ConsoleE2E, ExitFromTheTrayMenuSavesTheAuditRulesAndSwitchesFilteringOff)
 
 TEST_F(ConsoleE2E, WithoutTheServiceTheStartReportsTheFailureAndEnds) {
   CProgramFolder folder("noservice");
-  CServiceRemoval removal(kConsoleService);
-  ASSERT_TRUE(removal.Removed());
+  {
+    CServiceRemoval removal(kConsoleService);
+    ASSERT_TRUE(removal.Removed());
 
+    CConsole console;
+    ASSERT_TRUE(console.Start(folder));
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          for (HWND w : TopWindows(console.Pid(), "#32770", "错误"))
+            if (IsWindowVisible(w)) box = w;
+          return box != nullptr;
+        },
+        kStartBound))
+        << "no message box";
+    std::vector<HWND> main = TopWindows(console.Pid(), "TFWMainForm", "Vardeen");
+    ASSERT_EQ(1u, main.size());
+    EXPECT_EQ(main[0], GetWindow(box, GW_OWNER)) << "the main window owns the box";
+    HWND text = GetDlgItem(box, 0xFFFF);
+    ASSERT_NE(nullptr, text);
+    EXPECT_EQ("初始化防火墙组件失败!", WindowText(text));
+    HWND ok = GetDlgItem(box, IDOK);
+    ASSERT_NE(nullptr, ok);
+    ClickControl(ok);
+    DWORD code = 1;
+    ASSERT_TRUE(console.WaitExit(&code)) << "the console did not end after the message";
+    EXPECT_EQ(0u, code);
+    EXPECT_EQ(0, CountTopWindows("TFWMainForm"));
+  }
+  // The failed start took its single-instance mark away: with the service back a start works.
   CConsole console;
-  ASSERT_TRUE(console.Start(folder));
-  HWND box = nullptr;
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        for (HWND w : TopWindows(console.Pid(), "#32770", "错误"))
-          if (IsWindowVisible(w)) box = w;
-        return box != nullptr;
-      },
-      kStartBound))
-      << "no message box";
-  std::vector<HWND> main = TopWindows(console.Pid(), "TFWMainForm", "Vardeen");
-  ASSERT_EQ(1u, main.size());
-  EXPECT_EQ(main[0], GetWindow(box, GW_OWNER)) << "the main window owns the box";
-  HWND text = GetDlgItem(box, 0xFFFF);
-  ASSERT_NE(nullptr, text);
-  EXPECT_EQ("初始化防火墙组件失败!", WindowText(text));
-  HWND ok = GetDlgItem(box, IDOK);
-  ASSERT_NE(nullptr, ok);
-  ClickControl(ok);
-  DWORD code = 1;
-  ASSERT_TRUE(console.WaitExit(&code)) << "the console did not end after the message";
-  EXPECT_EQ(0u, code);
-  EXPECT_EQ(0, CountTopWindows("TFWMainForm"));
+  StartConsole(console, folder);
+  CloseConsole(console);
 }
 
 }  // namespace
