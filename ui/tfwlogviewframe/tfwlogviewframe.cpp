@@ -1,5 +1,7 @@
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
 
+#include <string>
+
 #include "ui/framework/artwork.h"
 
 TFWLogViewFrame::TFWLogViewFrame(CComponent* owner) : CFrame(owner, "LogFrame") {
@@ -48,4 +50,10 @@ void TFWLogViewFrame::FrameResize(CComponent*) {
 
 void TFWLogViewFrame::ClearBitBtnClick(CComponent*) { LogMemo->Clear(); }
 
-void TFWLogViewFrame::AppendLog(const char* text) { LogMemo->AppendLines(text); }
+void TFWLogViewFrame::AppendLog(const char* text) {
+  // The text goes in as lines of its own with a line end after it, so a block that ends with
+  // its own line end is followed by an empty line that keeps it apart from the next.
+  std::string lines = text != nullptr ? text : "";
+  lines += "\r\n";
+  LogMemo->AppendLines(lines.c_str());
+}
