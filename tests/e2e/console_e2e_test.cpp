@@ -377,7 +377,15 @@ TEST_F(ConsoleE2E, TheSwitchTurnsTheDriverStoresTheStateAndTellsTheCompanion) {
   CloseConsole(console);
 }
 
-TEST_F(ConsoleE2E, ARuleHitAppearsInTheLogPage) {
+// A file time for a local calendar time, as the driver stamps events on the NT family.
+std::string FileTimeOf(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
+  SYSTEMTIME t = {year, month, 0, day, hour, minute, second, 0};
+  FILETIME f;
+  SystemTimeToFileTime(&t, &f);
+  return std::to_string((static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime);
+}
+
+TEST_F(ConsoleE2E, RuleHitsAppearInTheLogPageOneBlockEach) {
   CProgramFolder folder("log");
   _Array<_RKFW_RULE> rules(18);
   ASSERT_EQ(0u, ReadRuleFile(folder.File("msec.rul").c_str(), rules));
@@ -385,6 +393,7 @@ TEST_F(ConsoleE2E, ARuleHitAppearsInTheLogPage) {
   const uint32_t ruleId = rules[0].RuleId;
   const std::string ruleName = rules[0].Name ? rules[0].Name : "";
   ReleaseRules(rules);
+  ASSERT_FALSE(ruleName.empty());
 
   CConsole console;
   StartConsole(console, folder);
@@ -394,7 +403,7 @@ TEST_F(ConsoleE2E, ARuleHitAppearsInTheLogPage) {
 
   // The hit arrives while the log page is hidden.
   int status = 1;
-  Rkfwctl("event rule proto=tcp rule=" + std::to_string(ruleId) +
+  Rkfwctl("event rule proto=tcp rule=" + std::to_string(ruleId) + " time=" + FileTimeOf(2026, 12, 9, 10, 11, 12) +
               " action=block op=receive local=192.168.1.5:139 remote=10.0.0.9:4000",
           &status);
   ASSERT_EQ(kRkfwctlOk, status);
@@ -406,24 +415,38 @@ TEST_F(ConsoleE2E, ARuleHitAppearsInTheLogPage) {
   ClickControl(open);
   PostMessageA(console.MainWindow(), kShowLogView, 0, 0);
   EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(memo) != FALSE; })) << "the log page stays hidden";
+  // Each block is followed by an empty line.
+  const std::string first =
+      "[时间]:     2026-12-09 10:11:12\r\n"
+      "[记录规则]: " + ruleName + "\r\n"
+      "[来源]:     系统\r\n"
+      "[操作]:     接收\r\n"
+      "[处理方式]: 拦截\r\n"
+      "[协议类型]: TCP\r\n"
+      "[本方地址]: 192.168.  1.  5:139\r\n"
+      "[对方地址]:  10.  0.  0.  9:4000\r\n"
+      "[数据大小]: 200\r\n"
+      "\r\n";
   std::string text;
-  EXPECT_TRUE(WaitUntil([&] {
-    text = WindowText(memo);
-    return Contains(text, "10.  0.  0.  9:4000");
-  })) << text;
-  EXPECT_TRUE(Contains(text, "[记录规则]: " + ruleName + "\r\n")) << text;
-  EXPECT_TRUE(Contains(text, "[来源]:     系统\r\n")) << text;
-  EXPECT_TRUE(Contains(text, "[处理方式]: 拦截\r\n")) << text;
-  EXPECT_TRUE(Contains(text, "[协议类型]: TCP\r\n")) << text;
+  EXPECT_TRUE(WaitUntil([&] { return (text = WindowText(memo)) == first; })) << text;
 
-  // Further hits go on below while the page is shown.
-  Rkfwctl("event rule proto=udp action=permit op=send local=192.168.1.5:1030 remote=10.0.0.7:53", &status);
+  // Further hits go on below while the page is shown; an unknown rule reads "未知".
+  Rkfwctl("event rule proto=udp rule=77 time=" + FileTimeOf(2026, 12, 9, 10, 11, 13) +
+              " action=permit op=send local=192.168.1.5:1030 remote=10.0.0.7:53",
+          &status);
   ASSERT_EQ(kRkfwctlOk, status);
-  EXPECT_TRUE(WaitUntil([&] {
-    text = WindowText(memo);
-    return Contains(text, "10.  0.  0.  7:53");
-  })) << text;
-  EXPECT_LT(text.find("9:4000"), text.find("7:53"));
+  const std::string second =
+      "[时间]:     2026-12-09 10:11:13\r\n"
+      "[记录规则]: 未知\r\n"
+      "[来源]:     系统\r\n"
+      "[操作]:     发送\r\n"
+      "[处理方式]: 许可\r\n"
+      "[协议类型]: UDP\r\n"
+      "[本方地址]: 192.168.  1.  5:1030\r\n"
+      "[对方地址]:  10.  0.  0.  7:53\r\n"
+      "[数据大小]: 200\r\n"
+      "\r\n";
+  EXPECT_TRUE(WaitUntil([&] { return (text = WindowText(memo)) == first + second; })) << text;
 
   HWND clear = console.Control("ClearBitBtn");
   ASSERT_NE(nullptr, clear);
