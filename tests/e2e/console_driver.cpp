@@ -187,6 +187,39 @@ std::string WindowText(HWND window) {
   return text;
 }
 
+int CountScreenPixels(HWND control, COLORREF colour) {
+  RECT r;
+  if (!GetWindowRect(control, &r)) return 0;
+  int w = r.right - r.left, h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) return 0;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  int count = 0;
+  if (dib != nullptr) {
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    const auto* pixel = static_cast<const uint8_t*>(bits);  // blue, green, red, unused
+    auto within = [](int a, int b) { return a - b <= 8 && b - a <= 8; };
+    for (int i = 0; i < w * h; ++i, pixel += 4)
+      if (within(pixel[2], GetRValue(colour)) && within(pixel[1], GetGValue(colour)) && within(pixel[0], GetBValue(colour)))
+        ++count;
+    SelectObject(memory, old);
+    DeleteObject(dib);
+  }
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return count;
+}
+
 void ClickControl(HWND control) {
   RECT r;
   GetClientRect(control, &r);

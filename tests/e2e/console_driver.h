@@ -60,6 +60,8 @@ std::string ComponentName(HWND window);
 HWND FindControl(HWND top, const char* name);
 // The window text (WM_GETTEXT across the process boundary), in the console's GBK.
 std::string WindowText(HWND window);
+// Pixels of `colour` (each channel within 8) in the control's rectangle as the screen shows it.
+int CountScreenPixels(HWND control, COLORREF colour);
 // A left click at the centre of the control: button down, button up, as the mouse sends them.
 void ClickControl(HWND control);
 // A key pressed and released while the control has the keyboard.

@@ -28,6 +28,15 @@ constexpr UINT kFilterState = 0x9100;
 constexpr UINT kTrayCallback = WM_APP + 0x200;  // the tray icon's callback message
 constexpr const char* kEnabledText = "启用中";
 constexpr const char* kDisabledText = "禁用中";
+// The main colours of res\\enable.bmp and res\\disable.bmp.
+constexpr COLORREF kEnabledGreen = RGB(34, 160, 70);
+constexpr COLORREF kDisabledRed = RGB(200, 50, 45);
+
+// The switch shows the picture of `enabled`: many pixels of its colour, none of the other's.
+bool ShowsGlyph(HWND button, bool enabled) {
+  int green = CountScreenPixels(button, kEnabledGreen), red = CountScreenPixels(button, kDisabledRed);
+  return enabled ? green > 100 && red == 0 : red > 100 && green == 0;
+}
 
 // What the driver shows for the IP rules of a rule file, decoded by rkfwctl's reader.
 std::string IpRulesOf(const std::string& path) {
@@ -342,6 +351,7 @@ TEST_F(ConsoleE2E, TheSwitchTurnsTheDriverStoresTheStateAndTellsTheCompanion) {
   ASSERT_NE(nullptr, button);
   ASSERT_NE(nullptr, state);
   EXPECT_TRUE(WaitUntil([&] { return WindowText(state) == kDisabledText; })) << WindowText(state);
+  EXPECT_TRUE(WaitUntil([&] { return ShowsGlyph(button, false); })) << "res\\disable.bmp not shown";
   ASSERT_TRUE(WaitUntil([&] { return heard.size() == 1; }));
   EXPECT_EQ(0u, heard[0].first) << "start-up tells the state it sent";
 
@@ -349,6 +359,7 @@ TEST_F(ConsoleE2E, TheSwitchTurnsTheDriverStoresTheStateAndTellsTheCompanion) {
   ClickControl(button);
   EXPECT_TRUE(WaitUntil([&] { return DriverLine("enabled") == "1"; }));
   EXPECT_TRUE(WaitUntil([&] { return WindowText(state) == kEnabledText; })) << WindowText(state);
+  EXPECT_TRUE(WaitUntil([&] { return ShowsGlyph(button, true); })) << "res\\enable.bmp not shown";
   EXPECT_TRUE(ReadSettingDword("Enable", &stored));
   EXPECT_EQ(1u, stored);
   ASSERT_TRUE(WaitUntil([&] { return heard.size() == 2; }));
@@ -358,6 +369,7 @@ TEST_F(ConsoleE2E, TheSwitchTurnsTheDriverStoresTheStateAndTellsTheCompanion) {
   ClickControl(button);
   EXPECT_TRUE(WaitUntil([&] { return DriverLine("enabled") == "0"; }));
   EXPECT_TRUE(WaitUntil([&] { return WindowText(state) == kDisabledText; })) << WindowText(state);
+  EXPECT_TRUE(WaitUntil([&] { return ShowsGlyph(button, false); })) << "res\\disable.bmp not shown";
   EXPECT_TRUE(ReadSettingDword("Enable", &stored));
   EXPECT_EQ(0u, stored);
   ASSERT_TRUE(WaitUntil([&] { return heard.size() == 3; }));
@@ -370,6 +382,7 @@ TEST_F(ConsoleE2E, TheSwitchTurnsTheDriverStoresTheStateAndTellsTheCompanion) {
   EXPECT_EQ(0u, SetFilterEnabled(1));
   ResetDriverLinkForTests();
   EXPECT_TRUE(WaitUntil([&] { return WindowText(state) == kEnabledText; })) << WindowText(state);
+  EXPECT_TRUE(WaitUntil([&] { return ShowsGlyph(button, true); })) << "res\\enable.bmp not shown";
   EXPECT_TRUE(ReadSettingDword("Enable", &stored));
   EXPECT_EQ(0u, stored);
   EXPECT_EQ(3u, heard.size());
@@ -511,6 +524,25 @@ TEST_F(ConsoleE2E, TheTrayIconRestoresTheWindowAndItsExitSavesTheAuditRulesAndSw
   EXPECT_EQ(0u, code);
   EXPECT_EQ(audit, AuditRulesOf(folder.File("app.aud"))) << "app.aud written at the end";
   EXPECT_EQ("0", DriverLine("enabled"));
+}
+
+TEST_F(ConsoleE2E, TheEndOfTheLogonSavesTheAuditRules) {
+  CProgramFolder folder("endsession");
+  ASSERT_TRUE(WriteAuditRules(folder.File("app.aud"), {"C:\\Apps\\mail.exe"}));
+  const std::string audit = AuditRulesOf(folder.File("app.aud"));
+
+  CConsole console;
+  StartConsole(console, folder);
+  ASSERT_EQ(audit, Rkfwctl("audit-rules"));
+  ASSERT_TRUE(DeleteFileA(folder.File("app.aud").c_str()));
+  DWORD_PTR answer = 1;
+  ASSERT_TRUE(SendMessageTimeoutA(console.MainWindow(), WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, kStepBound,
+                                  &answer));
+  EXPECT_EQ(0u, answer);
+  EXPECT_EQ(audit, AuditRulesOf(folder.File("app.aud")));
+  EXPECT_TRUE(console.Running()) << "the system ends the process, not the message";
+
+  CloseConsole(console);
 }
 
 TEST_F(ConsoleE2E, WithoutTheServiceTheStartReportsTheFailureAndEnds) {
