@@ -70,15 +70,22 @@ char* HeapText(const char* text) {
   return copy;
 }
 
-bool WriteAuditRules(const std::string& path, const std::vector<const char*>& programs) {
+struct CAuditEntry {
+  CAuditEntry(const char* path, uint32_t access = 0x07) : path(path), access(access) {}  // permit
+  const char* path;
+  uint32_t access;
+};
+
+bool WriteAuditRules(const std::string& path, const std::vector<CAuditEntry>& programs) {
   _Array<_RKFW_AUDIT_RULE> rules(kAuditRuleGrowStep);
   uint32_t id = 0x5000;
-  for (const char* program : programs) {
+  for (const CAuditEntry& program : programs) {
     _RKFW_AUDIT_RULE rule;
     memset(&rule, 0, sizeof rule);
     InitAuditRule(&rule);
     rule.RuleId = ++id;
-    rule.AppPath = HeapText(program);
+    rule.AppPath = HeapText(program.path);
+    rule.Access = program.access;
     rules.Append(rule);
   }
   uint32_t written = WriteAuditFile(path.c_str(), rules);
@@ -90,6 +97,12 @@ std::string DriverLine(const char* command) {
   std::string out = Rkfwctl(command);
   while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
   return out;
+}
+
+int WindowHeight(HWND window) {
+  RECT r = {};
+  GetWindowRect(window, &r);
+  return r.bottom - r.top;
 }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -204,9 +217,7 @@ TEST_F(ConsoleE2E, StartUpStartsTheDriverLoadsTheRulesAndSendsTheStoredState) {
   HWND state = console.Control("Label8");
   ASSERT_NE(nullptr, state);
   EXPECT_TRUE(WaitUntil([&] { return WindowText(state) == kEnabledText; })) << WindowText(state);
-  RECT r;
-  GetWindowRect(console.MainWindow(), &r);
-  EXPECT_EQ(153, r.bottom - r.top) << "the console starts collapsed";
+  EXPECT_EQ(153, WindowHeight(console.MainWindow())) << "the console starts collapsed";
 
   CloseConsole(console);
   EXPECT_EQ("0", DriverLine("enabled")) << "the console ends with filtering off";
@@ -426,6 +437,7 @@ TEST_F(ConsoleE2E, RuleHitsAppearInTheLogPageOneBlockEach) {
   HWND open = console.Control("open");
   ASSERT_NE(nullptr, open);
   ClickControl(open);
+  EXPECT_TRUE(WaitUntil([&] { return WindowHeight(console.MainWindow()) == 468; }));
   PostMessageA(console.MainWindow(), kShowLogView, 0, 0);
   EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(memo) != FALSE; })) << "the log page stays hidden";
   // Each block is followed by an empty line.
@@ -465,6 +477,12 @@ TEST_F(ConsoleE2E, RuleHitsAppearInTheLogPageOneBlockEach) {
   ASSERT_NE(nullptr, clear);
   ClickControl(clear);
   EXPECT_TRUE(WaitUntil([&] { return WindowText(memo).empty(); })) << WindowText(memo);
+
+  HWND collapse = console.Control("close");
+  ASSERT_NE(nullptr, collapse);
+  ClickControl(collapse);
+  EXPECT_TRUE(WaitUntil([&] { return WindowHeight(console.MainWindow()) == 153; }));
+  EXPECT_FALSE(IsWindowVisible(memo));
 
   CloseConsole(console);
 }
@@ -515,6 +533,11 @@ TEST_F(ConsoleE2E, TheTrayIconRestoresTheWindowAndItsExitSavesTheAuditRulesAndSw
   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); })) << "the window stays";
   PostMessageA(icon, kTrayCallback, 1, WM_LBUTTONDBLCLK);
   EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; })) << "the window stays hidden";
+  // Minimised, the console lives in the tray.
+  PostMessageA(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); })) << "the window stays";
+  PostMessageA(icon, kTrayCallback, 1, WM_LBUTTONDBLCLK);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; })) << "the window stays hidden";
 
   // "退出": app.aud is written from the rules in force, and filtering goes off.
   ASSERT_TRUE(DeleteFileA(folder.File("app.aud").c_str()));
@@ -524,6 +547,30 @@ TEST_F(ConsoleE2E, TheTrayIconRestoresTheWindowAndItsExitSavesTheAuditRulesAndSw
   EXPECT_EQ(0u, code);
   EXPECT_EQ(audit, AuditRulesOf(folder.File("app.aud"))) << "app.aud written at the end";
   EXPECT_EQ("0", DriverLine("enabled"));
+}
+
+TEST_F(ConsoleE2E, ApplicationEventsOfPermittedOrBlockedProgramsAreAnsweredAtOnce) {
+  CProgramFolder folder("verdicts");
+  ASSERT_TRUE(WriteAuditRules(folder.File("app.aud"), {{"C:\\Apps\\mail.exe", 0x07}, {"C:\\Apps\\news.exe", 0x00}}));
+
+  CConsole console;
+  StartConsole(console, folder);
+  ASSERT_EQ(1u, DriverCounter("audit-loads"));
+  int status = 1;
+  // The path differs from the rule's in letter case only.
+  Rkfwctl("event ask path=\"C:\\apps\\MAIL.exe\" pid=100 op=connect proto=tcp local=192.168.1.5:1025 remote=10.0.0.1:25",
+          &status);
+  ASSERT_EQ(kRkfwctlOk, status);
+  Rkfwctl("event ask path=\"C:\\Apps\\news.exe\" pid=200 op=connect proto=tcp local=192.168.1.5:1026 remote=10.0.0.2:119",
+          &status);
+  ASSERT_EQ(kRkfwctlOk, status);
+  EXPECT_TRUE(WaitUntil([] { return DriverCounter("verdicts") == 2; })) << Rkfwctl("status");
+  std::string verdicts = Rkfwctl("verdicts");
+  EXPECT_TRUE(Contains(verdicts, "verdict 0 kind=2 verdict=permit pid=100 ")) << verdicts;
+  EXPECT_TRUE(Contains(verdicts, "verdict 1 kind=2 verdict=block pid=200 ")) << verdicts;
+  EXPECT_EQ(0, CountTopWindows("TFWEventNotifyForm")) << "no prompt for a decided program";
+
+  CloseConsole(console);
 }
 
 TEST_F(ConsoleE2E, TheEndOfTheLogonSavesTheAuditRules) {
