@@ -99,6 +99,21 @@ std::string DriverLine(const char* command) {
   return out;
 }
 
+// Cuts a file to its first `size` bytes.
+bool TruncateFile(const std::string& path, LONG size) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool done = SetFilePointer(file, size, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER && SetEndOfFile(file);
+  CloseHandle(file);
+  return done;
+}
+
+// Returns once the console's window thread has finished what it was doing.
+bool SyncWith(HWND window) {
+  DWORD_PTR answer = 0;
+  return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kStepBound, &answer) != 0;
+}
+
 int WindowHeight(HWND window) {
   RECT r = {};
   GetWindowRect(window, &r);
@@ -248,6 +263,18 @@ TEST_F(ConsoleE2E, AFreshMachineStartsWithFilteringOffOnTheMediumLevel) {
   EXPECT_EQ(EmptyAuditRules(), AuditRulesOf(folder.File("app.aud"))) << "the end writes app.aud";
 }
 
+TEST_F(ConsoleE2E, AStoredLevelOutOfRangeLoadsTheMediumSet) {
+  CProgramFolder folder("level7");
+  ASSERT_TRUE(SetSettingDword("Level", 7));
+  CConsole console;
+  StartConsole(console, folder);
+  EXPECT_EQ(IpRulesOf(folder.File("msec.rul")), Rkfwctl("ip-rules"));
+  DWORD level = 0;
+  EXPECT_TRUE(ReadSettingDword("Level", &level));
+  EXPECT_EQ(7u, level) << "the start stores nothing";
+  CloseConsole(console);
+}
+
 TEST_F(ConsoleE2E, ASecondStartEndsAtOnceAndShowsNoWindow) {
   CProgramFolder folder("second");
   CConsole first;
@@ -275,7 +302,7 @@ TEST_F(ConsoleE2E, TheSliderStoresTheLevelAndLoadsItsFile) {
   CProgramFolder folder("slider");
   ASSERT_TRUE(WriteAuditRules(folder.File("app.aud"), {"C:\\Apps\\mail.exe"}));
   // Distinct sets, so each load shows which file it came from: the custom level's own file
-  // (named by "Crul") is the low set, the default custom file the high set.
+  // (named by "Crul") is the low set, the default custom file first the high set.
   ASSERT_TRUE(folder.CopyLevelFile("lsec.rul", "mine.rul"));
   ASSERT_TRUE(folder.CopyLevelFile("hsec.rul", "csec.rul"));
   ASSERT_TRUE(SetSettingText("Crul", folder.File("mine.rul").c_str()));
@@ -316,6 +343,17 @@ TEST_F(ConsoleE2E, TheSliderStoresTheLevelAndLoadsItsFile) {
   EXPECT_TRUE(ReadSettingDword("Level", &level));
   EXPECT_EQ(3u, level);
   EXPECT_EQ(0u, DriverCounter("refused-images"));
+
+  // A damaged rule file changes nothing in the driver; app.aud is still reloaded.
+  PressKey(slider, VK_HOME);
+  EXPECT_TRUE(WaitUntil([&] { return DriverCounter("ip-loads") == 6; }));
+  ASSERT_TRUE(TruncateFile(folder.File("csec.rul"), 20));
+  PressKey(slider, VK_END);
+  EXPECT_TRUE(WaitUntil([&] { return DriverCounter("audit-loads") == 7; }));
+  EXPECT_TRUE(SyncWith(console.MainWindow())) << "the console does not answer";
+  EXPECT_EQ(6u, DriverCounter("ip-loads"));
+  EXPECT_EQ(high, Rkfwctl("ip-rules"));
+  EXPECT_TRUE(console.Running());
 
   CloseConsole(console);
 }
