@@ -32,7 +32,15 @@ constexpr const char* kDisabledText = "禁用中";
 constexpr COLORREF kEnabledGreen = RGB(34, 160, 70);
 constexpr COLORREF kDisabledRed = RGB(200, 50, 45);
 
+std::string Covered(HWND control) {
+  RECT r;
+  GetWindowRect(control, &r);
+  POINT middle = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  return WindowFromPoint(middle) == control ? "" : " (another window covers it)";
+}
+
 // The switch shows the picture of `enabled`: many pixels of its colour, none of the other's.
+// Read from the screen, so nothing may cover the console (under Xvfb nothing does).
 bool ShowsGlyph(HWND button, bool enabled) {
   int green = CountScreenPixels(button, kEnabledGreen), red = CountScreenPixels(button, kDisabledRed);
   return enabled ? green > 100 && red == 0 : red > 100 && green == 0;
@@ -400,7 +408,7 @@ TEST_F(ConsoleE2E, TheSwitchTurnsTheDriverStoresTheStateAndTellsTheCompanion) {
   ASSERT_NE(nullptr, button);
   ASSERT_NE(nullptr, state);
   EXPECT_TRUE(WaitUntil([&] { return WindowText(state) == kDisabledText; })) << WindowText(state);
-  EXPECT_TRUE(WaitUntil([&] { return ShowsGlyph(button, false); })) << "res\\disable.bmp not shown";
+  EXPECT_TRUE(WaitUntil([&] { return ShowsGlyph(button, false); })) << "res\\disable.bmp not shown" << Covered(button);
   ASSERT_TRUE(WaitUntil([&] { return heard.size() == 1; }));
   EXPECT_EQ(0u, heard[0].first) << "start-up tells the state it sent";
 
@@ -408,7 +416,7 @@ TEST_F(ConsoleE2E, TheSwitchTurnsTheDriverStoresTheStateAndTellsTheCompanion) {
   ClickControl(button);
   EXPECT_TRUE(WaitUntil([&] { return DriverLine("enabled") == "1"; }));
   EXPECT_TRUE(WaitUntil([&] { return WindowText(state) == kEnabledText; })) << WindowText(state);
-  EXPECT_TRUE(WaitUntil([&] { return ShowsGlyph(button, true); })) << "res\\enable.bmp not shown";
+  EXPECT_TRUE(WaitUntil([&] { return ShowsGlyph(button, true); })) << "res\\enable.bmp not shown" << Covered(button);
   EXPECT_TRUE(ReadSettingDword("Enable", &stored));
   EXPECT_EQ(1u, stored);
   ASSERT_TRUE(WaitUntil([&] { return heard.size() == 2; }));
@@ -418,7 +426,7 @@ TEST_F(ConsoleE2E, TheSwitchTurnsTheDriverStoresTheStateAndTellsTheCompanion) {
   ClickControl(button);
   EXPECT_TRUE(WaitUntil([&] { return DriverLine("enabled") == "0"; }));
   EXPECT_TRUE(WaitUntil([&] { return WindowText(state) == kDisabledText; })) << WindowText(state);
-  EXPECT_TRUE(WaitUntil([&] { return ShowsGlyph(button, false); })) << "res\\disable.bmp not shown";
+  EXPECT_TRUE(WaitUntil([&] { return ShowsGlyph(button, false); })) << "res\\disable.bmp not shown" << Covered(button);
   EXPECT_TRUE(ReadSettingDword("Enable", &stored));
   EXPECT_EQ(0u, stored);
   ASSERT_TRUE(WaitUntil([&] { return heard.size() == 3; }));
@@ -431,7 +439,7 @@ TEST_F(ConsoleE2E, TheSwitchTurnsTheDriverStoresTheStateAndTellsTheCompanion) {
   EXPECT_EQ(0u, SetFilterEnabled(1));
   ResetDriverLinkForTests();
   EXPECT_TRUE(WaitUntil([&] { return WindowText(state) == kEnabledText; })) << WindowText(state);
-  EXPECT_TRUE(WaitUntil([&] { return ShowsGlyph(button, true); })) << "res\\enable.bmp not shown";
+  EXPECT_TRUE(WaitUntil([&] { return ShowsGlyph(button, true); })) << "res\\enable.bmp not shown" << Covered(button);
   EXPECT_TRUE(ReadSettingDword("Enable", &stored));
   EXPECT_EQ(0u, stored);
   EXPECT_EQ(3u, heard.size());
