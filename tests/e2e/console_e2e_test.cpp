@@ -247,7 +247,17 @@ TEST_F(ConsoleE2E, StartUpStartsTheDriverLoadsTheRulesAndSendsTheStoredState) {
   EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), ServiceState(kConsoleService)) << "the service keeps running";
   DWORD stored = 0;
   EXPECT_TRUE(ReadSettingDword("Enable", &stored));
-  EXPECT_EQ(1u, stored) << "the next start restores the user's choice";
+  EXPECT_EQ(1u, stored);
+
+  // The next start finds the service running and restores the user's choice.
+  CConsole again;
+  ASSERT_TRUE(again.Start(folder));
+  ASSERT_NE(nullptr, again.WaitMainWindow());
+  EXPECT_TRUE(WaitUntil([] { return DriverCounter("ip-loads") == 2; }));
+  EXPECT_EQ(IpRulesOf(folder.File("lsec.rul")), Rkfwctl("ip-rules"));
+  EXPECT_EQ(2u, DriverCounter("audit-loads"));
+  EXPECT_EQ("1", DriverLine("enabled"));
+  CloseConsole(again);
 }
 
 TEST_F(ConsoleE2E, AFreshMachineStartsWithFilteringOffOnTheMediumLevel) {
