@@ -105,8 +105,8 @@ CProgramFolder::CProgramFolder(const char* tag) {
 
 CProgramFolder::~CProgramFolder() { RemoveTree(path_); }
 
-bool CProgramFolder::CopyLevelFile(const char* level, const char* name) const {
-  return CopyInto(TestProgramFolder() + level, path_ + name);
+bool CProgramFolder::CopyFromBuild(const char* source, const char* name) const {
+  return CopyInto(TestProgramFolder() + source, path_ + name);
 }
 
 // ---- settings ----

@@ -34,8 +34,8 @@ class CProgramFolder {
 
   const std::string& Path() const { return path_; }  // ends in "\"
   std::string File(const char* name) const { return path_ + name; }
-  // Copies one of the build's level files into this folder under `name`.
-  bool CopyLevelFile(const char* level, const char* name) const;
+  // Copies a file of the build's bin folder (a level file, the companion library) here.
+  bool CopyFromBuild(const char* source, const char* name) const;
   bool Ready() const { return ready_; }
 
  private:

@@ -188,9 +188,10 @@ class ConsoleE2E : public ::testing::Test {
     ClearInstanceMark();
     // A fresh driver for every test: the console starts the stopped service itself.
     ASSERT_TRUE(StopService(kConsoleService));
+    // Settings a user might have left (logging, sounds) do not reach into a test.
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Harlune\\Qelt");
     ASSERT_TRUE(SetSettingDword("Enable", 0));
     ASSERT_TRUE(SetSettingDword("Level", 1));
-    ASSERT_TRUE(DeleteSetting("Crul"));
   }
 
   // Starts the console and waits until its main window shows and the level's rules are in.
@@ -321,8 +322,8 @@ TEST_F(ConsoleE2E, TheSliderStoresTheLevelAndLoadsItsFile) {
   ASSERT_TRUE(WriteAuditRules(folder.File("app.aud"), {"C:\\Apps\\mail.exe"}));
   // Distinct sets, so each load shows which file it came from: the custom level's own file
   // (named by "Crul") is the low set, the default custom file first the high set.
-  ASSERT_TRUE(folder.CopyLevelFile("lsec.rul", "mine.rul"));
-  ASSERT_TRUE(folder.CopyLevelFile("hsec.rul", "csec.rul"));
+  ASSERT_TRUE(folder.CopyFromBuild("lsec.rul", "mine.rul"));
+  ASSERT_TRUE(folder.CopyFromBuild("hsec.rul", "csec.rul"));
   ASSERT_TRUE(SetSettingText("Crul", folder.File("mine.rul").c_str()));
   const std::string high = IpRulesOf(folder.File("hsec.rul"));
   const std::string medium = IpRulesOf(folder.File("msec.rul"));
@@ -354,7 +355,7 @@ TEST_F(ConsoleE2E, TheSliderStoresTheLevelAndLoadsItsFile) {
   PressKey(slider, VK_HOME);
   EXPECT_TRUE(WaitUntil([&] { return DriverCounter("ip-loads") == 4; }));
   ASSERT_TRUE(DeleteSetting("Crul"));
-  ASSERT_TRUE(folder.CopyLevelFile("lsec.rul", "csec.rul"));
+  ASSERT_TRUE(folder.CopyFromBuild("lsec.rul", "csec.rul"));
   PressKey(slider, VK_END);
   EXPECT_TRUE(WaitUntil([&] { return DriverCounter("ip-loads") == 5; }));
   EXPECT_EQ(mine, Rkfwctl("ip-rules"));
@@ -627,6 +628,70 @@ TEST_F(ConsoleE2E, ApplicationEventsOfPermittedOrBlockedProgramsAreAnsweredAtOnc
   EXPECT_EQ(0, CountTopWindows("TFWEventNotifyForm")) << "no prompt for a decided program";
 
   CloseConsole(console);
+}
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool WriteTextFile(const std::string& path, const char* text) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool done = WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr) != FALSE;
+  CloseHandle(file);
+  return done;
+}
+
+std::string ReadTextFile(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "";
+  std::string text(GetFileSize(file, nullptr), '\0');
+  DWORD read = 0;
+  if (!text.empty()) ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr);
+  CloseHandle(file);
+  text.resize(read);
+  return text;
+}
+
+std::string TodaysLogName() {
+  SYSTEMTIME today;
+  GetLocalTime(&today);
+  char name[32];
+  wsprintfA(name, "QELT-%04u-%02u-%02u.log", today.wYear, today.wMonth, today.wDay);
+  return name;
+}
+
+TEST_F(ConsoleE2E, TheCompanionLibraryRecordsEventsAndTrimsOldLogsBeforeAndAfterTheRun) {
+  CProgramFolder folder("companion");
+  ASSERT_TRUE(folder.CopyFromBuild("QeltUtil.DLL", "QeltUtil.DLL"));
+  const std::string logs = folder.File("logs");
+  ASSERT_TRUE(CreateDirectoryA(logs.c_str(), nullptr));
+  ASSERT_TRUE(WriteTextFile(logs + "\\QELT-2020-01-01.log", "old\r\n"));
+  ASSERT_TRUE(WriteTextFile(logs + "\\notes.txt", "not a log\r\n"));
+  ASSERT_TRUE(SetSettingDword("RECORDLOG", 1));
+  ASSERT_TRUE(SetSettingDword("CLEANLOG", 1));
+  ASSERT_TRUE(SetSettingDword("LOGSAVEDAYS", 1));
+  ASSERT_TRUE(SetSettingText("LOGPATH", logs.c_str()));
+
+  CConsole console;
+  StartConsole(console, folder);
+  EXPECT_TRUE(WaitUntil([&] { return !FileExists(logs + "\\QELT-2020-01-01.log"); })) << "no trimming at the start";
+  ASSERT_TRUE(WriteTextFile(logs + "\\QELT-2020-01-02.log", "old\r\n"));
+
+  int status = 1;
+  Rkfwctl("event rule proto=tcp action=block op=receive local=192.168.1.5:139 remote=10.0.0.9:4000", &status);
+  ASSERT_EQ(kRkfwctlOk, status);
+  const std::string today = logs + "\\" + TodaysLogName();
+  std::string text;
+  EXPECT_TRUE(WaitUntil([&] { return Contains(text = ReadTextFile(today), " 10.  0.  0.  9:4000\r\n"); })) << text;
+  EXPECT_TRUE(Contains(text, "[处理方式]: 拦截\r\n")) << text;
+  EXPECT_TRUE(SyncWith(console.MainWindow()));
+  EXPECT_TRUE(FileExists(logs + "\\QELT-2020-01-02.log")) << "trimmed while running";
+
+  CloseConsole(console);
+  EXPECT_FALSE(FileExists(logs + "\\QELT-2020-01-02.log")) << "no trimming at the end";
+  EXPECT_TRUE(FileExists(today));
+  EXPECT_TRUE(FileExists(logs + "\\notes.txt"));
 }
 
 TEST_F(ConsoleE2E, TheEndOfTheLogonSavesTheAuditRules) {
