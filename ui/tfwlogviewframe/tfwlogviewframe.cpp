@@ -33,9 +33,7 @@ TFWLogViewFrame::TFWLogViewFrame(CComponent* owner) : CFrame(owner, "LogFrame") 
   Label2->SetText("清除日志");
   Label2->OnClick = Bind(this, &TFWLogViewFrame::ClearBitBtnClick);
 
-  LogMemo = new CMemo(this, "LogMemo");
-  LogMemo->SetReadOnly(true);
-  LogMemo->SetScrollBars(true, false);
+  LogMemo = new CLogMemo(this, "LogMemo");
   LogMemo->SetParent(this);
   LogMemo->SetAlign(TAlign::Client);
 

@@ -3,6 +3,7 @@
 #pragma once
 #include "ui/framework/controls.h"
 #include "ui/framework/form.h"
+#include "ui/framework/logmemo.h"
 
 class TFWLogViewFrame : public CFrame {
  public:
@@ -19,6 +20,6 @@ class TFWLogViewFrame : public CFrame {
   CLabel* Label1;
   CLabel* Label2;
   CGlyphButton* ClearBitBtn;
-  CMemo* LogMemo;
+  CLogMemo* LogMemo;
   bool Initialised = false;
 };

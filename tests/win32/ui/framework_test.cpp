@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "ui/framework/controls.h"
 #include "ui/framework/dialogs.h"
 #include "ui/framework/form.h"
+#include "ui/framework/logmemo.h"
 #include "ui/framework/timer.h"
 
 namespace {
@@ -358,4 +360,153 @@ TEST_F(FrameworkTest, ExceptionsInHandlersReachTheStandardBox) {
   button->OnClick = [](CComponent*) { throw CFrameworkError("broken handler"); };
   SendMessageA(button->Handle(), BM_CLICK, 0, 0);
   EXPECT_EQ(shown, "broken handler");
+}
+
+// ---- the log memo ----
+
+namespace {
+CLogMemo* MakeLogMemo(CForm* form, int width, int height) {
+  auto* memo = new CLogMemo(form, "LogMemo");
+  memo->SetParent(form);
+  memo->SetBounds(0, 0, width, height);
+  return memo;
+}
+std::string WindowText(HWND hwnd, WPARAM size) {
+  std::string text(size, '\0');
+  LRESULT copied = SendMessageA(hwnd, WM_GETTEXT, size, reinterpret_cast<LPARAM>(&text[0]));
+  EXPECT_EQ(strlen(text.c_str()), static_cast<size_t>(copied));
+  return text.c_str();
+}
+}  // namespace
+
+TEST_F(FrameworkTest, LogMemoKeepsLinesAndGivesItsWholeTextToReadersOfTheWindowText) {
+  CLogMemo* memo = MakeLogMemo(form, 180, 100);
+  memo->Clear();  // clearing an empty log is harmless
+  EXPECT_EQ(memo->LineCount(), 0);
+  EXPECT_EQ(SendMessageA(memo->Handle(), WM_GETTEXTLENGTH, 0, 0), 0);
+  memo->AppendLines("第一行\r\n第二行");
+  memo->AppendLines("third\nfourth\r\n");
+  memo->AppendLines("");  // an empty log text is an empty line
+  memo->AppendLines("\n\nlast");
+  EXPECT_EQ(memo->AllText(), "第一行\r\n第二行\r\nthird\r\nfourth\r\n\r\n\r\n\r\nlast\r\n");
+  EXPECT_EQ(memo->LineCount(), 8);
+  EXPECT_EQ(memo->Line(1), "第二行");
+  EXPECT_EQ(memo->Line(4), "");
+  EXPECT_EQ(memo->Line(8), "");
+
+  // Tools outside the process read the log as the window text.
+  EXPECT_EQ(SendMessageA(memo->Handle(), WM_GETTEXTLENGTH, 0, 0),
+            static_cast<LRESULT>(memo->AllText().size()));
+  EXPECT_EQ(WindowText(memo->Handle(), 200), memo->AllText());
+  // A short buffer never ends in half a double-byte character.
+  EXPECT_EQ(WindowText(memo->Handle(), 4), "第");
+  EXPECT_EQ(WindowText(memo->Handle(), 5), "第一");
+  EXPECT_EQ(WindowText(memo->Handle(), 11), "第一行\r\n第");
+  char title[7] = {};
+  EXPECT_EQ(GetWindowTextA(memo->Handle(), title, sizeof title), 6);
+  EXPECT_STREQ(title, "第一行");
+
+  SetWindowTextA(memo->Handle(), "替换\r\n");
+  EXPECT_EQ(memo->AllText(), "替换\r\n");
+  memo->Clear();
+  EXPECT_EQ(memo->TextLength(), 0u);
+  EXPECT_EQ(memo->LineCount(), 0);
+  EXPECT_EQ(memo->SelectionStart(), -1);
+}
+
+TEST_F(FrameworkTest, LogMemoHasNoLineLimit) {
+  CLogMemo* memo = MakeLogMemo(form, 180, 100);
+  // Past the 64 K lines and 64 KB where the system's edit controls stop on some systems.
+  std::string block;
+  for (int i = 0; i < 10; ++i) block += "[协议类型]: TCP\r\n";
+  for (int i = 0; i < 7000; ++i) memo->AppendLines(block.c_str());
+  EXPECT_EQ(memo->LineCount(), 70000);
+  EXPECT_EQ(memo->TextLength(), 70000u * 17);
+  EXPECT_EQ(memo->Line(69999), "[协议类型]: TCP");
+  EXPECT_EQ(memo->TopLine(), 70000 - memo->VisibleLines()) << "the last line in view";
+  SCROLLINFO info = {};
+  info.cbSize = sizeof info;
+  info.fMask = SIF_ALL;
+  GetScrollInfo(memo->Handle(), SB_VERT, &info);
+  EXPECT_EQ(info.nMax, 69999);
+  EXPECT_EQ(info.nPos, memo->TopLine());
+}
+
+TEST_F(FrameworkTest, LogMemoFollowsTheEndUnlessTheReaderScrolledUp) {
+  CLogMemo* memo = MakeLogMemo(form, 180, 100);
+  int rows = memo->VisibleLines();
+  ASSERT_GT(rows, 2);
+  for (int i = 0; i < 3 * rows; ++i) memo->AppendLines(("line " + std::to_string(i)).c_str());
+  EXPECT_EQ(memo->TopLine(), 2 * rows);
+
+  // Scrolled up by the reader: new lines do not move the view.
+  SendMessageA(memo->Handle(), WM_VSCROLL, SB_PAGEUP, 0);
+  EXPECT_EQ(memo->TopLine(), rows);
+  SendMessageA(memo->Handle(), WM_VSCROLL, SB_LINEUP, 0);
+  EXPECT_EQ(memo->TopLine(), rows - 1);
+  memo->AppendLines("more");
+  EXPECT_EQ(memo->TopLine(), rows - 1);
+  SendMessageA(memo->Handle(), WM_KEYDOWN, VK_HOME, 0);
+  EXPECT_EQ(memo->TopLine(), 0);
+  SendMessageA(memo->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+  EXPECT_GT(memo->TopLine(), 0);
+  SendMessageA(memo->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+  EXPECT_EQ(memo->TopLine(), 0);
+
+  // Back at the end, the view follows again.
+  SendMessageA(memo->Handle(), WM_VSCROLL, SB_BOTTOM, 0);
+  memo->AppendLines("one\r\ntwo");
+  EXPECT_EQ(memo->TopLine(), memo->LineCount() - rows);
+  SendMessageA(memo->Handle(), WM_VSCROLL, SB_LINEDOWN, 0);
+  EXPECT_EQ(memo->TopLine(), memo->LineCount() - rows) << "not past the last line";
+
+  // A line wider than the view brings the horizontal scroll bar; the vertical one stays.
+  SCROLLINFO info = {};
+  info.cbSize = sizeof info;
+  info.fMask = SIF_ALL;
+  GetScrollInfo(memo->Handle(), SB_HORZ, &info);
+  EXPECT_LT(info.nMax, static_cast<int>(info.nPage));
+  memo->AppendLines(std::string(200, 'w').c_str());
+  GetScrollInfo(memo->Handle(), SB_HORZ, &info);
+  EXPECT_GE(info.nMax, static_cast<int>(info.nPage));
+  memo->Clear();
+  EXPECT_EQ(memo->TopLine(), 0);
+}
+
+TEST_F(FrameworkTest, LogMemoSelectsWholeLinesAndCopiesThem) {
+  CLogMemo* memo = MakeLogMemo(form, 180, 100);
+  memo->AppendLines("[来源]:     系统\r\n[处理方式]: 拦截\r\n[协议类型]: TCP\r\nend");
+  int h = memo->LineHeight();
+  SendMessageA(memo->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, h + h / 2));
+  SendMessageA(memo->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, h + h / 2));
+  EXPECT_EQ(memo->SelectionStart(), 1);
+  EXPECT_EQ(memo->SelectionEnd(), 1);
+  SendMessageA(memo->Handle(), WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(5, 2 * h + 1));
+  SendMessageA(memo->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 2 * h + 1));
+  EXPECT_EQ(memo->SelectedText(), "[处理方式]: 拦截\r\n[协议类型]: TCP\r\n");
+  // Selected rows are drawn in the highlight colour, the others on white.
+  EXPECT_EQ(PixelOf(memo, 150, h + 1), GetSysColor(COLOR_HIGHLIGHT));
+  EXPECT_EQ(PixelOf(memo, 150, 1), RGB(255, 255, 255));
+
+  // Dragging from the first line down past the last selects them all.
+  SendMessageA(memo->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 1));
+  SendMessageA(memo->Handle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(5, 4 * h + 3));
+  SendMessageA(memo->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 4 * h + 3));
+  EXPECT_EQ(memo->SelectionStart(), 0);
+  EXPECT_EQ(memo->SelectionEnd(), 3);
+
+  memo->SelectLines(2, 3);
+  SendMessageA(memo->Handle(), WM_COPY, 0, 0);
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  HANDLE data = GetClipboardData(CF_TEXT);
+  ASSERT_NE(data, nullptr);
+  std::string copied = static_cast<const char*>(GlobalLock(data));
+  GlobalUnlock(data);
+  CloseClipboard();
+  EXPECT_EQ(copied, "[协议类型]: TCP\r\nend\r\n");
+
+  memo->SelectAll();
+  EXPECT_EQ(memo->SelectedText(), memo->AllText());
+  memo->Clear();
+  EXPECT_FALSE(memo->CopyToClipboard()) << "nothing selected";
 }
