@@ -130,9 +130,13 @@ void CControl::CreateHandle() {
     windowClass = ClassName();
     RegisterFrameworkClass(windowClass, p.classStyle);
   }
+  // The sizes the system reports while the window is being made are not resizes: the first
+  // resize comes once the children exist (below), so one-time set-up can reach them.
+  creating_ = true;
   HWND hwnd = CreateWindowExA(p.exStyle, windowClass, text_.c_str(), p.style, left_, top_,
                               width_, height_, child ? p.parent : p.owner, nullptr,
                               GetModuleHandleA(nullptr), native ? nullptr : this);
+  creating_ = false;
   if (hwnd == nullptr) {
     char message[200];
     snprintf(message, sizeof message, "Cannot create the window \"%s\" (%lu).", Name(),
@@ -154,6 +158,7 @@ void CControl::CreateHandle() {
   HandleCreated();
   for (size_t i = 0; i < children_.size(); ++i) children_[i]->CreateHandle();
   Realign();
+  Resized();
   if (!hint_.empty()) {
     if (CForm* form = ParentForm()) form->RegisterHint(this);
   }
@@ -245,7 +250,7 @@ LRESULT CControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       width_ = r.right - r.left;
       height_ = r.bottom - r.top;
       LRESULT result = DefaultHandler(msg, wParam, lParam);
-      if (msg == WM_SIZE || sized) {
+      if (!creating_ && (msg == WM_SIZE || sized)) {
         Realign();
         Resized();
       }

@@ -75,6 +75,7 @@ class CControl : public CComponent {
 
   CNotifyEvent OnClick;
   CNotifyEvent OnDblClick;
+  // First once the window and its children's windows exist, then at every change of size.
   CNotifyEvent OnResize;
 
   // Acts as if the user clicked.
@@ -152,6 +153,7 @@ class CControl : public CComponent {
   std::string text_;
   std::string hint_;
   bool hintRegistered_ = false;
+  bool creating_ = false;  // inside CreateWindowEx
 
   friend class CForm;
 };

@@ -125,6 +125,24 @@ TEST_F(FrameworkTest, ControlsMadeBeforeTheirParentsWindowAppearWithIt) {
   EXPECT_STREQ(cls, "TFrame");
 }
 
+TEST_F(FrameworkTest, AFramesFirstResizeFindsItsChildrensWindows) {
+  // Pages run their one-time set-up at their first resize and style their buttons there.
+  auto* frame = new CFrame(form, "Page");
+  frame->SetBounds(0, 0, 100, 60);
+  auto* button = new CGlyphButton(frame, "ClearBitBtn");
+  button->SetParent(frame);
+  std::vector<bool> seen;
+  frame->OnResize = [&](CComponent*) {
+    seen.push_back(button->Handle() != nullptr);
+    button->ApplyFlatLook();
+  };
+  frame->SetParent(form);  // the same size as designed: no change of size follows
+  EXPECT_EQ(seen, (std::vector<bool>{true}));
+  EXPECT_TRUE(button->Flat());
+  frame->SetBounds(0, 0, 120, 60);
+  EXPECT_EQ(seen.size(), 2u);
+}
+
 TEST_F(FrameworkTest, AlignmentFillsTopThenClient) {
   auto* frame = new CFrame(form, "Page");
   frame->SetParent(form);
