@@ -172,7 +172,7 @@ HBITMAP MakeMainBackground(int width, int height, int headerHeight) {
   Rectangle(c.dc(), 0, 0, width, height);
   c.Shape(RGB(160, 196, 230), kLight);
   c.Line(12, headerHeight - 1, width - 12, headerHeight - 1);
-  // The slider's well.
+  // The slider's well, inside the header.
   c.Shape(RGB(180, 208, 235), RGB(240, 247, 253));
   RoundRect(c.dc(), 14, 32, 168, 124, 8, 8);  // ends above the header line
   c.Release();

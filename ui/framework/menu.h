@@ -46,6 +46,7 @@ class CTrayIcon : public CComponent {
   const char* ClassName() const override { return "TTrayIcon"; }
 
   void SetHint(const char* hint);
+  const std::string& Hint() const { return hint_; }
   void SetIcon(HICON icon);  // shared, not owned
   void SetPopupMenu(CPopupMenu* menu) { menu_ = menu; }
   void SetVisible(bool visible);

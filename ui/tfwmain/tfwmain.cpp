@@ -24,8 +24,12 @@ constexpr int kButtonLeft = 186;
 constexpr int kButtonStep = 64;
 constexpr int kButtonTop = 46;
 constexpr int kHeaderHeight = 128;
+// The four level labels and the slider's stops fit the well inside the header, which is
+// all that shows while the window is collapsed.
 constexpr int kLevelLabelTop = 42;
 constexpr int kLevelLabelStep = 20;
+constexpr int kLevelLabelHeight = 14;
+constexpr int kSliderEnds = 27;  // the track bar's own space beyond its first and last stops
 
 std::string ProgramFile(const char* name) {
   char path[kPathTextSize];
@@ -74,7 +78,7 @@ TFWMainForm::TFWMainForm(CComponent* owner) : CForm(owner, "FWMainForm") {
   for (int i = 0; i < 4; ++i) {
     CLabel* label = new CLabel(this, kLevelNames[i]);
     label->SetParent(this);
-    label->SetBounds(76, kLevelLabelTop + i * kLevelLabelStep, 84, 14);
+    label->SetBounds(76, kLevelLabelTop + i * kLevelLabelStep, 84, kLevelLabelHeight);
     label->SetText(kLevels[i]);
     *levelLabels[i] = label;
   }
@@ -84,7 +88,8 @@ TFWMainForm::TFWMainForm(CComponent* owner) : CForm(owner, "FWMainForm") {
   TrackBar1->SetPosition(1);
   TrackBar1->SetParent(this);
   // The thumb's four stops line up with the four labels.
-  TrackBar1->SetBounds(26, kLevelLabelTop - 10, 42, 3 * kLevelLabelStep + 34);
+  TrackBar1->SetBounds(26, kLevelLabelTop + kLevelLabelHeight / 2 - kSliderEnds / 2, 42,
+                       3 * kLevelLabelStep + kSliderEnds);
   TrackBar1->OnChange = Bind(this, &TFWMainForm::TrackBar1Change);
 
   SysInfoBtn = AddPageButton("SysInfoBtn", "Label6", "系统信息", 0, &Label6);

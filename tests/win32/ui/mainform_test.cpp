@@ -2,6 +2,7 @@
 // scratch program folder: start-up order, the switch and its companion message, the poll's
 // indicator, pages, the slider and shut-down.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -115,6 +116,7 @@ const CPageClass kTestPages[] = {
 };
 
 std::vector<std::string> g_boxes;
+std::vector<void*> g_boxOwners;
 
 class MainFormTest : public ::testing::Test {
  protected:
@@ -123,6 +125,7 @@ class MainFormTest : public ::testing::Test {
     g_rules = FakeRules();
     g_fwstate.clear();
     g_boxes.clear();
+    g_boxOwners.clear();
     g_mayLeave = true;
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
@@ -140,8 +143,9 @@ class MainFormTest : public ::testing::Test {
     SetRuleDriverLink(&kRuleLink);
     SetPageTable(kTestPages);
     SetMessageBoxScript(
-        [](void*, void*, const char* text, const char* caption, uint32_t) {
+        [](void*, void* owner, const char* text, const char* caption, uint32_t) {
           g_boxes.push_back(std::string(text) + "|" + caption);
+          g_boxOwners.push_back(owner);
           return kIdOk;
         },
         nullptr);
@@ -205,8 +209,9 @@ TEST_F(MainFormTest, StartUpRunsInOrderAndEndsCollapsedOnTheStoredLevel) {
 
 TEST_F(MainFormTest, AFailedDriverShowsTheMessageAndEnds) {
   g_fake.open = 9;  // the service is not installed
-  Start();
+  TFWMainForm* form = Start();
   EXPECT_EQ(g_boxes, (std::vector<std::string>{"初始化防火墙组件失败!|错误"}));
+  EXPECT_EQ(g_boxOwners, (std::vector<void*>{form->Handle()})) << "owned by the main window";
   EXPECT_TRUE(Application.Terminated());
   EXPECT_EQ(g_fake.calls, (std::vector<std::string>{"DetectPlatform", "OpenDriver1"}));
   Application.Run();  // ends at once
@@ -370,4 +375,180 @@ TEST_F(MainFormTest, ThePollLogsRuleHitsWhileHiddenAndParksApplicationEvents) {
   EXPECT_EQ(form->Events()->PendingCount(), 1u);
   SendMessageA(form->Handle(), WM_NEXTEVENT, 0, 0);
   EXPECT_EQ(form->Events()->PendingCount(), 1u) << "the queue waits while an event is held";
+}
+
+TEST_F(MainFormTest, AnUnsupportedPlatformEndsBeforeTheDriverIsOpened) {
+  g_fake.detect = 3;
+  TFWMainForm* form = Start();
+  EXPECT_EQ(g_fake.calls, (std::vector<std::string>{"DetectPlatform"}));
+  EXPECT_EQ(g_boxes, (std::vector<std::string>{"初始化防火墙组件失败!|错误"}));
+  EXPECT_TRUE(Application.Terminated());
+  EXPECT_EQ(form->LogFrame, nullptr);
+  EXPECT_FALSE(form->NotifyTimer->Enabled()) << "no poll without a driver";
+  // Closing does not write the empty cache over the user's audit file, nor talks to the driver.
+  std::string audit = folder_ + "app.aud";
+  _Array<_RKFW_AUDIT_RULE> kept(12);
+  _RKFW_AUDIT_RULE rule = {};
+  char path[] = "C:\\Program\\mail.exe";
+  rule.AppPath = path;
+  rule.Access = 0x07;
+  kept.Append(rule);
+  ASSERT_EQ(WriteAuditFile(audit.c_str(), kept), 0u);
+  form->Close();
+  _Array<_RKFW_AUDIT_RULE> read(12);
+  ASSERT_EQ(ReadAuditFile(audit.c_str(), read), 0u);
+  EXPECT_EQ(read.Count, 1);
+  for (auto& r : read) ReleaseAuditRule(&r);
+  Application.Shutdown();
+  EXPECT_TRUE(g_fake.sets.empty());
+}
+
+TEST_F(MainFormTest, TheWindowHasItsControlsCaptionsAndSizes) {
+  TFWMainForm* form = Start();
+  Pump();
+  char caption[32] = {};
+  GetWindowTextA(form->Handle(), caption, sizeof caption);
+  EXPECT_STREQ(caption, "Vardeen");
+  LONG style = GetWindowLongA(form->Handle(), GWL_STYLE);
+  EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME | WS_BORDER), 0) << "no frame of its own";
+  RECT client;
+  GetClientRect(form->Handle(), &client);
+  EXPECT_EQ(client.right, 580);
+  EXPECT_EQ(client.bottom, kCollapsedHeight);
+  EXPECT_EQ(form->Color(), RGB(229, 243, 252));
+  LOGFONTA font = {};
+  GetObjectA(form->Font(), sizeof font, &font);
+  EXPECT_STREQ(font.lfFaceName, "宋体");
+  EXPECT_EQ(font.lfHeight, -12);
+  EXPECT_EQ(form->Image1->Width(), 580);
+  EXPECT_EQ(form->Image1->Height(), 468);
+
+  // The six buttons with their captions, each styled once.
+  struct {
+    CGlyphButton* button;
+    CLabel* label;
+    const char* caption;
+  } const buttons[] = {{form->SysInfoBtn, form->Label6, "系统信息"},
+                       {form->ProcInfoBtn, form->Label7, "当前连接"},
+                       {form->EnableBtn, form->Label8, "启用中"},
+                       {form->SetupBitBtn, form->Label9, "设 置"},
+                       {form->RuleSetupBtn, form->Label10, "规则设置"},
+                       {form->AppAuditBtn, form->Label11, "程序审核"}};
+  for (const auto& b : buttons) {
+    EXPECT_EQ(b.label->Text(), b.caption);
+    EXPECT_TRUE(b.button->Flat()) << b.button->Name();
+    EXPECT_EQ(b.button->TransparentColor(), 0x8080u) << b.button->Name();
+    EXPECT_NE(b.button->Glyph(), nullptr) << b.button->Name();
+    EXPECT_LE(b.label->Top() + b.label->Height(), form->Image2->Top()) << "in the header";
+  }
+
+  // The slider: four stops, each beside its label, all inside the header.
+  EXPECT_NE(GetWindowLongA(form->TrackBar1->Handle(), GWL_STYLE) & TBS_VERT, 0);
+  EXPECT_EQ(SendMessageA(form->TrackBar1->Handle(), TBM_GETRANGEMIN, 0, 0), 0);
+  EXPECT_EQ(SendMessageA(form->TrackBar1->Handle(), TBM_GETRANGEMAX, 0, 0), 3);
+  CLabel* levels[] = {form->Label2, form->Label3, form->Label4, form->Label5};
+  const char* const names[] = {"高安全级别", "中安全级别", "低安全级别", "自定义级别"};
+  int level = form->TrackBar1->Position();
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(levels[i]->Text(), names[i]);
+    form->TrackBar1->SetPosition(i);
+    RECT thumb;
+    SendMessageA(form->TrackBar1->Handle(), TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+    int thumbMiddle = form->TrackBar1->Top() + (thumb.top + thumb.bottom) / 2;
+    int labelMiddle = levels[i]->Top() + levels[i]->Height() / 2;
+    EXPECT_NEAR(thumbMiddle, labelMiddle, 3) << names[i];
+    EXPECT_LE(levels[i]->Top() + levels[i]->Height(), form->Image2->Top());
+  }
+  form->TrackBar1->SetPosition(level);
+  EXPECT_LE(form->TrackBar1->Top() + form->TrackBar1->Height(), form->Image2->Top());
+
+  EXPECT_EQ(form->ViewPanel->Width(), 544);
+  EXPECT_EQ(form->ViewPanel->Height(), 298);
+  EXPECT_LE(form->ViewPanel->Top() + form->ViewPanel->Height(), kExpandedHeight);
+  EXPECT_EQ(form->Image2->Width(), 580);
+  EXPECT_EQ(form->Image2->Height(), 25);
+  EXPECT_EQ(form->Image2->Top() + form->Image2->Height(), kCollapsedHeight);
+  EXPECT_EQ(form->Label1->Width(), 47);
+  EXPECT_EQ(form->Label1->Height(), 9);
+  EXPECT_TRUE(form->Label1->Text().empty()) << "an invisible hot area";
+  EXPECT_GT(form->Label1->Left(), 580 / 2);
+  EXPECT_EQ(form->Label1->Top(), 0);
+
+  EXPECT_EQ(form->NotifyTimer->Interval(), 200u);
+  EXPECT_TRUE(form->NotifyTimer->Enabled());
+  ASSERT_EQ(form->PopupMenu1->ItemCount(), 2);
+  EXPECT_EQ(form->PopupMenu1->Item(0), form->N1);
+  EXPECT_EQ(form->N1->Caption(), "Vardeen");
+  EXPECT_EQ(form->N2->Caption(), "退出");
+  EXPECT_TRUE(form->TrayIcon1->Visible());
+  EXPECT_EQ(form->TrayIcon1->Hint(), "Vardeen");
+
+  // The log page: its captions, and its button styled at the first resize.
+  TFWLogViewFrame* log = form->LogFrame;
+  ASSERT_NE(log, nullptr);
+  EXPECT_EQ(log->Label1->Text(), "日 志");
+  EXPECT_EQ(log->Label2->Text(), "清除日志");
+  EXPECT_EQ(log->ClearBitBtn->Hint(), "清除日志");
+  EXPECT_TRUE(log->Initialised);
+  EXPECT_TRUE(log->ClearBitBtn->Flat());
+  EXPECT_EQ(log->ClearBitBtn->TransparentColor(), 0x8080u);
+  EXPECT_EQ(GetParent(log->Handle()), form->ViewPanel->Handle());
+  EXPECT_EQ(log->LogMemo->Top(), log->BtnPanel->Height()) << "the memo fills the rest";
+  EXPECT_EQ(log->LogMemo->Height(), log->Height() - log->BtnPanel->Height());
+  EXPECT_NE(GetWindowLongA(log->LogMemo->Handle(), GWL_STYLE) & WS_VSCROLL, 0);
+}
+
+TEST_F(MainFormTest, TheConsoleLivesInTheTrayWithoutATaskbarButton) {
+  TFWMainForm* form = Start();
+  form->Show();
+  Pump();
+  HWND owner = GetWindow(form->Handle(), GW_OWNER);
+  EXPECT_EQ(owner, Application.Handle()) << "an owned window gets no taskbar button";
+  EXPECT_NE(GetWindowLongA(owner, GWL_EXSTYLE) & WS_EX_TOOLWINDOW, 0);
+  ShowWindow(owner, SW_SHOWNA);
+  SendMessageA(form->Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
+  EXPECT_FALSE(IsWindowVisible(owner)) << "every activation hides the owner window";
+
+  form->Label12->Click();  // hides to the tray
+  EXPECT_FALSE(IsWindowVisible(form->Handle()));
+  form->N1->Click();  // "Vardeen" in the tray menu
+  EXPECT_TRUE(IsWindowVisible(form->Handle()));
+  SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_FALSE(IsWindowVisible(form->Handle())) << "minimised, only the tray icon stays";
+  Fire(form->TrayIcon1->OnDblClick, form->TrayIcon1);
+  EXPECT_TRUE(IsWindowVisible(form->Handle()));
+  form->Label1->Click();
+  EXPECT_FALSE(IsWindowVisible(form->Handle()));
+  EXPECT_FALSE(Application.Terminated());
+
+  form->Label13->Click();  // closes, which ends the program
+  EXPECT_TRUE(Application.Terminated());
+}
+
+TEST_F(MainFormTest, TheLogPageKeepsWhatArrivedWhileHiddenAndClearsOnItsButton) {
+  TFWMainForm* form = Start();
+  g_batch.clear();
+  QueueRecord(1);
+  QueueRecord(7);  // an unknown kind: an empty line
+  form->NotifyTimerTimer(nullptr);
+  CLogMemo* memo = form->LogFrame->LogMemo;
+  int lines = memo->LineCount();
+  EXPECT_GE(lines, 3);
+  EXPECT_EQ(memo->Line(lines - 1), "") << "the unknown record's empty text";
+  std::string before = memo->AllText();
+
+  form->openClick(form->open);
+  SendMessageA(form->Handle(), WM_SHOWLOGVIEW, 0, 0);
+  EXPECT_TRUE(IsWindowVisible(memo->Handle()));
+  EXPECT_EQ(memo->AllText(), before);
+  QueueRecord(3);
+  form->NotifyTimerTimer(nullptr);
+  EXPECT_GT(memo->LineCount(), lines);
+  EXPECT_EQ(memo->AllText().compare(0, before.size(), before), 0) << "appended at the end";
+
+  form->LogFrame->ClearBitBtn->Click();
+  EXPECT_EQ(memo->LineCount(), 0);
+  form->LogFrame->ClearBitBtn->Click();  // clearing an empty log does nothing visible
+  EXPECT_EQ(memo->TextLength(), 0u);
+  EXPECT_EQ(form->CurrentPage, form->LogFrame);
 }
