@@ -356,8 +356,29 @@ TEST_F(MainFormTest, DraggingWorksEverywhereButTheHiddenHotArea) {
   LPARAM hot = MAKELPARAM(r.left + form->Label1->Left() + 3, r.top + form->Label1->Top() + 3);
   EXPECT_EQ(SendMessageA(form->Handle(), WM_NCHITTEST, 0, free), HTCAPTION);
   EXPECT_EQ(SendMessageA(form->Handle(), WM_NCHITTEST, 0, hot), HTCLIENT);
+  // A double click on the surface does not blow the window up to the whole screen.
+  SendMessageA(form->Handle(), WM_NCLBUTTONDBLCLK, HTCAPTION, free);
+  EXPECT_FALSE(IsZoomed(form->Handle()));
+  EXPECT_EQ(form->Width(), 580);
   form->Label1->Click();
   EXPECT_FALSE(IsWindowVisible(form->Handle()));
+}
+
+TEST_F(MainFormTest, PrivateMessagesFromOutsideCannotFreeWhatTheWindowDoesNotHold) {
+  // The private messages can be posted by any program: an unknown lParam is not destroyed.
+  TFWMainForm* form = Start();
+  g_batch.clear();
+  QueueRecord(2);
+  QueueRecord(2);
+  form->NotifyTimerTimer(nullptr);
+  ASSERT_EQ(form->Events()->PendingCount(), 1u);
+  int32_t bogus = 0x12345678;
+  SendMessageA(form->Handle(), WM_FREECHILD, 0, reinterpret_cast<LPARAM>(&bogus));
+  SendMessageA(form->Handle(), WM_FREECHILD, 0, 0);
+  SendMessageA(form->Handle(), WM_NEXTEVENT, 0, 0);
+  Pump();
+  EXPECT_EQ(bogus, 0x12345678);
+  EXPECT_EQ(form->Events()->PendingCount(), 1u) << "the held event still holds the queue";
 }
 
 TEST_F(MainFormTest, ThePollLogsRuleHitsWhileHiddenAndParksApplicationEvents) {
