@@ -131,6 +131,8 @@ class MainFormTest : public ::testing::Test {
     GetTempPathA(MAX_PATH, temp);
     folder_ = std::string(temp) + "vardeen_main_" + std::to_string(GetCurrentProcessId()) + "\\";
     CreateDirectoryA(folder_.c_str(), nullptr);
+    // Wine reuses process ids: an audit file left by an earlier run must not be loaded.
+    DeleteFileA((folder_ + "app.aud").c_str());
     CreateDirectoryA((folder_ + "res").c_str(), nullptr);
     for (const char* name : {"enable.bmp", "disable.bmp"})
       CopyFileA((std::string(VARDEEN_RES) + "\\" + name).c_str(),
