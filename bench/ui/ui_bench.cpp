@@ -183,7 +183,8 @@ int main(int argc, char** argv) {
   CControl* shown = form->LogFrame;
   if (editBlocks == 0) {
     CLogMemo* memo = form->LogFrame->LogMemo;
-    target = {[memo](const char* t) { memo->AppendLines(t); },
+    TFWLogViewFrame* page = form->LogFrame;
+    target = {[page](const char* t) { page->AppendLog(t); },
               [form] { form->LogFrame->ClearBitBtnClick(form->LogFrame->ClearBitBtn); },
               [memo] { return static_cast<uint32_t>(memo->LineCount()); },
               [memo] { return memo->TextLength(); }};

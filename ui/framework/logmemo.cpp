@@ -73,7 +73,6 @@ void CLogMemo::AppendLines(const char* text) {
   } while (i < n);
   if (followEnd) top_ = std::max(0, LineCount() - VisibleLines());
   UpdateScrollBars();
-  Invalidate();
 }
 
 void CLogMemo::Clear() {
@@ -136,7 +135,9 @@ void CLogMemo::UpdateScrollBars() {
   SCROLLINFO horizontal = {sizeof horizontal, SIF_ALL, 0, maxWidth_ + 2 * kMargin - 1,
                            static_cast<UINT>(std::max(1, width)), scrollX_, 0};
   SetScrollInfo(Handle(), SB_HORZ, &horizontal, FALSE);
-  RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_NOERASE);
+  // Hidden (the log page mostly is), it is painted whole when it is shown.
+  if (IsWindowVisible(Handle()))
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_NOERASE);
   inLayout_ = false;
 }
 
