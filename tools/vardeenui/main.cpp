@@ -1,7 +1,7 @@
 // vardeenui.exe: what a script needs of the running console's main window.
 //   vardeenui wait [MS]      waits (default 15000 ms) until the window is shown; 1 when it is not
 //   vardeenui where NAME     prints the screen point "x y" at the middle of the control NAME
-//   vardeenui text NAME      prints the control's text (GBK)
+//   vardeenui text NAME      prints the control's text (GBK), the log page's memo too
 //   vardeenui show-log       shows the log page, as the information page's view-log button does
 // Controls are found by the component name the widget layer keeps on every window.
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 constexpr UINT kShowLogView = 0x735;
@@ -78,9 +79,16 @@ int main(int argc, char** argv) {
     GetWindowRect(control, &r);
     printf("%ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
   } else {
-    char text[1024];
-    GetWindowTextA(control, text, sizeof text);
-    puts(text);
+    // WM_GETTEXT, not GetWindowText: across processes the latter gives only a caption.
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return 1;
+    std::string text(length + 1, '\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
+                             SMTO_ABORTIFHUNG, 5000, &copied))
+      return 1;
+    fwrite(text.data(), 1, copied, stdout);
+    fputc('\n', stdout);
   }
   return 0;
 }

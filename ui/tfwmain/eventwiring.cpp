@@ -16,7 +16,7 @@ namespace {
 // Until the event prompt window exists, an application event that needs the user is parked
 // here: it holds the event (so later ones wait in PendingEvents, in order) and releases the
 // path text when the main window goes away. The driver keeps waiting for its verdict.
-class CParkedPrompt : public CEventPrompt {
+class CParkedPrompt final : public CEventPrompt {
  public:
   explicit CParkedPrompt(const _REPORT_EVENT_HEAD& record) { memcpy(&record_, &record, sizeof record_); }
   ~CParkedPrompt() { ReleaseEventPath(record_); }
@@ -27,7 +27,7 @@ class CParkedPrompt : public CEventPrompt {
 };
 }  // namespace
 
-struct CMainEventWiring::CImpl : CEventWindows, CEventSettings, CEventLogSink, CProcessPathSource {
+struct CMainEventWiring::CImpl final : CEventWindows, CEventSettings, CEventLogSink, CProcessPathSource {
   explicit CImpl(TFWMainForm& form) : form(form), dispatcher(*this, *this, *this, *this) {}
 
   CEventPrompt* CreateEventPrompt(const _REPORT_EVENT_HEAD& record) override {
