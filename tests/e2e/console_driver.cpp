@@ -257,35 +257,6 @@ uint32_t DriverCounter(const char* name) {
   return it == values.end() ? 0 : static_cast<uint32_t>(strtoul(it->second.c_str(), nullptr, 10));
 }
 
-DWORD ServiceState(const char* name) {
-  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-  SC_HANDLE service = manager ? OpenServiceA(manager, name, SERVICE_QUERY_STATUS) : nullptr;
-  SERVICE_STATUS status = {};
-  if (service == nullptr || !QueryServiceStatus(service, &status)) status.dwCurrentState = 0;
-  if (service) CloseServiceHandle(service);
-  if (manager) CloseServiceHandle(manager);
-  return status.dwCurrentState;
-}
-
-bool StopService(const char* name) {
-  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-  if (manager == nullptr) return false;
-  SC_HANDLE service = OpenServiceA(manager, name, SERVICE_STOP | SERVICE_QUERY_STATUS);
-  bool stopped = false;
-  if (service != nullptr) {
-    SERVICE_STATUS status;
-    ControlService(service, SERVICE_CONTROL_STOP, &status);
-    stopped = WaitUntil([&] {
-      if (!QueryServiceStatus(service, &status) || status.dwCurrentState == SERVICE_STOPPED) return true;
-      if (status.dwCurrentState == SERVICE_RUNNING) ControlService(service, SERVICE_CONTROL_STOP, &status);
-      return false;
-    });
-    CloseServiceHandle(service);
-  }
-  CloseServiceHandle(manager);
-  return stopped;
-}
-
 CServiceRemoval::CServiceRemoval(const char* name) : name_(name) {
   if (!StopService(name)) return;
   SC_HANDLE manager = OpenManager();

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/win32/support/services.h"
+
 // Generous bounds for a loaded machine; a poll ends as soon as its condition holds.
 constexpr DWORD kStartBound = 20000;
 constexpr DWORD kStepBound = 10000;
@@ -76,8 +78,6 @@ uint32_t DriverCounter(const char* name);  // 0 when missing
 
 // The console's kernel service.
 constexpr const char* kConsoleService = "RkFw_slot";
-DWORD ServiceState(const char* name);  // 0 when it cannot be asked
-bool StopService(const char* name);
 // Takes the service away and puts it back with the same configuration when destroyed.
 class CServiceRemoval {
  public:
