@@ -113,6 +113,7 @@ finish_prepared() {
     kill "$VARDEEN_XVFB_PID" 2>/dev/null || true
     wait "$VARDEEN_XVFB_PID" 2>/dev/null || true
     VARDEEN_XVFB_PID=
+    unset DISPLAY  # gone with it: a later prepare in this shell starts a new one
   fi
 }
 
