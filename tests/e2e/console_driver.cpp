@@ -6,7 +6,6 @@
 
 namespace {
 constexpr const char* kSettingsKey = "SOFTWARE\\Harlune\\Qelt";
-constexpr const char* kComponentNameProperty = "TComponentName";
 constexpr const char* kLevelFiles[] = {"hsec.rul", "msec.rul", "lsec.rul", "csec.rul"};
 
 void PumpMessages() {
@@ -19,21 +18,6 @@ void PumpMessages() {
 
 bool CopyInto(const std::string& from, const std::string& to) {
   return CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
-}
-
-void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((folder + "*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(folder + name + "\\");
-      else DeleteFileA((folder + name).c_str());
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-  }
-  RemoveDirectoryA(folder.c_str());
 }
 
 struct CWindowQuery {
@@ -56,18 +40,6 @@ BOOL CALLBACK CollectTop(HWND hwnd, LPARAM param) {
   return TRUE;
 }
 
-struct CControlQuery {
-  const char* name;
-  HWND found;
-};
-
-BOOL CALLBACK FindNamed(HWND hwnd, LPARAM param) {
-  auto* query = reinterpret_cast<CControlQuery*>(param);
-  if (ComponentName(hwnd) != query->name) return TRUE;
-  query->found = hwnd;
-  return FALSE;
-}
-
 SC_HANDLE OpenManager() { return OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS); }
 }  // namespace
 
@@ -81,20 +53,13 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD bound) {
   }
 }
 
-std::string TestProgramFolder() {
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string text(path, n);
-  return text.substr(0, text.find_last_of('\\') + 1);
-}
-
 // ---- program folder ----
 
 CProgramFolder::CProgramFolder(const char* tag) {
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
   path_ = std::string(temp) + "vardeen-e2e-" + tag + "-" + std::to_string(GetCurrentProcessId()) + "\\";
-  RemoveTree(path_);  // what an earlier, killed run left
+  DeleteTree(path_);  // what an earlier, killed run left
   std::string bin = TestProgramFolder();
   ready_ = CreateDirectoryA(path_.c_str(), nullptr) && CreateDirectoryA((path_ + "res").c_str(), nullptr) &&
            CopyInto(bin + "Vardeen.exe", path_ + "Vardeen.exe") &&
@@ -103,7 +68,7 @@ CProgramFolder::CProgramFolder(const char* tag) {
   for (const char* level : kLevelFiles) ready_ = ready_ && CopyInto(bin + level, path_ + level);
 }
 
-CProgramFolder::~CProgramFolder() { RemoveTree(path_); }
+CProgramFolder::~CProgramFolder() { DeleteTree(path_); }
 
 bool CProgramFolder::CopyFromBuild(const char* source, const char* name) const {
   return CopyInto(TestProgramFolder() + source, path_ + name);
@@ -158,33 +123,8 @@ std::vector<HWND> TopWindows(DWORD pid, const char* windowClass, const char* cap
   return query.found;
 }
 
-std::string ComponentName(HWND window) {
-  auto atom = static_cast<ATOM>(reinterpret_cast<UINT_PTR>(GetPropA(window, kComponentNameProperty)));
-  char name[256] = {};
-  if (atom == 0 || GlobalGetAtomNameA(atom, name, sizeof name) == 0) return "";
-  return name;
-}
-
 int CountTopWindows(const char* windowClass) {
   return static_cast<int>(TopWindows(0, windowClass).size());
-}
-
-HWND FindControl(HWND top, const char* name) {
-  CControlQuery query = {name, nullptr};
-  EnumChildWindows(top, FindNamed, reinterpret_cast<LPARAM>(&query));
-  return query.found;
-}
-
-std::string WindowText(HWND window) {
-  DWORD_PTR length = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return "";
-  std::string text(length + 1, '\0');
-  DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]),
-                           SMTO_ABORTIFHUNG, 2000, &copied))
-    return "";
-  text.resize(copied);
-  return text;
 }
 
 int CountScreenPixels(HWND control, COLORREF colour) {

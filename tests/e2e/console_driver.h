@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/win32/support/files.h"
 #include "tests/win32/support/services.h"
+#include "ui/framework/windowquery.h"
 
 // Generous bounds for a loaded machine; a poll ends as soon as its condition holds.
 constexpr DWORD kStartBound = 20000;
@@ -21,9 +23,6 @@ constexpr DWORD kStepBound = 10000;
 // Polls `condition` every 20 ms until it holds or `bound` ms have passed, dispatching this
 // thread's messages meanwhile (windows of the test receive what the console posts them).
 bool WaitUntil(const std::function<bool()>& condition, DWORD bound = kStepBound);
-
-// The folder of this test program, ending in "\".
-std::string TestProgramFolder();
 
 // A copy of the console's program folder: Vardeen.exe, res\enable.bmp, res\disable.bmp and
 // the four level files, taken from the build's bin folder. Removed again with its content.
@@ -56,12 +55,7 @@ bool ReadSettingDword(const char* name, DWORD* value);
 std::vector<HWND> TopWindows(DWORD pid, const char* windowClass, const char* caption = nullptr);
 // Every top-level window of that class on the desktop, whatever its process.
 int CountTopWindows(const char* windowClass);
-// The "TComponentName" property of a window ("" without one).
-std::string ComponentName(HWND window);
-// The descendant of `top` whose "TComponentName" property names `name`, or nullptr.
-HWND FindControl(HWND top, const char* name);
-// The window text (WM_GETTEXT across the process boundary), in the console's GBK.
-std::string WindowText(HWND window);
+// ComponentName, FindControl and WindowText (GBK) come from the widget layer's window query.
 // Pixels of `colour` (each channel within 8) in the control's rectangle as the screen shows it.
 int CountScreenPixels(HWND control, COLORREF colour);
 // A left click at the centre of the control: button down, button up, as the mouse sends them.

@@ -630,29 +630,6 @@ TEST_F(ConsoleE2E, ApplicationEventsOfPermittedOrBlockedProgramsAreAnsweredAtOnc
   CloseConsole(console);
 }
 
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool WriteTextFile(const std::string& path, const char* text) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  bool done = WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr) != FALSE;
-  CloseHandle(file);
-  return done;
-}
-
-std::string ReadTextFile(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "";
-  std::string text(GetFileSize(file, nullptr), '\0');
-  DWORD read = 0;
-  if (!text.empty()) ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr);
-  CloseHandle(file);
-  text.resize(read);
-  return text;
-}
-
 std::string TodaysLogName() {
   SYSTEMTIME today;
   GetLocalTime(&today);
@@ -666,8 +643,8 @@ TEST_F(ConsoleE2E, TheCompanionLibraryRecordsEventsAndTrimsOldLogsBeforeAndAfter
   ASSERT_TRUE(folder.CopyFromBuild("QeltUtil.DLL", "QeltUtil.DLL"));
   const std::string logs = folder.File("logs");
   ASSERT_TRUE(CreateDirectoryA(logs.c_str(), nullptr));
-  ASSERT_TRUE(WriteTextFile(logs + "\\QELT-2020-01-01.log", "old\r\n"));
-  ASSERT_TRUE(WriteTextFile(logs + "\\notes.txt", "not a log\r\n"));
+  ASSERT_TRUE(WriteWholeFile(logs + "\\QELT-2020-01-01.log", "old\r\n"));
+  ASSERT_TRUE(WriteWholeFile(logs + "\\notes.txt", "not a log\r\n"));
   ASSERT_TRUE(SetSettingDword("RECORDLOG", 1));
   ASSERT_TRUE(SetSettingDword("CLEANLOG", 1));
   ASSERT_TRUE(SetSettingDword("LOGSAVEDAYS", 1));
@@ -675,23 +652,23 @@ TEST_F(ConsoleE2E, TheCompanionLibraryRecordsEventsAndTrimsOldLogsBeforeAndAfter
 
   CConsole console;
   StartConsole(console, folder);
-  EXPECT_TRUE(WaitUntil([&] { return !FileExists(logs + "\\QELT-2020-01-01.log"); })) << "no trimming at the start";
-  ASSERT_TRUE(WriteTextFile(logs + "\\QELT-2020-01-02.log", "old\r\n"));
+  EXPECT_TRUE(WaitUntil([&] { return !PathExists(logs + "\\QELT-2020-01-01.log"); })) << "no trimming at the start";
+  ASSERT_TRUE(WriteWholeFile(logs + "\\QELT-2020-01-02.log", "old\r\n"));
 
   int status = 1;
   Rkfwctl("event rule proto=tcp action=block op=receive local=192.168.1.5:139 remote=10.0.0.9:4000", &status);
   ASSERT_EQ(kRkfwctlOk, status);
   const std::string today = logs + "\\" + TodaysLogName();
   std::string text;
-  EXPECT_TRUE(WaitUntil([&] { return Contains(text = ReadTextFile(today), " 10.  0.  0.  9:4000\r\n"); })) << text;
+  EXPECT_TRUE(WaitUntil([&] { return Contains(text = ReadWholeFile(today), " 10.  0.  0.  9:4000\r\n"); })) << text;
   EXPECT_TRUE(Contains(text, "[处理方式]: 拦截\r\n")) << text;
   EXPECT_TRUE(SyncWith(console.MainWindow()));
-  EXPECT_TRUE(FileExists(logs + "\\QELT-2020-01-02.log")) << "trimmed while running";
+  EXPECT_TRUE(PathExists(logs + "\\QELT-2020-01-02.log")) << "trimmed while running";
 
   CloseConsole(console);
-  EXPECT_FALSE(FileExists(logs + "\\QELT-2020-01-02.log")) << "no trimming at the end";
-  EXPECT_TRUE(FileExists(today));
-  EXPECT_TRUE(FileExists(logs + "\\notes.txt"));
+  EXPECT_FALSE(PathExists(logs + "\\QELT-2020-01-02.log")) << "no trimming at the end";
+  EXPECT_TRUE(PathExists(today));
+  EXPECT_TRUE(PathExists(logs + "\\notes.txt"));
 }
 
 TEST_F(ConsoleE2E, TheEndOfTheLogonSavesTheAuditRules) {

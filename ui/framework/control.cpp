@@ -9,6 +9,7 @@
 #include "ui/framework/application.h"
 #include "ui/framework/form.h"
 #include "ui/framework/gdi.h"
+#include "ui/framework/windowquery.h"
 
 namespace {
 constexpr const char* kObjectProperty = "TControlObject";

@@ -13,10 +13,6 @@
 
 enum class TAlign { None, Top, Bottom, Left, Right, Client };
 
-// Every control window carries its component name as this window property (a global atom),
-// so accessibility and test tools can find a control by name from outside the process.
-constexpr const char* kComponentNameProperty = "TComponentName";
-
 class CForm;
 
 class CControl : public CComponent {

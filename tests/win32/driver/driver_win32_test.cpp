@@ -12,6 +12,7 @@
 #include "rules/auditrules.h"
 #include "rules/loader.h"
 #include "standin/rkfwctl/rkfwctl.h"
+#include "tests/win32/support/files.h"
 #include "tests/win32/support/services.h"
 
 namespace {
@@ -23,13 +24,6 @@ std::string Ctl(const std::string& line, int expected = kRkfwctlOk) {
   int status = ctl.Run(SplitRkfwctlLine(line));
   EXPECT_EQ(expected, status) << line << ": " << ctl.Err;
   return ctl.Out;
-}
-
-std::string ProgramFolder() {
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string text(path, n);
-  return text.substr(0, text.find_last_of('\\') + 1);
 }
 
 // The services start stopped and are left stopped, so that every program (and the console in
@@ -268,7 +262,7 @@ TEST_F(DriverCodes, RkfwctlProgramPlaysAScenario) {
         "event ask pid=8 name=b.exe\n",
         file);
   fclose(file);
-  std::string command = "\"" + ProgramFolder() + "rkfwctl.exe\" play \"" + scenario + "\"";
+  std::string command = "\"" + TestProgramFolder() + "rkfwctl.exe\" play \"" + scenario + "\"";
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};

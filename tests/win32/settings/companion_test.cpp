@@ -17,7 +17,7 @@
 #include "app/qeltutil.h"
 #include "companion/qeltlog.h"
 #include "platform/paths.h"
-#include "tests/win32/settings/temp_folder.h"
+#include "tests/win32/support/files.h"
 
 namespace {
 

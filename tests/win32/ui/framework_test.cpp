@@ -14,6 +14,7 @@
 #include "ui/framework/form.h"
 #include "ui/framework/logmemo.h"
 #include "ui/framework/timer.h"
+#include "ui/framework/windowquery.h"
 
 namespace {
 std::vector<std::string> g_destroyed;
@@ -60,12 +61,6 @@ class FrameworkTest : public ::testing::Test {
   CTestForm* form = nullptr;
 };
 
-std::string NameProperty(HWND hwnd) {
-  auto atom = static_cast<ATOM>(reinterpret_cast<UINT_PTR>(GetPropA(hwnd, kComponentNameProperty)));
-  char name[64] = {};
-  if (atom != 0) GlobalGetAtomNameA(atom, name, sizeof name);
-  return name;
-}
 }  // namespace
 
 TEST_F(FrameworkTest, OwnersDestroyWhatTheyOwnNewestFirstAndFreedChildrenLeaveTheList) {
@@ -97,7 +92,7 @@ TEST_F(FrameworkTest, ControlWindowsCarryTheirNameAndGoAwayWithTheirParent) {
   HWND labelWindow = label->Handle();
   ASSERT_NE(labelWindow, nullptr);
   EXPECT_EQ(GetParent(labelWindow), panel->Handle());
-  EXPECT_EQ(NameProperty(labelWindow), "Label8");
+  EXPECT_EQ(ComponentName(labelWindow), "Label8");
   char text[32] = {};
   GetWindowTextA(labelWindow, text, sizeof text);
   EXPECT_STREQ(text, "启用中");
@@ -389,7 +384,7 @@ CLogMemo* MakeLogMemo(CForm* form, int width, int height) {
   memo->SetBounds(0, 0, width, height);
   return memo;
 }
-std::string WindowText(HWND hwnd, WPARAM size) {
+std::string WindowTextWithin(HWND hwnd, WPARAM size) {
   std::string text(size, '\0');
   LRESULT copied = SendMessageA(hwnd, WM_GETTEXT, size, reinterpret_cast<LPARAM>(&text[0]));
   EXPECT_EQ(strlen(text.c_str()), static_cast<size_t>(copied));
@@ -415,11 +410,11 @@ TEST_F(FrameworkTest, LogMemoKeepsLinesAndGivesItsWholeTextToReadersOfTheWindowT
   // Tools outside the process read the log as the window text.
   EXPECT_EQ(SendMessageA(memo->Handle(), WM_GETTEXTLENGTH, 0, 0),
             static_cast<LRESULT>(memo->AllText().size()));
-  EXPECT_EQ(WindowText(memo->Handle(), 200), memo->AllText());
+  EXPECT_EQ(WindowTextWithin(memo->Handle(), 200), memo->AllText());
   // A short buffer never ends in half a double-byte character.
-  EXPECT_EQ(WindowText(memo->Handle(), 4), "第");
-  EXPECT_EQ(WindowText(memo->Handle(), 5), "第一");
-  EXPECT_EQ(WindowText(memo->Handle(), 11), "第一行\r\n第");
+  EXPECT_EQ(WindowTextWithin(memo->Handle(), 4), "第");
+  EXPECT_EQ(WindowTextWithin(memo->Handle(), 5), "第一");
+  EXPECT_EQ(WindowTextWithin(memo->Handle(), 11), "第一行\r\n第");
   char title[7] = {};
   EXPECT_EQ(GetWindowTextA(memo->Handle(), title, sizeof title), 6);
   EXPECT_STREQ(title, "第一行");

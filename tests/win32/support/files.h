@@ -1,10 +1,21 @@
-// A fresh folder under the system's temporary folder, deleted with everything in it.
+// Files for the win32 tests: the test program's folder, fresh folders under the system's
+// temporary folder deleted with everything in them, whole-file reads and writes.
 #pragma once
 #include <windows.h>
 
 #include <string>
 
-inline void DeleteTree(const std::string& folder) {
+#include "platform/paths.h"
+
+// The folder of the running test program, ending in "\".
+inline std::string TestProgramFolder() {
+  char folder[kPathTextSize];
+  return GetProgramFolder(folder, sizeof folder) != 0 ? folder : "";
+}
+
+// Deletes `folder` (with or without its final "\") and everything in it.
+inline void DeleteTree(std::string folder) {
+  if (!folder.empty() && folder.back() == '\\') folder.pop_back();
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {
@@ -56,12 +67,21 @@ inline bool ReadWholeFile(const std::string& path, std::string* out) {
   return true;
 }
 
-inline void WriteWholeFile(const std::string& path, const std::string& data) {
+// True when every byte of `data` was written.
+inline bool WriteWholeFile(const std::string& path, const std::string& data) {
   HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
   DWORD n = 0;
-  if (f == INVALID_HANDLE_VALUE) return;
-  WriteFile(f, data.data(), static_cast<DWORD>(data.size()), &n, nullptr);
+  bool done = WriteFile(f, data.data(), static_cast<DWORD>(data.size()), &n, nullptr) && n == data.size();
   CloseHandle(f);
+  return done;
+}
+
+// The file's bytes, "" when it cannot be read.
+inline std::string ReadWholeFile(const std::string& path) {
+  std::string text;
+  ReadWholeFile(path, &text);
+  return text;
 }
 
 inline bool PathExists(const std::string& path) {
