@@ -204,12 +204,8 @@ void TFWMainForm::FormCreate(CComponent*) {
   for (CGlyphButton* b : {SysInfoBtn, ProcInfoBtn, RuleSetupBtn, SetupBitBtn, EnableBtn, AppAuditBtn})
     b->ApplyFlatLook(kGlyphKeyColor);
   const CMainDriver& driver = MainDriver();
-  try {
-    if (driver.DetectPlatform() != 0) throw CFrameworkError(kInitFailedText);
-    if (driver.OpenDriver(1) != 0) throw CFrameworkError(kInitFailedText);
-  } catch (const CFrameworkError&) {
-    MessageDlg(this, kInitFailedText, "错误", kMbOk);
-    Application.Terminate();
+  if (driver.DetectPlatform() != 0 || driver.OpenDriver(1) != 0) {
+    FailInitialisation();
     return;
   }
   driverReady_ = true;
@@ -233,6 +229,11 @@ void TFWMainForm::FormCreate(CComponent*) {
 
   TrayIcon1->SetVisible(true);
   NotifyTimer->SetEnabled(true);
+}
+
+void TFWMainForm::FailInitialisation() {
+  MessageDlg(this, kInitFailedText, "错误", kMbOk);
+  Application.Terminate();
 }
 
 void TFWMainForm::LoadEnableGlyph(bool enabled) {
@@ -351,11 +352,9 @@ void TFWMainForm::TrackBar1Change(CComponent*) {
     LoadAuditRules(ProgramFile("app.aud").c_str());
     LoadLevelRules(file.c_str());
   } catch (const std::bad_alloc&) {
-    MessageDlg(this, kInitFailedText, "错误", kMbOk);
-    Application.Terminate();
+    FailInitialisation();
   } catch (const CFrameworkError&) {
-    MessageDlg(this, kInitFailedText, "错误", kMbOk);
-    Application.Terminate();
+    FailInitialisation();
   }
 }
 

@@ -115,6 +115,8 @@ class TFWMainForm : public CForm {
 
  private:
   void LoadEnableGlyph(bool enabled);
+  // Tells the user the firewall could not be set up and ends the console.
+  void FailInitialisation();
   CGlyphButton* AddPageButton(const char* name, const char* labelName, const char* caption,
                               int index, CLabel** label);
   CMainEventWiring* events_ = nullptr;
