@@ -40,12 +40,13 @@ function(vardeen_script_test name)
     ENVIRONMENT "VARDEEN_COUNT_FILE=${VARDEEN_RESULTS}/${name}.count;VARDEEN_BUILD=${CMAKE_BINARY_DIR};VARDEEN_SOURCE=${CMAKE_SOURCE_DIR}")
 endfunction()
 
-# vardeen_fuzzer(name SOURCES ... [LIBS ...] CORPUS dir)
-# With VARDEEN_FUZZ (clang): a libFuzzer program bin/fuzz_<name>. Otherwise (host builds): a
-# replay program that feeds every file of the seed corpus to the same harness, registered as a
-# test, so ./test.sh replays the corpus (under ASan and UBSan in build/host-asan).
+# vardeen_fuzzer(name SOURCES ... [LIBS ...] CORPUS dir-or-file ...)
+# With VARDEEN_FUZZ (clang): a libFuzzer program bin/fuzz_<name>, its seeds listed one per line
+# in seeds/<name>.txt for tools/fuzz.sh. Otherwise (host builds): a replay program that feeds
+# every seed to the same harness, registered as a test, so ./test.sh replays the corpus (under
+# ASan and UBSan in build/host-asan).
 function(vardeen_fuzzer name)
-  cmake_parse_arguments(F "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS;CORPUS" ${ARGN})
   if(WIN32)
     return()
   endif()
@@ -53,6 +54,8 @@ function(vardeen_fuzzer name)
     add_executable(fuzz_${name} ${F_SOURCES})
     target_link_libraries(fuzz_${name} PRIVATE ${F_LIBS})
     target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+    string(REPLACE ";" "\n" seeds "${F_CORPUS}")
+    file(WRITE ${CMAKE_BINARY_DIR}/seeds/${name}.txt "${seeds}\n")
   else()
     add_executable(replay_${name} ${F_SOURCES} ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp)
     target_link_libraries(replay_${name} PRIVATE ${F_LIBS})
