@@ -4,11 +4,8 @@
 #include <string.h>
 
 #include "rules/records.h"
+#include "standin/core/le.h"
 #include "standin/core/standin.h"
-
-static uint32_t Le32(const uint8_t* p) {
-  return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
-}
 
 /* A match value is good when it is of a known kind and, as a list with elements, its elements
  * lie inside the extra area of `extraSize` bytes. */

@@ -5,15 +5,9 @@
 
 #include <string.h>
 
+#include "standin/core/le.h"
+
 #define MIN(a, b) ((a) < (b) ? (a) : (b))
-
-static uint32_t Le32(const void* p) {
-  uint32_t v;
-  memcpy(&v, p, 4);
-  return v;
-}
-
-static void PutLe32(void* p, uint32_t v) { memcpy(p, &v, 4); }
 
 void RkfwInit(RKFW_STATE* state) {
   memset(state, 0, sizeof(*state));

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <thread>
 
+#include "base/bytes.h"
 #include "platform/clock.h"
 #include "platform/device.h"
 #include "platform/file.h"
@@ -29,15 +30,7 @@ void Appendf(std::string& out, const char* format, ...) {
   out += line;
 }
 
-uint32_t Le32(const uint8_t* p) {
-  uint32_t v;
-  memcpy(&v, p, 4);
-  return v;
-}
-
 constexpr uint32_t kShareWrite = 0x00000002u;  // FILE_SHARE_WRITE
-
-uint16_t Swap(uint16_t v) { return static_cast<uint16_t>((v >> 8) | (v << 8)); }
 
 // ---- reading arguments ----
 
@@ -69,7 +62,7 @@ bool ParseEndpoint(const std::string& text, uint32_t* address, uint16_t* port) {
   if (n != 4 && n != 5) return false;
   if (a > 255 || b > 255 || c > 255 || d > 255 || p > 65535) return false;
   *address = a | (b << 8) | (c << 16) | (d << 24);
-  *port = Swap(static_cast<uint16_t>(p));
+  *port = HostToNet16(static_cast<uint16_t>(p));
   return true;
 }
 
@@ -180,7 +173,7 @@ void AppendAddress(std::string& out, uint32_t a) {
 
 void AppendElement(std::string& out, uint32_t v, bool port) {
   if (port)
-    Appendf(out, "%u", Swap(static_cast<uint16_t>(v)));
+    Appendf(out, "%u", NetToHost16(static_cast<uint16_t>(v)));
   else
     AppendAddress(out, v);
 }
@@ -189,7 +182,7 @@ void AppendElement(std::string& out, uint32_t v, bool port) {
 void AppendMatch(std::string& out, const char* field, const uint8_t* value, const uint8_t* extra,
                  bool port) {
   uint8_t kind = value[0];
-  uint32_t v1 = Le32(value + 1), v2 = Le32(value + 5);
+  uint32_t v1 = LoadLe32(value + 1), v2 = LoadLe32(value + 5);
   Appendf(out, " %s=", field);
   if (kind == MATCH_SINGLE) {
     if (v1 == 0)
@@ -204,7 +197,7 @@ void AppendMatch(std::string& out, const char* field, const uint8_t* value, cons
     out += "list(";
     for (uint32_t i = 0; i < v1; ++i) {
       if (i != 0) out += ',';
-      AppendElement(out, Le32(extra + v2 + 4 * i), port);
+      AppendElement(out, LoadLe32(extra + v2 + 4 * i), port);
     }
     out += ')';
   }
@@ -244,19 +237,19 @@ std::string DescribeIpImage(const uint8_t* image, uint32_t size) {
   static const uint32_t kSlots[5] = {IP_IMAGE_SLOT_IP, IP_IMAGE_SLOT_ICMP, IP_IMAGE_SLOT_IGMP,
                                      IP_IMAGE_SLOT_TCP, IP_IMAGE_SLOT_UDP};
   const uint8_t* body = image + IP_IMAGE_HEADER_SIZE;
-  const uint8_t* extra = body + Le32(image + IP_IMAGE_EXTRA_OFFSET_AT);
+  const uint8_t* extra = body + LoadLe32(image + IP_IMAGE_EXTRA_OFFSET_AT);
   uint32_t total = 0;
-  for (uint32_t group = 0; group < 5; ++group) total += Le32(body + Le32(image + kSlots[group]));
-  Appendf(out, "ip-image size=%u rules=%u extra=%u\n", size, total, Le32(image + IP_IMAGE_EXTRA_SIZE_AT));
+  for (uint32_t group = 0; group < 5; ++group) total += LoadLe32(body + LoadLe32(image + kSlots[group]));
+  Appendf(out, "ip-image size=%u rules=%u extra=%u\n", size, total, LoadLe32(image + IP_IMAGE_EXTRA_SIZE_AT));
   for (uint32_t group = 0; group < 5; ++group) {
-    const uint8_t* at = body + Le32(image + kSlots[group]);
-    uint32_t count = Le32(at);
+    const uint8_t* at = body + LoadLe32(image + kSlots[group]);
+    uint32_t count = LoadLe32(at);
     for (uint32_t i = 0; i < count; ++i) {
       const uint8_t* e = at + 4 + i * IP_IMAGE_ENTRY_SIZE;
-      Appendf(out, "rule %s id=%u", ProtocolName(group), Le32(e + 16));
-      AppendAction(out, "action", Le32(e + 4));
-      Appendf(out, " conditions=0x%02X options=0x%02X", Le32(e + 8), Le32(e + 12));
-      if (Le32(e) != group) Appendf(out, " protocol=%u", Le32(e));
+      Appendf(out, "rule %s id=%u", ProtocolName(group), LoadLe32(e + 16));
+      AppendAction(out, "action", LoadLe32(e + 4));
+      Appendf(out, " conditions=0x%02X options=0x%02X", LoadLe32(e + 8), LoadLe32(e + 12));
+      if (LoadLe32(e) != group) Appendf(out, " protocol=%u", LoadLe32(e));
       switch (group) {
         case RULE_PROTO_IP:
           AppendMatch(out, "local", e + 28, extra, false);
@@ -265,7 +258,7 @@ std::string DescribeIpImage(const uint8_t* image, uint32_t size) {
         case RULE_PROTO_ICMP:
           AppendMatch(out, "local", e + 28, extra, false);
           AppendMatch(out, "remote", e + 37, extra, false);
-          Appendf(out, " icmp-types=0x%08X icmp-codes=0x%08X", Le32(e + 46), Le32(e + 50));
+          Appendf(out, " icmp-types=0x%08X icmp-codes=0x%08X", LoadLe32(e + 46), LoadLe32(e + 50));
           break;
         case RULE_PROTO_IGMP:
           break;
@@ -290,10 +283,10 @@ std::string DescribeAuditImage(const uint8_t* image, uint32_t size) {
     Appendf(out, "audit-image malformed size=%u\n", size);
     return out;
   }
-  uint32_t count = Le32(image + 8);
-  const uint8_t* records = image + AUDIT_BODY_HEADER_SIZE + Le32(image + 12);
-  const uint8_t* extra = image + AUDIT_BODY_HEADER_SIZE + Le32(image + 20);
-  Appendf(out, "audit-image size=%u rules=%u extra=%u\n", size, count, Le32(image + 16));
+  uint32_t count = LoadLe32(image + 8);
+  const uint8_t* records = image + AUDIT_BODY_HEADER_SIZE + LoadLe32(image + 12);
+  const uint8_t* extra = image + AUDIT_BODY_HEADER_SIZE + LoadLe32(image + 20);
+  Appendf(out, "audit-image size=%u rules=%u extra=%u\n", size, count, LoadLe32(image + 16));
   static const struct {
     const char* name;
     uint32_t at;
@@ -305,11 +298,11 @@ std::string DescribeAuditImage(const uint8_t* image, uint32_t size) {
                    {"udp-remote", 108, false},    {"udp-remote-port", 117, true}};
   for (uint32_t i = 0; i < count; ++i) {
     const uint8_t* r = records + i * AUDIT_BODY_RECORD_SIZE;  // the record from its byte 4
-    uint32_t access = Le32(r + 20);
-    Appendf(out, "audit id=%u path=", Le32(r));
-    AppendQuoted(out, reinterpret_cast<const char*>(extra + Le32(r + 4)), 0xFFFFFFFFu);
-    AppendAction(out, "match", Le32(r + 8));
-    AppendAction(out, "miss", Le32(r + 12));
+    uint32_t access = LoadLe32(r + 20);
+    Appendf(out, "audit id=%u path=", LoadLe32(r));
+    AppendQuoted(out, reinterpret_cast<const char*>(extra + LoadLe32(r + 4)), 0xFFFFFFFFu);
+    AppendAction(out, "match", LoadLe32(r + 8));
+    AppendAction(out, "miss", LoadLe32(r + 12));
     const char* decision = "none";
     if (access & AUDIT_ACCESS_DETAILED)
       decision = "detailed";
@@ -319,10 +312,10 @@ std::string DescribeAuditImage(const uint8_t* image, uint32_t size) {
       decision = "notify";
     else if ((access & AUDIT_DECISION_MASK) == AUDIT_DECISION_BLOCK)
       decision = "block";
-    Appendf(out, " access=0x%02X decision=%s ip-ops=0x%02X", access, decision, Le32(r + 24));
+    Appendf(out, " access=0x%02X decision=%s ip-ops=0x%02X", access, decision, LoadLe32(r + 24));
     for (int v = 0; v < 10; ++v) {
-      if (v == 2) Appendf(out, " tcp-ops=0x%02X", Le32(r + 46));
-      if (v == 6) Appendf(out, " udp-ops=0x%02X", Le32(r + 86));
+      if (v == 2) Appendf(out, " tcp-ops=0x%02X", LoadLe32(r + 46));
+      if (v == 6) Appendf(out, " udp-ops=0x%02X", LoadLe32(r + 86));
       AppendMatch(out, kValues[v].name, r + kValues[v].at, extra, kValues[v].port);
     }
     out += '\n';
@@ -645,9 +638,9 @@ void AppendAppEvent(std::string& out, const _REPORT_EVENT_HEAD& e) {
   Appendf(out, " rule=%u op=%u flags=0x%02X proto=%s local=", b.RuleId, b.Operation, b.Flags,
           protocol ? protocol : "?");
   AppendAddress(out, b.LocalAddress);
-  Appendf(out, ":%u remote=", Swap(b.LocalPort));
+  Appendf(out, ":%u remote=", NetToHost16(b.LocalPort));
   AppendAddress(out, b.RemoteAddress);
-  Appendf(out, ":%u", Swap(b.RemotePort));
+  Appendf(out, ":%u", NetToHost16(b.RemotePort));
 }
 
 int CCommand::PrintVerdicts(const std::vector<std::string>& w) {
@@ -663,7 +656,7 @@ int CCommand::PrintVerdicts(const std::vector<std::string>& w) {
   if (!Ask(IOCTL_STANDIN_GET_VERDICTS, &skip, 4, answer.data(), static_cast<uint32_t>(answer.size()), &got) ||
       got < 4)
     return kRkfwctlFailed;
-  uint32_t count = Le32(answer.data());
+  uint32_t count = LoadLe32(answer.data());
   if (count > (got - 4) / RKFW_EVENT_SIZE) count = (got - 4) / RKFW_EVENT_SIZE;
   for (uint32_t i = 0; i < count; ++i) {
     _REPORT_EVENT_HEAD e;
@@ -688,7 +681,7 @@ int CCommand::PrintConnections() {
   std::vector<uint8_t> table(4 + counts.Rows * RKFW_CONNECTION_SIZE);
   if (!Ask(IOCTL_RKFW_GET_CONNECTIONS, nullptr, 0, table.data(), static_cast<uint32_t>(table.size()), &got) || got < 4)
     return kRkfwctlFailed;
-  uint32_t length = Le32(table.data());
+  uint32_t length = LoadLe32(table.data());
   uint32_t rows = (length < got - 4 ? length : got - 4) / RKFW_CONNECTION_SIZE;
   for (uint32_t i = 0; i < rows; ++i) {
     _RKFW_NETWORKCONNECTION r;
@@ -701,9 +694,9 @@ int CCommand::PrintConnections() {
     AppendQuoted(out_, r.ProcessName, sizeof(r.ProcessName));
     out_ += " local=";
     AppendAddress(out_, r.LocalAddress);
-    Appendf(out_, ":%u remote=", Swap(r.LocalPort));
+    Appendf(out_, ":%u remote=", NetToHost16(r.LocalPort));
     AppendAddress(out_, r.RemoteAddress);
-    Appendf(out_, ":%u sent=%u recv=%u endpoint=%u\n", Swap(r.RemotePort), r.BytesSent, r.BytesReceived,
+    Appendf(out_, ":%u sent=%u recv=%u endpoint=%u\n", NetToHost16(r.RemotePort), r.BytesSent, r.BytesReceived,
             r.Endpoint);
   }
   return kRkfwctlOk;
