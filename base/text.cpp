@@ -96,3 +96,25 @@ int CompareTextIgnoringCase(const char* a, const char* b) {
     ++y;
   }
 }
+
+bool ParseNumberText(const char* text, uint64_t max, uint64_t* value) {
+  uint32_t base = 10;
+  if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    text += 2;
+  }
+  if (*text == 0) return false;
+  uint64_t v = 0;
+  for (; *text != 0; ++text) {
+    char c = *text;
+    uint32_t digit;
+    if (c >= '0' && c <= '9') digit = static_cast<uint32_t>(c - '0');
+    else if (base == 16 && c >= 'a' && c <= 'f') digit = static_cast<uint32_t>(c - 'a' + 10);
+    else if (base == 16 && c >= 'A' && c <= 'F') digit = static_cast<uint32_t>(c - 'A' + 10);
+    else return false;
+    if (v > (max - digit) / base) return false;  // v * base + digit would pass max
+    v = v * base + digit;
+  }
+  *value = v;
+  return true;
+}

@@ -32,3 +32,7 @@ uint32_t AppendText(char* dst, uint32_t size, const char* format, ...)
 // Compares ignoring ASCII letter case; bytes of double-byte GBK characters compare exactly.
 // (Windows compares ANSI paths with lstrcmpiA; this is the host's portable equivalent.)
 int CompareTextIgnoringCase(const char* a, const char* b);
+
+// A whole text that is one number: decimal digits, or hexadecimal digits after "0x" or "0X".
+// False for anything else (signs, blanks, other characters, no digits) and above `max`.
+bool ParseNumberText(const char* text, uint64_t max, uint64_t* value);

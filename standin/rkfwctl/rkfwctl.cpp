@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "base/bytes.h"
+#include "base/text.h"
 #include "platform/clock.h"
 #include "platform/device.h"
 #include "platform/file.h"
@@ -35,19 +36,12 @@ constexpr uint32_t kShareWrite = 0x00000002u;  // FILE_SHARE_WRITE
 // ---- reading arguments ----
 
 bool ParseNumber(const std::string& text, uint64_t* value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  if (!hex && (text[0] < '0' || text[0] > '9')) return false;
-  unsigned long long v = strtoull(text.c_str(), &end, hex ? 16 : 10);
-  if (end == nullptr || *end != 0) return false;
-  *value = v;
-  return true;
+  return ParseNumberText(text.c_str(), UINT64_MAX, value);
 }
 
 bool ParseU32(const std::string& text, uint32_t* value) {
   uint64_t v;
-  if (!ParseNumber(text, &v) || v > 0xFFFFFFFFull) return false;
+  if (!ParseNumberText(text.c_str(), 0xFFFFFFFFu, &v)) return false;
   *value = static_cast<uint32_t>(v);
   return true;
 }

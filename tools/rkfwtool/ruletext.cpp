@@ -1,7 +1,6 @@
 #include "tools/rkfwtool/ruletext.h"
 
 #include <cctype>
-#include <cerrno>
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
@@ -14,6 +13,7 @@
 #include "base/bytes.h"
 #include "base/gbk.h"
 #include "base/result.h"
+#include "base/text.h"
 #include "platform/heap.h"
 #include "rules/auditrules.h"
 #include "rules/iprules.h"
@@ -364,13 +364,8 @@ class CTextParser {
 };
 
 bool ParseNumber(const std::string& text, uint32_t* value) {
-  if (text.empty() || text.size() > 12) return false;
-  char* end = nullptr;
-  errno = 0;
-  bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-  if (!hex && (text[0] < '0' || text[0] > '9')) return false;
-  unsigned long long v = strtoull(text.c_str(), &end, hex ? 16 : 10);
-  if (*end != 0 || errno != 0 || v > 0xFFFFFFFFull) return false;
+  uint64_t v;
+  if (!ParseNumberText(text.c_str(), 0xFFFFFFFFu, &v)) return false;
   *value = static_cast<uint32_t>(v);
   return true;
 }

@@ -114,4 +114,25 @@ TEST(Text, CaseIsIgnoredForAsciiLettersOnly) {
   EXPECT_NE(CompareTextIgnoringCase("\x95\x5c" "a", "\x95\x5c" "b"), 0);
 }
 
+TEST(Text, NumbersAreWholeDecimalOrHexTextsWithinTheirLimit) {
+  uint64_t v = 0;
+  EXPECT_TRUE(ParseNumberText("0", 10, &v));
+  EXPECT_EQ(v, 0u);
+  EXPECT_TRUE(ParseNumberText("0x4D53000A", 0xFFFFFFFFu, &v));
+  EXPECT_EQ(v, 0x4D53000Au);
+  EXPECT_TRUE(ParseNumberText("4294967295", 0xFFFFFFFFu, &v));
+  EXPECT_EQ(v, 0xFFFFFFFFu);
+  EXPECT_TRUE(ParseNumberText("18446744073709551615", UINT64_MAX, &v));
+  EXPECT_EQ(v, UINT64_MAX);
+  v = 7;
+  for (const char* bad : {"", "0x", "-1", "+1", " 1", "1 ", "12a", "0x1g", "1.5"})
+    EXPECT_FALSE(ParseNumberText(bad, UINT64_MAX, &v)) << '"' << bad << '"';
+  // One past the limit, and past 64 bits, fail instead of wrapping or saturating.
+  EXPECT_FALSE(ParseNumberText("4294967296", 0xFFFFFFFFu, &v));
+  EXPECT_FALSE(ParseNumberText("0x100000000", 0xFFFFFFFFu, &v));
+  EXPECT_FALSE(ParseNumberText("18446744073709551616", UINT64_MAX, &v));
+  EXPECT_FALSE(ParseNumberText("99999999999999999999999", UINT64_MAX, &v));
+  EXPECT_EQ(v, 7u) << "a failed parse leaves the value alone";
+}
+
 }  // namespace
