@@ -97,6 +97,21 @@ int CompareTextIgnoringCase(const char* a, const char* b) {
   }
 }
 
+void AppendFormat(std::string& out, const char* format, ...) {
+  va_list args, again;
+  va_start(args, format);
+  va_copy(again, args);
+  int n = vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  if (n > 0) {
+    size_t at = out.size();
+    out.resize(at + static_cast<size_t>(n) + 1);
+    vsnprintf(&out[at], static_cast<size_t>(n) + 1, format, again);
+    out.resize(at + static_cast<size_t>(n));
+  }
+  va_end(again);
+}
+
 bool ParseNumberText(const char* text, uint64_t max, uint64_t* value) {
   uint32_t base = 10;
   if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdarg>
 #include <cstdint>
+#include <string>
 
 #include "base/bufferptr.h"
 
@@ -28,6 +29,9 @@ uint32_t FormatTextV(char* dst, uint32_t size, const char* format, va_list args)
 // Appends to the zero-terminated text in `dst`, same rules.
 uint32_t AppendText(char* dst, uint32_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
+
+// printf at the end of `out`, however long the result.
+void AppendFormat(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // Compares ignoring ASCII letter case; bytes of double-byte GBK characters compare exactly.
 // (Windows compares ANSI paths with lstrcmpiA; this is the host's portable equivalent.)

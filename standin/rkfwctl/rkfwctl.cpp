@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cinttypes>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,15 +20,6 @@
 #endif
 
 namespace {
-
-void Appendf(std::string& out, const char* format, ...) {
-  char line[512];
-  va_list args;
-  va_start(args, format);
-  vsnprintf(line, sizeof(line), format, args);
-  va_end(args);
-  out += line;
-}
 
 constexpr uint32_t kShareWrite = 0x00000002u;  // FILE_SHARE_WRITE
 
@@ -154,7 +144,7 @@ void AppendQuoted(std::string& out, const char* text, size_t limit) {
     if (c == '"')
       out += "\\\"";
     else if (c < 0x20 || c == 0x7F)
-      Appendf(out, "\\x%02X", c);
+      AppendFormat(out, "\\x%02X", c);
     else
       out += static_cast<char>(c);
   }
@@ -162,12 +152,12 @@ void AppendQuoted(std::string& out, const char* text, size_t limit) {
 }
 
 void AppendAddress(std::string& out, uint32_t a) {
-  Appendf(out, "%u.%u.%u.%u", a & 0xFF, (a >> 8) & 0xFF, (a >> 16) & 0xFF, a >> 24);
+  AppendFormat(out, "%u.%u.%u.%u", a & 0xFF, (a >> 8) & 0xFF, (a >> 16) & 0xFF, a >> 24);
 }
 
 void AppendElement(std::string& out, uint32_t v, bool port) {
   if (port)
-    Appendf(out, "%u", NetToHost16(static_cast<uint16_t>(v)));
+    AppendFormat(out, "%u", NetToHost16(static_cast<uint16_t>(v)));
   else
     AppendAddress(out, v);
 }
@@ -177,7 +167,7 @@ void AppendMatch(std::string& out, const char* field, const uint8_t* value, cons
                  bool port) {
   uint8_t kind = value[0];
   uint32_t v1 = LoadLe32(value + 1), v2 = LoadLe32(value + 5);
-  Appendf(out, " %s=", field);
+  AppendFormat(out, " %s=", field);
   if (kind == MATCH_SINGLE) {
     if (v1 == 0)
       out += "any";
@@ -215,9 +205,9 @@ const char* ActionName(uint32_t action) {
 void AppendAction(std::string& out, const char* field, uint32_t action) {
   const char* name = ActionName(action);
   if (name)
-    Appendf(out, " %s=%s", field, name);
+    AppendFormat(out, " %s=%s", field, name);
   else
-    Appendf(out, " %s=%u", field, action);
+    AppendFormat(out, " %s=%u", field, action);
 }
 
 }  // namespace
@@ -225,7 +215,7 @@ void AppendAction(std::string& out, const char* field, uint32_t action) {
 std::string DescribeIpImage(const uint8_t* image, uint32_t size) {
   std::string out;
   if (!RkfwIpImageValid(image, size)) {
-    Appendf(out, "ip-image malformed size=%u\n", size);
+    AppendFormat(out, "ip-image malformed size=%u\n", size);
     return out;
   }
   static const uint32_t kSlots[5] = {IP_IMAGE_SLOT_IP, IP_IMAGE_SLOT_ICMP, IP_IMAGE_SLOT_IGMP,
@@ -234,16 +224,16 @@ std::string DescribeIpImage(const uint8_t* image, uint32_t size) {
   const uint8_t* extra = body + LoadLe32(image + IP_IMAGE_EXTRA_OFFSET_AT);
   uint32_t total = 0;
   for (uint32_t group = 0; group < 5; ++group) total += LoadLe32(body + LoadLe32(image + kSlots[group]));
-  Appendf(out, "ip-image size=%u rules=%u extra=%u\n", size, total, LoadLe32(image + IP_IMAGE_EXTRA_SIZE_AT));
+  AppendFormat(out, "ip-image size=%u rules=%u extra=%u\n", size, total, LoadLe32(image + IP_IMAGE_EXTRA_SIZE_AT));
   for (uint32_t group = 0; group < 5; ++group) {
     const uint8_t* at = body + LoadLe32(image + kSlots[group]);
     uint32_t count = LoadLe32(at);
     for (uint32_t i = 0; i < count; ++i) {
       const uint8_t* e = at + 4 + i * IP_IMAGE_ENTRY_SIZE;
-      Appendf(out, "rule %s id=%u", ProtocolName(group), LoadLe32(e + 16));
+      AppendFormat(out, "rule %s id=%u", ProtocolName(group), LoadLe32(e + 16));
       AppendAction(out, "action", LoadLe32(e + 4));
-      Appendf(out, " conditions=0x%02X options=0x%02X", LoadLe32(e + 8), LoadLe32(e + 12));
-      if (LoadLe32(e) != group) Appendf(out, " protocol=%u", LoadLe32(e));
+      AppendFormat(out, " conditions=0x%02X options=0x%02X", LoadLe32(e + 8), LoadLe32(e + 12));
+      if (LoadLe32(e) != group) AppendFormat(out, " protocol=%u", LoadLe32(e));
       switch (group) {
         case RULE_PROTO_IP:
           AppendMatch(out, "local", e + 28, extra, false);
@@ -252,7 +242,7 @@ std::string DescribeIpImage(const uint8_t* image, uint32_t size) {
         case RULE_PROTO_ICMP:
           AppendMatch(out, "local", e + 28, extra, false);
           AppendMatch(out, "remote", e + 37, extra, false);
-          Appendf(out, " icmp-types=0x%08X icmp-codes=0x%08X", LoadLe32(e + 46), LoadLe32(e + 50));
+          AppendFormat(out, " icmp-types=0x%08X icmp-codes=0x%08X", LoadLe32(e + 46), LoadLe32(e + 50));
           break;
         case RULE_PROTO_IGMP:
           break;
@@ -274,13 +264,13 @@ std::string DescribeIpImage(const uint8_t* image, uint32_t size) {
 std::string DescribeAuditImage(const uint8_t* image, uint32_t size) {
   std::string out;
   if (!RkfwAuditImageValid(image, size)) {
-    Appendf(out, "audit-image malformed size=%u\n", size);
+    AppendFormat(out, "audit-image malformed size=%u\n", size);
     return out;
   }
   uint32_t count = LoadLe32(image + 8);
   const uint8_t* records = image + AUDIT_BODY_HEADER_SIZE + LoadLe32(image + 12);
   const uint8_t* extra = image + AUDIT_BODY_HEADER_SIZE + LoadLe32(image + 20);
-  Appendf(out, "audit-image size=%u rules=%u extra=%u\n", size, count, LoadLe32(image + 16));
+  AppendFormat(out, "audit-image size=%u rules=%u extra=%u\n", size, count, LoadLe32(image + 16));
   static const struct {
     const char* name;
     uint32_t at;
@@ -293,7 +283,7 @@ std::string DescribeAuditImage(const uint8_t* image, uint32_t size) {
   for (uint32_t i = 0; i < count; ++i) {
     const uint8_t* r = records + i * AUDIT_BODY_RECORD_SIZE;  // the record from its byte 4
     uint32_t access = LoadLe32(r + 20);
-    Appendf(out, "audit id=%u path=", LoadLe32(r));
+    AppendFormat(out, "audit id=%u path=", LoadLe32(r));
     AppendQuoted(out, reinterpret_cast<const char*>(extra + LoadLe32(r + 4)), 0xFFFFFFFFu);
     AppendAction(out, "match", LoadLe32(r + 8));
     AppendAction(out, "miss", LoadLe32(r + 12));
@@ -306,10 +296,10 @@ std::string DescribeAuditImage(const uint8_t* image, uint32_t size) {
       decision = "notify";
     else if ((access & AUDIT_DECISION_MASK) == AUDIT_DECISION_BLOCK)
       decision = "block";
-    Appendf(out, " access=0x%02X decision=%s ip-ops=0x%02X", access, decision, LoadLe32(r + 24));
+    AppendFormat(out, " access=0x%02X decision=%s ip-ops=0x%02X", access, decision, LoadLe32(r + 24));
     for (int v = 0; v < 10; ++v) {
-      if (v == 2) Appendf(out, " tcp-ops=0x%02X", LoadLe32(r + 46));
-      if (v == 6) Appendf(out, " udp-ops=0x%02X", LoadLe32(r + 86));
+      if (v == 2) AppendFormat(out, " tcp-ops=0x%02X", LoadLe32(r + 46));
+      if (v == 6) AppendFormat(out, " udp-ops=0x%02X", LoadLe32(r + 86));
       AppendMatch(out, kValues[v].name, r + kValues[v].at, extra, kValues[v].port);
     }
     out += '\n';
@@ -390,7 +380,7 @@ class CCommand {
     if (!Open()) return false;
     uint32_t got = 0;
     if (!DeviceControl(device_, code, in, inSize, out, outSize, &got)) {
-      Appendf(err_, "the driver refused request 0x%06X\n", code);
+      AppendFormat(err_, "the driver refused request 0x%06X\n", code);
       return false;
     }
     if (returned) *returned = got;
@@ -597,13 +587,13 @@ int CCommand::PrintStatus() {
   if (!Status(&s) || !Ask(IOCTL_RKFW_GET_VERSION, nullptr, 0, &version, 4) ||
       !Ask(IOCTL_RKFW_GET_TRAFFIC_STATS, nullptr, 0, &stats, sizeof(stats), &got) || got != sizeof(stats))
     return kRkfwctlFailed;
-  Appendf(out_, "enabled %u\nenable-requests %u\nqueued %u\nconnections %u\nverdicts %u\n", s.Enabled,
+  AppendFormat(out_, "enabled %u\nenable-requests %u\nqueued %u\nconnections %u\nverdicts %u\n", s.Enabled,
           s.EnableRequests, s.QueuedEvents, s.Connections, s.Verdicts);
-  Appendf(out_, "ip-image %u\naudit-image %u\nip-loads %u\naudit-loads %u\nrefused-images %u\n",
+  AppendFormat(out_, "ip-image %u\naudit-image %u\nip-loads %u\naudit-loads %u\nrefused-images %u\n",
           s.IpImageSize, s.AuditImageSize, s.IpLoads, s.AuditLoads, s.RefusedImages);
-  Appendf(out_, "closed-connections %u\npaths %u\nversion %u.%u\n", s.ClosedConnections, s.Paths,
+  AppendFormat(out_, "closed-connections %u\npaths %u\nversion %u.%u\n", s.ClosedConnections, s.Paths,
           version >> 16, version & 0xFFFF);
-  Appendf(out_, "sent %" PRIu64 "\nreceived %" PRIu64 "\n", stats.TotalSent, stats.TotalReceived);
+  AppendFormat(out_, "sent %" PRIu64 "\nreceived %" PRIu64 "\n", stats.TotalSent, stats.TotalReceived);
   return kRkfwctlOk;
 }
 
@@ -626,15 +616,15 @@ int CCommand::PrintImage(bool audit) {
 
 void AppendAppEvent(std::string& out, const _REPORT_EVENT_HEAD& e) {
   const _RKFW_APP_EVENT& b = e.Body.App;
-  Appendf(out, " pid=%u key=%u name=", b.ProcessId, b.DriverKey);
+  AppendFormat(out, " pid=%u key=%u name=", b.ProcessId, b.DriverKey);
   AppendQuoted(out, b.ProcessName, sizeof(b.ProcessName));
   const char* protocol = NameOf(kAppProtocols, COUNT_OF(kAppProtocols), b.Protocol);
-  Appendf(out, " rule=%u op=%u flags=0x%02X proto=%s local=", b.RuleId, b.Operation, b.Flags,
+  AppendFormat(out, " rule=%u op=%u flags=0x%02X proto=%s local=", b.RuleId, b.Operation, b.Flags,
           protocol ? protocol : "?");
   AppendAddress(out, b.LocalAddress);
-  Appendf(out, ":%u remote=", NetToHost16(b.LocalPort));
+  AppendFormat(out, ":%u remote=", NetToHost16(b.LocalPort));
   AppendAddress(out, b.RemoteAddress);
-  Appendf(out, ":%u", NetToHost16(b.RemotePort));
+  AppendFormat(out, ":%u", NetToHost16(b.RemotePort));
 }
 
 int CCommand::PrintVerdicts(const std::vector<std::string>& w) {
@@ -656,11 +646,11 @@ int CCommand::PrintVerdicts(const std::vector<std::string>& w) {
     _REPORT_EVENT_HEAD e;
     memcpy(&e, answer.data() + 4 + i * RKFW_EVENT_SIZE, sizeof(e));
     const char* verdict = e.Verdict == RKFW_VERDICT_PERMIT ? "permit" : e.Verdict == RKFW_VERDICT_BLOCK ? "block" : nullptr;
-    Appendf(out_, "verdict %u kind=%u", oldest + skip + i, e.Kind);
+    AppendFormat(out_, "verdict %u kind=%u", oldest + skip + i, e.Kind);
     if (verdict)
-      Appendf(out_, " verdict=%s", verdict);
+      AppendFormat(out_, " verdict=%s", verdict);
     else
-      Appendf(out_, " verdict=%u", e.Verdict);
+      AppendFormat(out_, " verdict=%u", e.Verdict);
     AppendAppEvent(out_, e);
     out_ += '\n';
   }
@@ -682,15 +672,15 @@ int CCommand::PrintConnections() {
     memcpy(&r, table.data() + 4 + i * RKFW_CONNECTION_SIZE, sizeof(r));
     const char* protocol = NameOf(kAppProtocols, COUNT_OF(kAppProtocols), r.Protocol);
     const char* state = NameOf(kStates, COUNT_OF(kStates), r.State);
-    Appendf(out_, "conn key=%u proto=%s", r.Key, protocol ? protocol : "?");
-    if (r.Protocol == 1) Appendf(out_, " state=%s", state ? state : "?");
-    Appendf(out_, " pid=%u name=", r.ProcessId);
+    AppendFormat(out_, "conn key=%u proto=%s", r.Key, protocol ? protocol : "?");
+    if (r.Protocol == 1) AppendFormat(out_, " state=%s", state ? state : "?");
+    AppendFormat(out_, " pid=%u name=", r.ProcessId);
     AppendQuoted(out_, r.ProcessName, sizeof(r.ProcessName));
     out_ += " local=";
     AppendAddress(out_, r.LocalAddress);
-    Appendf(out_, ":%u remote=", NetToHost16(r.LocalPort));
+    AppendFormat(out_, ":%u remote=", NetToHost16(r.LocalPort));
     AppendAddress(out_, r.RemoteAddress);
-    Appendf(out_, ":%u sent=%u recv=%u endpoint=%u\n", NetToHost16(r.RemotePort), r.BytesSent, r.BytesReceived,
+    AppendFormat(out_, ":%u sent=%u recv=%u endpoint=%u\n", NetToHost16(r.RemotePort), r.BytesSent, r.BytesReceived,
             r.Endpoint);
   }
   return kRkfwctlOk;
@@ -709,9 +699,9 @@ int CCommand::Wait(const std::vector<std::string>& w, bool verdicts) {
     if (verdicts ? s.Verdicts >= wanted : s.QueuedEvents == 0) return kRkfwctlOk;
     if (std::chrono::steady_clock::now() >= until) {
       if (verdicts)
-        Appendf(err_, "%u verdicts after %u ms, waiting for %u\n", s.Verdicts, limit, wanted);
+        AppendFormat(err_, "%u verdicts after %u ms, waiting for %u\n", s.Verdicts, limit, wanted);
       else
-        Appendf(err_, "%u events still queued after %u ms\n", s.QueuedEvents, limit);
+        AppendFormat(err_, "%u events still queued after %u ms\n", s.QueuedEvents, limit);
       return kRkfwctlFailed;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -741,7 +731,7 @@ int CCommand::Play(const std::vector<std::string>& w) {
     start = end + 1;
     if (words.empty()) continue;
     status = Run(words);
-    if (status != kRkfwctlOk) Appendf(err_, "%s:%d: stopped here\n", w[1].c_str(), number);
+    if (status != kRkfwctlOk) AppendFormat(err_, "%s:%d: stopped here\n", w[1].c_str(), number);
   }
   --depth_;
   return status;
@@ -765,12 +755,12 @@ int CCommand::Service(const std::vector<std::string>& w, bool start) {
     SERVICE_STATUS state;
     if (start) {
       if (!StartServiceA(service, 0, nullptr) && GetLastError() != ERROR_SERVICE_ALREADY_RUNNING) {
-        Appendf(err_, "cannot start %s (error %lu)\n", name.c_str(), GetLastError());
+        AppendFormat(err_, "cannot start %s (error %lu)\n", name.c_str(), GetLastError());
         status = kRkfwctlFailed;
       }
     } else if (!ControlService(service, SERVICE_CONTROL_STOP, &state) &&
                GetLastError() != ERROR_SERVICE_NOT_ACTIVE) {
-      Appendf(err_, "cannot stop %s (error %lu)\n", name.c_str(), GetLastError());
+      AppendFormat(err_, "cannot stop %s (error %lu)\n", name.c_str(), GetLastError());
       status = kRkfwctlFailed;
     }
     CloseServiceHandle(service);
@@ -803,7 +793,7 @@ int CCommand::Run(const std::vector<std::string>& w) {
     STANDIN_STATUS s;
     if (w.size() != 1) return Usage("enabled");
     if (!Status(&s)) return kRkfwctlFailed;
-    Appendf(out_, "%u\n", s.Enabled);
+    AppendFormat(out_, "%u\n", s.Enabled);
     return kRkfwctlOk;
   }
   if (c == "reset") return w.size() == 1 ? Simple(IOCTL_STANDIN_RESET, nullptr, 0) : Usage("reset");

@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cinttypes>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,16 +31,6 @@ const uint32_t kAuditOpBits[] = {0x01, 0x02, 0x04, 0x08, 0x10};
 // ---------------------------------------------------------------------------------------------
 // Writing text
 
-void Append(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void Append(std::string& out, const char* format, ...) {
-  char line[512];
-  va_list args;
-  va_start(args, format);
-  vsnprintf(line, sizeof line, format, args);
-  va_end(args);
-  out += line;
-}
-
 // GBK as stored: a lead byte with a valid trail byte goes out as the pair, untouched (its
 // trail byte may be "\"); anything else that is not plain printable ASCII is escaped.
 void AppendQuoted(std::string& out, const uint8_t* text, uint32_t length) {
@@ -55,7 +44,7 @@ void AppendQuoted(std::string& out, const uint8_t* text, uint32_t length) {
       out += '\\';
       out += static_cast<char>(b);
     } else if (b < 0x20 || b >= 0x7F) {
-      Append(out, "\\x%02x", b);
+      AppendFormat(out, "\\x%02x", b);
     } else {
       out += static_cast<char>(b);
     }
@@ -68,7 +57,7 @@ void AppendText(std::string& out, const char* text) {
 }
 
 void AppendHex(std::string& out, const uint8_t* bytes, uint32_t n) {
-  for (uint32_t i = 0; i < n; ++i) Append(out, "%02x", bytes[i]);
+  for (uint32_t i = 0; i < n; ++i) AppendFormat(out, "%02x", bytes[i]);
 }
 
 bool AllZero(const uint8_t* bytes, uint32_t n) {
@@ -78,19 +67,19 @@ bool AllZero(const uint8_t* bytes, uint32_t n) {
 }
 
 void AppendAddress(std::string& out, uint32_t value) {
-  Append(out, " %u.%u.%u.%u", value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF, value >> 24);
+  AppendFormat(out, " %u.%u.%u.%u", value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF, value >> 24);
 }
 
 void AppendPort(std::string& out, uint32_t value) {
   if (value <= 0xFFFF)
-    Append(out, " %u", NetToHost16(static_cast<uint16_t>(value)));
+    AppendFormat(out, " %u", NetToHost16(static_cast<uint16_t>(value)));
   else
-    Append(out, " 0x%08" PRIx32, value);
+    AppendFormat(out, " 0x%08" PRIx32, value);
 }
 
 void AppendMatch(std::string& out, const char* field, const _MATCH_VALUE& value, bool port) {
   auto element = [&](uint32_t v) { port ? AppendPort(out, v) : AppendAddress(out, v); };
-  Append(out, "  %s", field);
+  AppendFormat(out, "  %s", field);
   if (value.Kind == MATCH_SINGLE && value.Value2 == 0) {
     if (value.Value1 == 0)
       out += " any";
@@ -105,21 +94,21 @@ void AppendMatch(std::string& out, const char* field, const _MATCH_VALUE& value,
     const uint32_t* elements = MatchElements(value);
     for (uint32_t i = 0; i < value.Value1 && elements != nullptr; ++i) element(elements[i]);
   } else {
-    Append(out, " raw %u 0x%08" PRIx32 " 0x%08" PRIx32, value.Kind, value.Value1, value.Value2);
+    AppendFormat(out, " raw %u 0x%08" PRIx32 " 0x%08" PRIx32, value.Kind, value.Value1, value.Value2);
   }
   out += '\n';
 }
 
 void AppendNamed(std::string& out, const char* field, int32_t value, const char* const* names, int32_t count) {
   if (value >= 0 && value < count)
-    Append(out, "  %s %s\n", field, names[value]);
+    AppendFormat(out, "  %s %s\n", field, names[value]);
   else
-    Append(out, "  %s %" PRId32 "\n", field, value);
+    AppendFormat(out, "  %s %" PRId32 "\n", field, value);
 }
 
 void AppendBits(std::string& out, const char* field, uint32_t value, const char* const* names, const uint32_t* bits,
                 uint32_t count) {
-  Append(out, "  %s", field);
+  AppendFormat(out, "  %s", field);
   if (value == 0) {
     out += " none\n";
     return;
@@ -127,12 +116,12 @@ void AppendBits(std::string& out, const char* field, uint32_t value, const char*
   const char* separator = " ";
   for (uint32_t i = 0; i < count; ++i) {
     if (value & bits[i]) {
-      Append(out, "%s%s", separator, names[i]);
+      AppendFormat(out, "%s%s", separator, names[i]);
       separator = ",";
       value &= ~bits[i];
     }
   }
-  if (value != 0) Append(out, "%s0x%" PRIx32, separator, value);
+  if (value != 0) AppendFormat(out, "%s0x%" PRIx32, separator, value);
   out += '\n';
 }
 
@@ -141,7 +130,7 @@ const uint32_t kLowBits[] = {0x01, 0x02, 0x04, 0x08, 0x10};
 void AppendUnused(std::string& out, const _RKFW_RULE& rule, uint32_t from, uint32_t to) {
   const auto* bytes = reinterpret_cast<const uint8_t*>(&rule);
   if (AllZero(bytes + from, to - from)) return;
-  Append(out, "  unused %u ", from);
+  AppendFormat(out, "  unused %u ", from);
   AppendHex(out, bytes + from, to - from);
   out += '\n';
 }
@@ -156,10 +145,10 @@ void DumpRule(std::string& out, const _RKFW_RULE& rule) {
   AppendNamed(out, "action", rule.Action, kActionNames, 4);
   AppendBits(out, "conditions", rule.Conditions, kConditionNames, kLowBits, 5);
   AppendBits(out, "options", rule.Options, kOptionNames, kLowBits, 4);
-  Append(out, "  rule-id 0x%08" PRIx32 "\n", rule.RuleId);
-  if (rule.Reserved1) Append(out, "  reserved1 0x%08" PRIx32 "\n", rule.Reserved1);
-  if (rule.Reserved2) Append(out, "  reserved2 0x%08" PRIx32 "\n", rule.Reserved2);
-  if (rule.Reserved3) Append(out, "  reserved3 0x%08" PRIx32 "\n", rule.Reserved3);
+  AppendFormat(out, "  rule-id 0x%08" PRIx32 "\n", rule.RuleId);
+  if (rule.Reserved1) AppendFormat(out, "  reserved1 0x%08" PRIx32 "\n", rule.Reserved1);
+  if (rule.Reserved2) AppendFormat(out, "  reserved2 0x%08" PRIx32 "\n", rule.Reserved2);
+  if (rule.Reserved3) AppendFormat(out, "  reserved3 0x%08" PRIx32 "\n", rule.Reserved3);
   const auto* app = reinterpret_cast<const uint8_t*>(rule.Application);
   const void* zero = memchr(app, 0, RULE_APPLICATION_SIZE);
   uint32_t length = zero ? static_cast<uint32_t>(static_cast<const uint8_t*>(zero) - app) : RULE_APPLICATION_SIZE;
@@ -190,8 +179,8 @@ void DumpRule(std::string& out, const _RKFW_RULE& rule) {
     case RULE_PROTO_ICMP:
       AppendMatch(out, "local-addr", rule.LocalAddr, false);
       AppendMatch(out, "remote-addr", rule.IpRemoteAddr, false);
-      Append(out, "  icmp-types 0x%08" PRIx32 "\n", rule.IcmpTypeMask);
-      Append(out, "  icmp-codes 0x%08" PRIx32 "\n", rule.IcmpCodeMask);
+      AppendFormat(out, "  icmp-types 0x%08" PRIx32 "\n", rule.IcmpTypeMask);
+      AppendFormat(out, "  icmp-codes 0x%08" PRIx32 "\n", rule.IcmpCodeMask);
       AppendUnused(out, rule, 55, 65);
       break;
     default:
@@ -205,10 +194,10 @@ void DumpAuditRule(std::string& out, const _RKFW_AUDIT_RULE& rule) {
   out += "\naudit-rule\n  path ";
   AppendText(out, rule.AppPath);
   out += '\n';
-  Append(out, "  rule-id 0x%08" PRIx32 "\n", rule.RuleId);
+  AppendFormat(out, "  rule-id 0x%08" PRIx32 "\n", rule.RuleId);
   AppendNamed(out, "match-action", static_cast<int32_t>(rule.MatchAction), kActionNames, 3);
   AppendNamed(out, "miss-action", static_cast<int32_t>(rule.MissAction), kActionNames, 3);
-  if (rule.Reserved1) Append(out, "  reserved1 0x%08" PRIx32 "\n", rule.Reserved1);
+  if (rule.Reserved1) AppendFormat(out, "  reserved1 0x%08" PRIx32 "\n", rule.Reserved1);
   switch (rule.Access) {
     case AUDIT_DECISION_PERMIT:
       out += "  access 0x07  # permit\n";
@@ -220,7 +209,7 @@ void DumpAuditRule(std::string& out, const _RKFW_AUDIT_RULE& rule) {
       out += "  access 0x00  # block\n";
       break;
     default:
-      Append(out, "  access 0x%02" PRIx32 "%s\n", rule.Access, (rule.Access & AUDIT_ACCESS_DETAILED) ? "  # detailed" : "");
+      AppendFormat(out, "  access 0x%02" PRIx32 "%s\n", rule.Access, (rule.Access & AUDIT_ACCESS_DETAILED) ? "  # detailed" : "");
   }
   AppendBits(out, "ip-ops", rule.IpOps, kAuditOpNames, kAuditOpBits, 5);
   AppendMatch(out, "ip-local-addr", rule.IpLocalAddr, false);
@@ -247,7 +236,7 @@ void AppendHeader(std::string& out, const uint8_t* header, bool audit) {
   out += audit ? "audit-file\n" : "rule-file\n";
   out += "magic ";
   AppendQuoted(out, header, 4);
-  Append(out, "\nversion %" PRIu32 "\n", LoadLe32(header + 4));
+  AppendFormat(out, "\nversion %" PRIu32 "\n", LoadLe32(header + 4));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -775,8 +764,8 @@ uint32_t DumpRuleFileBytes(const uint8_t* data, uint32_t size, bool audit, std::
   }
   uint32_t records, extra;
   FindSlack(body, rules, &records, &extra);
-  if (records != 0) Append(text, "unused-records %" PRIu32 "\n", records);
-  if (extra != 0) Append(text, "unused-extra %" PRIu32 "\n", extra);
+  if (records != 0) AppendFormat(text, "unused-records %" PRIu32 "\n", records);
+  if (extra != 0) AppendFormat(text, "unused-extra %" PRIu32 "\n", extra);
   for (const _RKFW_RULE& rule : rules) DumpRule(text, rule);
   ReleaseRules(rules);
   return RESULT_OK;

@@ -114,6 +114,17 @@ TEST(Text, CaseIsIgnoredForAsciiLettersOnly) {
   EXPECT_NE(CompareTextIgnoringCase("\x95\x5c" "a", "\x95\x5c" "b"), 0);
 }
 
+TEST(Text, AppendFormatKeepsWhatWasThereAndIsNeverCut) {
+  std::string out = "a=";
+  AppendFormat(out, "%u,%s", 12u, "x");
+  EXPECT_EQ(out, "a=12,x");
+  AppendFormat(out, "%s", "");
+  EXPECT_EQ(out, "a=12,x");
+  std::string wide(5000, 'w');
+  AppendFormat(out, "[%s]", wide.c_str());
+  EXPECT_EQ(out, "a=12,x[" + wide + "]");
+}
+
 TEST(Text, NumbersAreWholeDecimalOrHexTextsWithinTheirLimit) {
   uint64_t v = 0;
   EXPECT_TRUE(ParseNumberText("0", 10, &v));
