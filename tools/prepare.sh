@@ -43,6 +43,28 @@ prepare_packages() {
   fi
 }
 
+# Some machines run 64-bit code only (their kernel, or the sandbox around it, refuses i386
+# programs with "Exec format error"). There the i386 programs (host tests, Wine's loader) run
+# under qemu's user-mode emulation, registered with binfmt_misc for every i386 ELF program.
+prepare_i386() {
+  /lib/ld-linux.so.2 --version >/dev/null 2>&1 && return 0
+  local binfmt=/proc/sys/fs/binfmt_misc
+  if [ ! -e "$binfmt/qemu-i386" ]; then
+    echo "prepare: this machine does not run i386 programs; registering qemu's emulation"
+    if [ ! -x /usr/bin/qemu-i386-static ]; then
+      DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends \
+        qemu-user-static >/dev/null || { echo "prepare: qemu-user-static cannot be installed" >&2; exit 1; }
+    fi
+    [ -e "$binfmt/register" ] || as_root mount -t binfmt_misc binfmt_misc "$binfmt" ||
+      { echo "prepare: binfmt_misc is not available" >&2; exit 1; }
+    [ -e "$binfmt/qemu-i386" ] ||
+      printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' |
+        as_root tee "$binfmt/register" >/dev/null
+  fi
+  /lib/ld-linux.so.2 --version >/dev/null 2>&1 || { echo "prepare: i386 programs still do not run" >&2; exit 1; }
+  export VARDEEN_EMULATED_I386=1
+}
+
 prepare_locale() {
   if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
   echo "prepare: generating the zh_CN.UTF-8 locale"
@@ -55,11 +77,22 @@ prepare_locale() {
 
 prepare_wine() {
   mkdir -p "$VARDEEN_ROOT/build"
+  # A fresh prefix is kept as a template outside the checkout: under emulated i386 making one
+  # takes twenty minutes, copying it a second. The template is a prefix as wineboot left it.
+  local template=${VARDEEN_PREFIX_CACHE:-/var/cache/vardeen/wineprefix-$(wine --version 2>/dev/null | tr -c 'a-zA-Z0-9.\n-' _)}
+  if [ ! -f "$WINEPREFIX/system.reg" ] && [ -f "$template/system.reg" ]; then
+    echo "prepare: the 32-bit Wine prefix from $template"
+    rm -rf "$WINEPREFIX" && cp -a "$template" "$WINEPREFIX"
+  fi
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "prepare: creating the 32-bit Wine prefix"
     wineboot -i >/dev/null 2>&1 || { echo "prepare: wineboot failed" >&2; exit 1; }
     # A server kept alive by an earlier run would make a plain wait last forever.
-    timeout -k 5 120 wineserver -w || true
+    timeout -k 5 300 wineserver -w || true
+    if [ ! -f "$template/system.reg" ] && mkdir -p "$(dirname "$template")" 2>/dev/null; then
+      rm -rf "$template.tmp" && cp -a "$WINEPREFIX" "$template.tmp" && rm -f "$template.tmp"/.vardeen-* &&
+        mv "$template.tmp" "$template" || rm -rf "$template.tmp"
+    fi
   fi
   # The console's font "宋体" (SimSun) is drawn with the CJK font's bitmap face at 12 px. The
   # marker, not user.reg, says it is done: a running server writes user.reg only when it ends.
@@ -119,6 +152,7 @@ finish_prepared() {
 
 prepare_all() {
   prepare_packages
+  prepare_i386
   prepare_locale
   prepare_display
   prepare_wine

@@ -168,6 +168,14 @@ void ClickControl(HWND control) {
   PostMessageA(control, WM_LBUTTONUP, 0, at);
 }
 
+void ClickControl(const CControlInfo& control) {
+  POINT at = {(control.screen.left + control.screen.right) / 2, (control.screen.top + control.screen.bottom) / 2};
+  ScreenToClient(control.host, &at);
+  LPARAM where = MAKELPARAM(at.x, at.y);
+  PostMessageA(control.host, WM_LBUTTONDOWN, MK_LBUTTON, where);
+  PostMessageA(control.host, WM_LBUTTONUP, 0, where);
+}
+
 void PressKey(HWND control, UINT key) {
   LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(key, 0)) << 16;
   PostMessageA(control, WM_KEYDOWN, key, scan | 1);

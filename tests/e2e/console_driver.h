@@ -60,6 +60,8 @@ int CountTopWindows(const char* windowClass);
 int CountScreenPixels(HWND control, COLORREF colour);
 // A left click at the centre of the control: button down, button up, as the mouse sends them.
 void ClickControl(HWND control);
+// The same for any control, with or without a window (a label is clicked on its host).
+void ClickControl(const CControlInfo& control);
 // A key pressed and released while the control has the keyboard.
 void PressKey(HWND control, UINT key);
 
@@ -108,6 +110,14 @@ class CConsole {
   HWND MainWindow() const { return main_; }
   // A control of the main window by component name.
   HWND Control(const char* name) const { return main_ ? FindControl(main_, name) : nullptr; }
+  // Any control of the main window, windowless ones too (empty name when there is none).
+  CControlInfo Find(const char* name) const {
+    CControlInfo info;
+    if (main_ == nullptr || !QueryControl(main_, name, &info)) info = CControlInfo();
+    return info;
+  }
+  // The caption of a control of the main window ("" when it has none).
+  std::string TextOf(const char* name) const { return Find(name).text; }
   // true with the exit code once the process has ended within `bound`.
   bool WaitExit(DWORD* code, DWORD bound = kStepBound);
   void Kill();

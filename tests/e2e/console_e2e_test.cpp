@@ -204,8 +204,8 @@ class ConsoleE2E : public ::testing::Test {
 
   // Ends the console with its close label "×", as a user would; the process must end cleanly.
   void CloseConsole(CConsole& console) {
-    HWND close = console.Control("Label13");
-    ASSERT_NE(nullptr, close);
+    CControlInfo close = console.Find("Label13");
+    ASSERT_EQ("Label13", close.name);
     ClickControl(close);
     DWORD code = 1;
     ASSERT_TRUE(console.WaitExit(&code)) << "the console did not end";
@@ -238,9 +238,7 @@ TEST_F(ConsoleE2E, StartUpStartsTheDriverLoadsTheRulesAndSendsTheStoredState) {
   ASSERT_NE(nullptr, slider);
   EXPECT_EQ(2, SendMessageA(slider, TBM_GETPOS, 0, 0)) << "the slider shows the stored level";
 
-  HWND state = console.Control("Label8");
-  ASSERT_NE(nullptr, state);
-  EXPECT_TRUE(WaitUntil([&] { return WindowText(state) == kEnabledText; })) << WindowText(state);
+  EXPECT_TRUE(WaitUntil([&] { return console.TextOf("Label8") == kEnabledText; })) << console.TextOf("Label8");
   EXPECT_EQ(153, WindowHeight(console.MainWindow())) << "the console starts collapsed";
 
   CloseConsole(console);
@@ -274,9 +272,7 @@ TEST_F(ConsoleE2E, AFreshMachineStartsWithFilteringOffOnTheMediumLevel) {
   EXPECT_EQ("0", DriverLine("enabled"));
   EXPECT_EQ(IpRulesOf(folder.File("msec.rul")), Rkfwctl("ip-rules"));
   EXPECT_EQ("audit-image none\n", Rkfwctl("audit-rules")) << "no app.aud, nothing loaded";
-  HWND state = console.Control("Label8");
-  ASSERT_NE(nullptr, state);
-  EXPECT_TRUE(WaitUntil([&] { return WindowText(state) == kDisabledText; })) << WindowText(state);
+  EXPECT_TRUE(WaitUntil([&] { return console.TextOf("Label8") == kDisabledText; })) << console.TextOf("Label8");
 
   CloseConsole(console);
   EXPECT_EQ(EmptyAuditRules(), AuditRulesOf(folder.File("app.aud"))) << "the end writes app.aud";
@@ -415,10 +411,8 @@ TEST_F(ConsoleE2E, TheSwitchTurnsTheDriverStoresTheStateAndTellsTheCompanion) {
   CConsole console;
   StartConsole(console, folder);
   HWND button = console.Control("EnableBtn");
-  HWND state = console.Control("Label8");
   ASSERT_NE(nullptr, button);
-  ASSERT_NE(nullptr, state);
-  EXPECT_TRUE(WaitUntil([&] { return WindowText(state) == kDisabledText; })) << WindowText(state);
+  EXPECT_TRUE(WaitUntil([&] { return console.TextOf("Label8") == kDisabledText; })) << console.TextOf("Label8");
   EXPECT_TRUE(WaitUntil([&] { return ShowsGlyph(button, false); })) << "res\\disable.bmp not shown" << Covered(button);
   ASSERT_TRUE(WaitUntil([&] { return heard.size() == 1; }));
   EXPECT_EQ(0u, heard[0].first) << "start-up tells the state it sent";
@@ -426,7 +420,7 @@ TEST_F(ConsoleE2E, TheSwitchTurnsTheDriverStoresTheStateAndTellsTheCompanion) {
   DWORD stored = 99;
   ClickControl(button);
   EXPECT_TRUE(WaitUntil([&] { return DriverLine("enabled") == "1"; }));
-  EXPECT_TRUE(WaitUntil([&] { return WindowText(state) == kEnabledText; })) << WindowText(state);
+  EXPECT_TRUE(WaitUntil([&] { return console.TextOf("Label8") == kEnabledText; })) << console.TextOf("Label8");
   EXPECT_TRUE(WaitUntil([&] { return ShowsGlyph(button, true); })) << "res\\enable.bmp not shown" << Covered(button);
   EXPECT_TRUE(ReadSettingDword("Enable", &stored));
   EXPECT_EQ(1u, stored);
@@ -436,7 +430,7 @@ TEST_F(ConsoleE2E, TheSwitchTurnsTheDriverStoresTheStateAndTellsTheCompanion) {
 
   ClickControl(button);
   EXPECT_TRUE(WaitUntil([&] { return DriverLine("enabled") == "0"; }));
-  EXPECT_TRUE(WaitUntil([&] { return WindowText(state) == kDisabledText; })) << WindowText(state);
+  EXPECT_TRUE(WaitUntil([&] { return console.TextOf("Label8") == kDisabledText; })) << console.TextOf("Label8");
   EXPECT_TRUE(WaitUntil([&] { return ShowsGlyph(button, false); })) << "res\\disable.bmp not shown" << Covered(button);
   EXPECT_TRUE(ReadSettingDword("Enable", &stored));
   EXPECT_EQ(0u, stored);
@@ -449,7 +443,7 @@ TEST_F(ConsoleE2E, TheSwitchTurnsTheDriverStoresTheStateAndTellsTheCompanion) {
   ASSERT_EQ(0u, OpenDriver(0));
   EXPECT_EQ(0u, SetFilterEnabled(1));
   ResetDriverLinkForTests();
-  EXPECT_TRUE(WaitUntil([&] { return WindowText(state) == kEnabledText; })) << WindowText(state);
+  EXPECT_TRUE(WaitUntil([&] { return console.TextOf("Label8") == kEnabledText; })) << console.TextOf("Label8");
   EXPECT_TRUE(WaitUntil([&] { return ShowsGlyph(button, true); })) << "res\\enable.bmp not shown" << Covered(button);
   EXPECT_TRUE(ReadSettingDword("Enable", &stored));
   EXPECT_EQ(0u, stored);
@@ -491,8 +485,8 @@ TEST_F(ConsoleE2E, RuleHitsAppearInTheLogPageOneBlockEach) {
   EXPECT_TRUE(WaitUntil([] { return DriverCounter("queued") == 0; })) << "the console never read the event";
 
   // Expand the window, then the information page's view-log message.
-  HWND open = console.Control("open");
-  ASSERT_NE(nullptr, open);
+  CControlInfo open = console.Find("open");
+  ASSERT_EQ("open", open.name);
   ClickControl(open);
   EXPECT_TRUE(WaitUntil([&] { return WindowHeight(console.MainWindow()) == 468; }));
   PostMessageA(console.MainWindow(), kShowLogView, 0, 0);
@@ -535,8 +529,8 @@ TEST_F(ConsoleE2E, RuleHitsAppearInTheLogPageOneBlockEach) {
   ClickControl(clear);
   EXPECT_TRUE(WaitUntil([&] { return WindowText(memo).empty(); })) << WindowText(memo);
 
-  HWND collapse = console.Control("close");
-  ASSERT_NE(nullptr, collapse);
+  CControlInfo collapse = console.Find("close");
+  ASSERT_EQ("close", collapse.name);
   ClickControl(collapse);
   EXPECT_TRUE(WaitUntil([&] { return WindowHeight(console.MainWindow()) == 153; }));
   EXPECT_FALSE(IsWindowVisible(memo));
@@ -577,15 +571,15 @@ TEST_F(ConsoleE2E, TheTrayIconRestoresTheWindowAndItsExitSavesTheAuditRulesAndSw
   ASSERT_NE(nullptr, icon) << "no tray icon window";
 
   // "－" hides the window to the tray; the menu's "Vardeen" brings it back.
-  HWND hide = console.Control("Label12");
-  ASSERT_NE(nullptr, hide);
+  CControlInfo hide = console.Find("Label12");
+  ASSERT_EQ("Label12", hide.name);
   ClickControl(hide);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); })) << "the window stays";
   ASSERT_TRUE(ChooseFromTrayMenu(console, icon, 1)) << "no menu";
   EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(main) != FALSE; })) << "the window stays hidden";
   // The hidden hot area at the top hides it too; a double click on the icon brings it back.
-  HWND hotArea = console.Control("Label1");
-  ASSERT_NE(nullptr, hotArea);
+  CControlInfo hotArea = console.Find("Label1");
+  ASSERT_EQ("Label1", hotArea.name);
   ClickControl(hotArea);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(main); })) << "the window stays";
   PostMessageA(icon, kTrayCallback, 1, WM_LBUTTONDBLCLK);

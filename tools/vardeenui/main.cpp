@@ -2,6 +2,7 @@
 //   vardeenui wait [MS]      waits (default 15000 ms) until the window is shown; 1 when it is not
 //   vardeenui where NAME     prints the screen point "x y" at the middle of the control NAME
 //   vardeenui text NAME      prints the control's text (GBK), the log page's memo too
+//   vardeenui describe       prints the main window's description, one line per control
 //   vardeenui show-log       shows the log page, as the information page's view-log button does
 #include <windows.h>
 
@@ -11,7 +12,7 @@
 #include <string>
 
 #include "ui/framework/windowquery.h"
-#include "ui/tfwmain/tfwmain.h"  // the main window's messages
+#include "ui/framework/messages.h"
 
 namespace {
 HWND MainWindow() {
@@ -20,7 +21,7 @@ HWND MainWindow() {
 }
 
 int Usage() {
-  fputs("usage: vardeenui wait [MS] | where NAME | text NAME | show-log\n", stderr);
+  fputs("usage: vardeenui wait [MS] | where NAME | text NAME | show-log | describe\n", stderr);
   return 2;
 }
 }  // namespace
@@ -45,19 +46,23 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (strcmp(command, "show-log") == 0 && argc == 2) return PostMessageA(main, WM_SHOWLOGVIEW, 0, 0) ? 0 : 1;
+  if (strcmp(command, "describe") == 0 && argc == 2) {
+    std::string description = DescribeWindow(main);
+    fwrite(description.data(), 1, description.size(), stdout);
+    return description.empty() ? 1 : 0;
+  }
   if (argc != 3 || (strcmp(command, "where") != 0 && strcmp(command, "text") != 0)) return Usage();
-  HWND control = FindControl(main, argv[2]);
-  if (control == nullptr || !IsWindowVisible(control)) {
+  // Labels and pictures have no window of their own: the console answers for every control.
+  CControlInfo control;
+  if (!QueryControl(main, argv[2], &control) || !control.showing) {
     fprintf(stderr, "vardeenui: no visible control %s\n", argv[2]);
     return 1;
   }
   if (strcmp(command, "where") == 0) {
-    RECT r;
-    GetWindowRect(control, &r);
+    const RECT& r = control.screen;
     printf("%ld %ld\n", (r.left + r.right) / 2, (r.top + r.bottom) / 2);
   } else {
-    std::string text = WindowText(control, 5000);
-    fwrite(text.data(), 1, text.size(), stdout);
+    fwrite(control.text.data(), 1, control.text.size(), stdout);
     fputc('\n', stdout);
   }
   return 0;

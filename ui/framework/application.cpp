@@ -11,7 +11,6 @@
 CApplication Application;
 
 namespace {
-constexpr UINT kMsgReleaseComponent = WM_APP + 0x101;
 std::set<CTimer*>& LiveTimers() {
   static std::set<CTimer*> timers;
   return timers;
@@ -51,7 +50,8 @@ CApplication::~CApplication() = default;
 void CApplication::Initialize() {
   if (initialized_) return;
   initialized_ = true;
-  INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
+  // The internet classes bring the IP address control ("SysIPAddress32").
+  INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_INTERNET_CLASSES};
   InitCommonControlsEx(&icc);
   window_ = new COwnerWindow(this);
   window_->SetText(title_.c_str());
@@ -80,6 +80,7 @@ void CApplication::Run() {
   while (!terminated_) {
     BOOL got = GetMessageA(&msg, nullptr, 0, 0);
     if (got <= 0) break;
+    if (IsDialogKey(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
@@ -99,9 +100,16 @@ void CApplication::ProcessMessages() {
       terminated_ = true;
       break;
     }
+    if (IsDialogKey(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
+}
+
+bool CApplication::IsDialogKey(const MSG& msg) {
+  if (msg.message != WM_KEYDOWN || msg.hwnd == nullptr) return false;
+  auto* form = dynamic_cast<CForm*>(CControl::FromHandle(GetAncestor(msg.hwnd, GA_ROOT)));
+  return form != nullptr && form->DialogKey(msg);
 }
 
 void CApplication::HandleException(const char* message) {

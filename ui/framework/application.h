@@ -40,6 +40,8 @@ class CApplication : public CComponent {
   bool Terminated() const { return terminated_; }
   // Handles the messages waiting now (tests and long operations).
   void ProcessMessages();
+  // Hands a key to the dialog keys of the form it was typed in; true when that took it.
+  bool IsDialogKey(const MSG& msg);
   // The standard exception box: the message, the application title, a stop icon.
   void HandleException(const char* message);
 

@@ -3,8 +3,7 @@
 #pragma once
 #include <windows.h>
 
-// Every glyph has this background, which the buttons leave out when drawing.
-constexpr COLORREF kGlyphKeyColor = 0x8080;
+#include "ui/framework/looks.h"  // every glyph has the background kGlyphKeyColor
 
 enum class TGlyphPicture {
   SysInfo,      // a monitor with a graph

@@ -3,12 +3,14 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <algorithm>
 #include <set>
 #include <string>
 
 #include "ui/framework/application.h"
 #include "ui/framework/form.h"
 #include "ui/framework/gdi.h"
+#include "ui/framework/menu.h"
 #include "ui/framework/windowquery.h"
 
 namespace {
@@ -39,7 +41,127 @@ HWND ChildOfNotification(UINT msg, WPARAM wParam, LPARAM lParam) {
       return nullptr;
   }
 }
+// Modifier keys from the keyboard's state, buttons from a mouse message's wParam.
+TShiftState ShiftState(WPARAM mouseKeys) {
+  TShiftState state = 0;
+  if (GetKeyState(VK_SHIFT) < 0) state |= ssShift;
+  if (GetKeyState(VK_CONTROL) < 0) state |= ssCtrl;
+  if (GetKeyState(VK_MENU) < 0) state |= ssAlt;
+  if (mouseKeys & MK_LBUTTON) state |= ssLeft;
+  if (mouseKeys & MK_RBUTTON) state |= ssRight;
+  if (mouseKeys & MK_MBUTTON) state |= ssMiddle;
+  return state;
+}
+
+bool ButtonOf(UINT msg, TMouseButton* button, bool* down) {
+  switch (msg) {
+    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: *button = TMouseButton::Left; *down = true; return true;
+    case WM_RBUTTONDOWN: case WM_RBUTTONDBLCLK: *button = TMouseButton::Right; *down = true; return true;
+    case WM_MBUTTONDOWN: case WM_MBUTTONDBLCLK: *button = TMouseButton::Middle; *down = true; return true;
+    case WM_LBUTTONUP: *button = TMouseButton::Left; *down = false; return true;
+    case WM_RBUTTONUP: *button = TMouseButton::Right; *down = false; return true;
+    case WM_MBUTTONUP: *button = TMouseButton::Middle; *down = false; return true;
+    default: return false;
+  }
+}
+
+POINT PointOf(LPARAM lParam) {
+  return POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+}
 }  // namespace
+
+void CControl::MouseDown(TMouseButton button, WPARAM keys, int x, int y) {
+  Fire(OnMouseDown, this, button, ShiftState(keys), x, y);
+}
+void CControl::MouseUp(TMouseButton button, WPARAM keys, int x, int y) {
+  Fire(OnMouseUp, this, button, ShiftState(keys), x, y);
+}
+void CControl::MouseMove(WPARAM keys, int x, int y) { Fire(OnMouseMove, this, ShiftState(keys), x, y); }
+
+namespace {
+void FireMouseEvent(CControl* control, UINT msg, WPARAM wParam, LPARAM lParam) {
+  POINT pt = PointOf(lParam);
+  TMouseButton button;
+  bool down;
+  if (msg == WM_MOUSEMOVE) control->MouseMove(wParam, pt.x, pt.y);
+  else if (ButtonOf(msg, &button, &down))
+    down ? control->MouseDown(button, wParam, pt.x, pt.y) : control->MouseUp(button, wParam, pt.x, pt.y);
+}
+}  // namespace
+
+CControl* CControl::GraphicChildAt(POINT point) const {
+  for (size_t i = children_.size(); i-- > 0;) {
+    CControl* c = children_[i];
+    if (!c->windowless_ || !c->visible_ || c->MouseTransparent()) continue;
+    RECT bounds = c->BoundsRect();
+    if (PtInRect(&bounds, point)) return c;
+  }
+  return nullptr;
+}
+
+bool CControl::RouteMouseToGraphic(UINT msg, WPARAM wParam, LPARAM lParam) {
+  POINT pt = PointOf(lParam);
+  if (msg == WM_MOUSEMOVE) {
+    CControl* target = mouseChild_ != nullptr ? mouseChild_ : GraphicChildAt(pt);
+    if (target == nullptr) return false;
+    target->MouseMove(wParam, pt.x - target->left_, pt.y - target->top_);
+    return mouseChild_ != nullptr;
+  }
+  TMouseButton button;
+  bool down;
+  if (!ButtonOf(msg, &button, &down)) return false;
+  if (down) {
+    CControl* child = GraphicChildAt(pt);
+    if (child == nullptr) return false;
+    if (!child->enabled_) return true;
+    if (msg == WM_LBUTTONDBLCLK && child->OnDblClick) {
+      Fire(child->OnDblClick, child);
+      return true;
+    }
+    // A quick second click on a control without a double-click handler is a second click.
+    mouseChild_ = child;
+    child->pressed_ = button == TMouseButton::Left;
+    SetCapture(hwnd_);
+    child->MouseDown(button, wParam, pt.x - child->left_, pt.y - child->top_);
+    return true;
+  }
+  CControl* child = mouseChild_;
+  if (child == nullptr) return false;
+  mouseChild_ = nullptr;
+  bool click = child->pressed_ && button == TMouseButton::Left;
+  child->pressed_ = false;
+  if (GetCapture() == hwnd_) ReleaseCapture();
+  child->MouseUp(button, wParam, pt.x - child->left_, pt.y - child->top_);
+  RECT bounds = child->BoundsRect();
+  if (click && PtInRect(&bounds, pt)) child->Click();
+  return true;
+}
+
+void CControl::PaintGraphicChildren(HDC dc, const RECT& area) {
+  for (CControl* c : children_) {
+    if (!c->windowless_ || !c->visible_) continue;
+    RECT bounds = c->BoundsRect(), overlap;
+    if (!IntersectRect(&overlap, &bounds, &area)) continue;
+    int saved = SaveDC(dc);
+    POINT origin;
+    OffsetViewportOrgEx(dc, bounds.left, bounds.top, &origin);
+    IntersectClipRect(dc, 0, 0, c->width_, c->height_);
+    c->Paint(dc);
+    RestoreDC(dc, saved);
+  }
+}
+
+void CControl::InvalidateArea(const RECT* rect) {
+  HWND host = HostHandle();
+  if (host == nullptr) return;
+  RECT r = rect != nullptr ? *rect : RECT{0, 0, width_, height_};
+  if (windowless_) {
+    OffsetRect(&r, left_, top_);
+    InvalidateRect(host, &r, FALSE);
+  } else {
+    InvalidateRect(host, &r, TRUE);
+  }
+}
 
 CFrameworkError::CFrameworkError(const char* message) {
   snprintf(message_, sizeof message_, "%s", message ? message : "");
@@ -55,7 +177,11 @@ CControl::~CControl() {
   if (parent_ != nullptr) parent_->RemoveChild(this);
 }
 
-void CControl::BeforeDestruction() { DestroyHandle(); }
+void CControl::BeforeDestruction() {
+  if (windowless_ && !hint_.empty())
+    if (CForm* form = ParentForm()) form->UnregisterHint(this);
+  DestroyHandle();
+}
 
 CControl* CControl::FromHandle(HWND hwnd) {
   if (hwnd == nullptr) return nullptr;
@@ -63,6 +189,29 @@ CControl* CControl::FromHandle(HWND hwnd) {
   GetWindowThreadProcessId(hwnd, &process);
   if (process != GetCurrentProcessId()) return nullptr;
   return static_cast<CControl*>(GetPropA(hwnd, kObjectProperty));
+}
+
+HWND CControl::HostHandle() const {
+  if (!windowless_) return hwnd_;
+  return parent_ != nullptr ? parent_->HostHandle() : nullptr;
+}
+
+bool CControl::Showing() const {
+  for (const CControl* c = this; c != nullptr; c = c->parent_)
+    if (!c->visible_) return false;
+  return true;
+}
+
+bool CControl::CanFocus() const {
+  if (hwnd_ == nullptr || !IsWindowVisible(hwnd_)) return false;
+  for (const CControl* c = this; c != nullptr; c = c->parent_)
+    if (!c->enabled_) return false;
+  return true;
+}
+
+bool CControl::Focused() const {
+  HWND focus = GetFocus();
+  return hwnd_ != nullptr && focus != nullptr && (focus == hwnd_ || IsChild(hwnd_, focus));
 }
 
 CForm* CControl::ParentForm() {
@@ -74,12 +223,24 @@ CForm* CControl::ParentForm() {
 void CControl::AddChild(CControl* child) { children_.push_back(child); }
 
 void CControl::RemoveChild(CControl* child) {
+  if (mouseChild_ == child) mouseChild_ = nullptr;
+  if (child->windowless_) child->InvalidateArea(nullptr);
   for (size_t i = 0; i < children_.size(); ++i)
     if (children_[i] == child) {
       children_.erase(children_.begin() + static_cast<long>(i));
       break;
     }
   if (child->align_ != TAlign::None) Realign();
+  if (!Destroying()) ChildrenChanged(child);
+}
+
+void CControl::MoveChild(CControl* child, int index) {
+  auto at = std::find(children_.begin(), children_.end(), child);
+  if (at == children_.end()) return;
+  children_.erase(at);
+  if (index < 0) index = 0;
+  if (static_cast<size_t>(index) > children_.size()) index = static_cast<int>(children_.size());
+  children_.insert(children_.begin() + index, child);
 }
 
 void CControl::SetParent(CControl* parent) {
@@ -91,13 +252,18 @@ void CControl::SetParent(CControl* parent) {
     return;
   }
   parent_->AddChild(this);
-  if (hwnd_ != nullptr && parent_->hwnd_ != nullptr) {
+  if (windowless_) {
+    if (parent_->windowless_) throw CFrameworkError("a windowless control cannot hold others");
+    CreateHandle();
+    InvalidateArea(nullptr);
+  } else if (hwnd_ != nullptr && parent_->hwnd_ != nullptr) {
     ::SetParent(hwnd_, parent_->hwnd_);
     ApplyFont();
   } else if (hwnd_ == nullptr && parent_->hwnd_ != nullptr) {
     CreateHandle();
   }
   if (align_ != TAlign::None) parent_->Realign();
+  parent_->ChildrenChanged(this);
 }
 
 void CControl::RegisterFrameworkClass(const char* className, UINT style) {
@@ -116,6 +282,12 @@ void CControl::RegisterFrameworkClass(const char* className, UINT style) {
 void CControl::CreateParams(CCreateParams& params) { (void)params; }
 
 void CControl::CreateHandle() {
+  if (windowless_) {
+    // Nothing to create; the hint lives on the host window.
+    if (!hint_.empty() && HostHandle() != nullptr)
+      if (CForm* form = ParentForm()) form->RegisterHint(this);
+    return;
+  }
   if (hwnd_ != nullptr) return;
   CCreateParams p;
   p.parent = parent_ != nullptr ? parent_->hwnd_ : nullptr;
@@ -124,6 +296,7 @@ void CControl::CreateHandle() {
   if (child && p.parent == nullptr) return;  // created later, with the parent
   if (visible_) p.style |= WS_VISIBLE;
   if (!enabled_) p.style |= WS_DISABLED;
+  if (tabStop_) p.style |= WS_TABSTOP;
 
   const char* windowClass = p.windowClass;
   bool native = windowClass != nullptr;
@@ -230,6 +403,8 @@ LRESULT CControl::DefaultHandler(UINT msg, WPARAM wParam, LPARAM lParam) {
 bool CControl::HandleNotification(UINT, WPARAM, LPARAM, LRESULT*) { return false; }
 
 LRESULT CControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if ((msg == WM_MEASUREITEM || msg == WM_DRAWITEM) && CPopupMenu::HandleMenuMessage(msg, lParam))
+    return TRUE;
   if (HWND childHwnd = ChildOfNotification(msg, wParam, lParam)) {
     CControl* child = FromHandle(childHwnd);
     LRESULT result = 0;
@@ -273,6 +448,7 @@ LRESULT CControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         RECT client = ClientRect();
         CMemoryDC memory(dc, client.right, client.bottom);
         Paint(memory.Get());
+        PaintGraphicChildren(memory.Get(), ps.rcPaint);
         memory.CopyTo(dc, 0, 0);
         EndPaint(hwnd_, &ps);
         return 0;
@@ -280,13 +456,44 @@ LRESULT CControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_PRINTCLIENT:
       if (!IsNativeClass()) {
+        RECT client = ClientRect();
         Paint(reinterpret_cast<HDC>(wParam));
+        PaintGraphicChildren(reinterpret_cast<HDC>(wParam), client);
         return 0;
+      }
+      break;
+    case WM_SETCURSOR:
+      if (reinterpret_cast<HWND>(wParam) == hwnd_ && LOWORD(lParam) == HTCLIENT) {
+        POINT pt;
+        GetCursorPos(&pt);
+        ScreenToClient(hwnd_, &pt);
+        CControl* child = GraphicChildAt(pt);
+        HCURSOR cursor = child != nullptr && child->cursor_ != nullptr ? child->cursor_ : cursor_;
+        if (cursor != nullptr) {
+          ::SetCursor(cursor);
+          return TRUE;
+        }
+      }
+      break;
+    case WM_KEYDOWN:
+      if (OnKeyDown) {
+        WORD key = static_cast<WORD>(wParam);
+        OnKeyDown(this, key, ShiftState(0));
+        if (key == 0) return 0;
+        wParam = key;
       }
       break;
     case WM_NCHITTEST:
       if (MouseTransparent()) return HTTRANSPARENT;
       break;
+    default:
+      break;
+  }
+  if (msg >= WM_MOUSEFIRST && msg <= WM_MBUTTONDBLCLK) {
+    if (!IsNativeClass() && RouteMouseToGraphic(msg, wParam, lParam)) return 0;
+    FireMouseEvent(this, msg, wParam, lParam);
+  }
+  switch (msg) {
     case WM_LBUTTONDOWN:
       if (!IsNativeClass()) {
         pressed_ = true;
@@ -331,6 +538,20 @@ void CControl::SetBounds(int left, int top, int width, int height) {
   if (width < 0) width = 0;
   if (height < 0) height = 0;
   bool sized = width != width_ || height != height_;
+  if (windowless_) {
+    if (!sized && left == left_ && top == top_) return;
+    InvalidateArea(nullptr);
+    left_ = left;
+    top_ = top;
+    width_ = width;
+    height_ = height;
+    InvalidateArea(nullptr);
+    if (!hint_.empty() && HostHandle() != nullptr)
+      if (CForm* form = ParentForm()) form->RegisterHint(this);
+    if (sized) Resized();
+    if (parent_ != nullptr && align_ != TAlign::None) parent_->Realign();
+    return;
+  }
   left_ = left;
   top_ = top;
   width_ = width;
@@ -341,6 +562,7 @@ void CControl::SetBounds(int left, int top, int width, int height) {
     Realign();
   }
   if (parent_ != nullptr && align_ != TAlign::None) parent_->Realign();
+  if (parent_ != nullptr && sized) parent_->ChildrenChanged(this);
 }
 
 void CControl::SetAlign(TAlign align) {
@@ -379,18 +601,28 @@ void CControl::SetVisible(bool visible) {
   if (visible_ == visible) return;
   visible_ = visible;
   if (hwnd_ != nullptr) ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
+  if (windowless_) {
+    if (!visible && parent_ != nullptr && parent_->mouseChild_ == this) parent_->mouseChild_ = nullptr;
+    InvalidateArea(nullptr);
+    if (!hint_.empty() && HostHandle() != nullptr)
+      if (CForm* form = ParentForm()) form->RegisterHint(this);
+  }
   if (parent_ != nullptr && align_ != TAlign::None) parent_->Realign();
+  if (parent_ != nullptr) parent_->ChildrenChanged(this);
+  StateChanged();
 }
 
 void CControl::SetEnabled(bool enabled) {
   enabled_ = enabled;
   if (hwnd_ != nullptr) EnableWindow(hwnd_, enabled ? TRUE : FALSE);
   Invalidate();
+  StateChanged();
 }
 
 void CControl::SetText(const char* text) {
   text_ = text ? text : "";
   if (hwnd_ != nullptr) SetWindowTextA(hwnd_, text_.c_str());
+  else if (windowless_) Invalidate();
 }
 
 void CControl::SetColor(COLORREF color) {
@@ -430,12 +662,13 @@ void CControl::ApplyFont() {
 
 void CControl::SetHint(const char* hint) {
   hint_ = hint ? hint : "";
-  if (hwnd_ != nullptr)
+  if (HostHandle() != nullptr)
     if (CForm* form = ParentForm()) form->RegisterHint(this);
 }
 
 void CControl::Invalidate() {
-  if (hwnd_ != nullptr) InvalidateRect(hwnd_, nullptr, TRUE);
+  if (windowless_) InvalidateArea(nullptr);
+  else if (hwnd_ != nullptr) InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 void CControl::Update() {
@@ -465,27 +698,17 @@ void CControl::PaintSurface(HDC dc, const RECT& area) {
   DeleteObject(brush);
 }
 
-void CControl::PaintContent(HDC dc) { (void)dc; }
-
 void CControl::Paint(HDC dc) {
   RECT client = ClientRect();
   PaintSurface(dc, client);
 }
 
 void CControl::PaintUnder(CControl* child, HDC dc) {
+  // Windowless children lie under every windowed one, whatever their order.
   RECT area = child->BoundsRect();
   POINT origin;
   OffsetViewportOrgEx(dc, -area.left, -area.top, &origin);
   PaintSurface(dc, area);
-  for (CControl* c : children_) {
-    if (c == child) break;
-    if (!c->visible_ || !c->PaintsOnParent()) continue;
-    RECT bounds = c->BoundsRect(), overlap;
-    if (!IntersectRect(&overlap, &bounds, &area)) continue;
-    POINT inner;
-    OffsetViewportOrgEx(dc, bounds.left, bounds.top, &inner);
-    c->PaintContent(dc);
-    SetViewportOrgEx(dc, inner.x, inner.y, nullptr);
-  }
+  PaintGraphicChildren(dc, area);
   SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
 }

@@ -1,15 +1,19 @@
-// Controls: components that own a window. One object per window; `this` is bound once at
-// creation and unbound at WM_NCDESTROY, so no message reaches an object that is gone.
+// Controls: components with bounds, a caption and a place among their parent's children.
+// Most own a window: one object per window; `this` is bound once at creation and unbound at
+// WM_NCDESTROY, so no message reaches an object that is gone. Windowless ones are drawn and
+// fed the mouse by their parent, so that a card full of labels costs one window, not twenty.
 // Notifications a child sends its parent (WM_COMMAND, WM_NOTIFY, scrolling, colour queries)
 // go to the child's object first; the parent sees them only when the child did not take them.
 #pragma once
 #include <windows.h>
 
+#include <exception>
 #include <string>
 #include <vector>
 
 #include "ui/framework/component.h"
 #include "ui/framework/events.h"
+#include "ui/framework/messages.h"
 
 enum class TAlign { None, Top, Bottom, Left, Right, Client };
 
@@ -29,6 +33,11 @@ class CControl : public CComponent {
   HWND Handle() const { return hwnd_; }
   bool HandleAllocated() const { return hwnd_ != nullptr; }
   static CControl* FromHandle(HWND hwnd);
+  // Windowless controls (labels, images, paint boxes, bevels) have no window of their own:
+  // their parent paints them and hands them its mouse messages.
+  bool Windowless() const { return windowless_; }
+  // The window this control's picture is on: its own, or its parent's when windowless.
+  HWND HostHandle() const;
 
   void SetBounds(int left, int top, int width, int height);
   void SetWidth(int width) { SetBounds(left_, top_, width, height_); }
@@ -47,9 +56,13 @@ class CControl : public CComponent {
   void Hide() { SetVisible(false); }
   void SetEnabled(bool enabled);
   bool Enabled() const { return enabled_; }
+  // Visible together with every parent.
+  bool Showing() const;
 
   // The caption (window text).
   void SetText(const char* text);
+  // Updates the caption kept here without touching the window (which already shows it).
+  void SetCaptionOnly(const char* text) { text_ = text ? text : ""; }
   const std::string& Text() const { return text_; }
 
   void SetColor(COLORREF color);
@@ -63,6 +76,16 @@ class CControl : public CComponent {
 
   void SetHint(const char* hint);
   const std::string& Hint() const { return hint_; }
+  // The mouse pointer over this control (a shared system cursor); nullptr: the arrow.
+  void SetCursor(HCURSOR cursor) { cursor_ = cursor; }
+  HCURSOR Cursor() const { return cursor_; }
+
+  // Whether Tab stops here; controls that take typing or clicks from the keyboard do.
+  void SetTabStop(bool tabStop) { tabStop_ = tabStop; }
+  bool TabStop() const { return tabStop_; }
+  // A control with a window that is visible and enabled with all its parents.
+  bool CanFocus() const;
+  bool Focused() const;
 
   void Invalidate();
   void Update();
@@ -73,9 +96,22 @@ class CControl : public CComponent {
   CNotifyEvent OnDblClick;
   // First once the window and its children's windows exist, then at every change of size.
   CNotifyEvent OnResize;
+  CMouseEvent OnMouseDown;
+  CMouseEvent OnMouseUp;
+  CMouseMoveEvent OnMouseMove;
+  // Keys typed while this control has the keyboard (before the control acts on them).
+  CKeyEvent OnKeyDown;
 
   // Acts as if the user clicked.
   virtual void Click();
+  // Fire the mouse events (x, y in this control's coordinates; keys as in mouse messages).
+  void MouseDown(TMouseButton button, WPARAM keys, int x, int y);
+  void MouseUp(TMouseButton button, WPARAM keys, int x, int y);
+  void MouseMove(WPARAM keys, int x, int y);
+  // Push buttons: Enter presses the default one, Esc the cancel one.
+  virtual bool IsButton() const { return false; }
+  virtual bool IsDefault() const { return false; }
+  virtual bool IsCancel() const { return false; }
 
   // Messages of this control's window; the end of every override is DefaultHandler.
   virtual LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -83,11 +119,14 @@ class CControl : public CComponent {
   // A notification this control sent its parent; true when it was handled.
   virtual bool HandleNotification(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result);
 
-  // Transparent drawing: paints what lies under `child` (the parent's surface and the
-  // siblings below it) into `dc`, whose origin is the child's top left corner.
+  // Transparent drawing: paints what lies under the windowed `child` (the surface and the
+  // windowless children) into `dc`, whose origin is the child's top left corner.
   void PaintUnder(CControl* child, HDC dc);
   int ChildCount() const { return static_cast<int>(children_.size()); }
   CControl* Child(int index) const { return children_[static_cast<size_t>(index)]; }
+  // The topmost visible windowless child under `point` (client coordinates) that takes the
+  // mouse, or nullptr.
+  CControl* GraphicChildAt(POINT point) const;
 
  protected:
   struct CCreateParams {
@@ -109,16 +148,29 @@ class CControl : public CComponent {
 
   // Background of this control's surface in its own coordinates. Default: the colour.
   virtual void PaintSurface(HDC dc, const RECT& area);
-  // Controls whose pictures their transparent neighbours above must show.
-  virtual bool PaintsOnParent() const { return false; }
-  // The picture of a control that paints on its parent (in its own coordinates).
-  virtual void PaintContent(HDC dc);
-  // Custom windows paint here into a memory DC (double buffered).
+  // Windowed custom controls paint here into a memory DC (double buffered); windowless ones
+  // paint their picture here on the parent's surface, with the origin at their own corner.
   virtual void Paint(HDC dc);
-  // Labels and pictures without click handlers let the mouse through to what is below.
+  // Labels and pictures without mouse handlers let the mouse through to what is below.
   virtual bool MouseTransparent() const { return false; }
+  bool HasMouseHandlers() const { return OnClick || OnDblClick || OnMouseDown || OnMouseUp || OnMouseMove; }
+  // Windowless controls: the parent's painting draws the children in `dc`, whose origin is
+  // the parent's client corner.
+  void PaintGraphicChildren(HDC dc, const RECT& area);
+  // Mouse messages of this window that belong to a windowless child; true when taken.
+  bool RouteMouseToGraphic(UINT msg, WPARAM wParam, LPARAM lParam);
+  // Set by a windowless control's constructor, before it has a parent.
+  void SetWindowless() { windowless_ = true; }
+  // Repaints `rect` of this control (its own coordinates), on the host's surface.
+  void InvalidateArea(const RECT* rect);
 
   virtual void Resized();
+  // After SetVisible or SetEnabled changed the control (controls made of several windows).
+  virtual void StateChanged() {}
+  // A child came, went, or changed its size or visibility.
+  virtual void ChildrenChanged(CControl* child) { (void)child; }
+  // Puts `child` at place `index` among the children (their order is the stacking order).
+  void MoveChild(CControl* child, int index);
   void Realign();
   void ApplyFont();
 
@@ -148,22 +200,23 @@ class CControl : public CComponent {
   HFONT font_ = nullptr;  // shared, not owned
   std::string text_;
   std::string hint_;
+  HCURSOR cursor_ = nullptr;  // shared, not owned
   bool hintRegistered_ = false;
   bool creating_ = false;  // inside CreateWindowEx
+  bool windowless_ = false;
+  bool tabStop_ = false;
+  CControl* mouseChild_ = nullptr;  // the windowless child that has the mouse captured
 
   friend class CForm;
 };
 
 // Exceptions of the framework: a message the application's standard box shows.
-class CFrameworkError {
+class CFrameworkError : public std::exception {
  public:
   explicit CFrameworkError(const char* message);
   const char* Message() const { return message_; }
+  const char* what() const noexcept override { return message_; }
 
  private:
   char message_[256];
 };
-
-// Private styling messages of glyph buttons (a form sends them once to each of its buttons).
-constexpr UINT kMsgButtonLayout = 0x621;  // wParam: glyph layout; lParam: HFONT
-constexpr UINT kMsgButtonGlyph = 0x622;   // wParam: transparent colour; lParam: HBITMAP

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "ui/framework/application.h"
+#include "ui/framework/glyphbutton.h"
+#include "ui/framework/describe.h"
 
 namespace {
 ModalScript g_modalScript = nullptr;
@@ -109,6 +111,9 @@ void CForm::Show() {
 }
 
 void CForm::Close() {
+  bool canClose = true;
+  Fire(OnCloseQuery, this, canClose);
+  if (!canClose) return;
   if (modal_) {
     if (modalResult_ == mrNone) modalResult_ = mrCancel;
     return;
@@ -145,6 +150,7 @@ int CForm::ShowModal() {
       break;
     }
     if (got < 0) break;
+    if (Application.IsDialogKey(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
@@ -159,7 +165,8 @@ int CForm::ShowModal() {
 void CForm::Release() { Application.ReleaseLater(this); }
 
 void CForm::RegisterHint(CControl* control) {
-  if (control->Handle() == nullptr || Handle() == nullptr) return;
+  HWND host = control->HostHandle();
+  if (host == nullptr || Handle() == nullptr) return;
   if (tooltip_ == nullptr) {
     tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
                                WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
@@ -170,13 +177,171 @@ void CForm::RegisterHint(CControl* control) {
   }
   TTTOOLINFOA info = {};
   info.cbSize = TTTOOLINFOA_V1_SIZE;
-  info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  info.hwnd = Handle();
-  info.uId = reinterpret_cast<UINT_PTR>(control->Handle());
   info.lpszText = const_cast<char*>(control->Hint().c_str());
+  if (control->Windowless()) {
+    // A windowless control is an area of its host's window.
+    info.uFlags = TTF_SUBCLASS;
+    info.hwnd = host;
+    info.uId = reinterpret_cast<UINT_PTR>(control);
+    info.rect = control->BoundsRect();
+  } else {
+    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.hwnd = Handle();
+    info.uId = reinterpret_cast<UINT_PTR>(control->Handle());
+  }
   SendMessageA(tooltip_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&info));
-  if (!control->Hint().empty())
+  if (!control->Hint().empty() && control->Visible())
     SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+void CForm::UnregisterHint(CControl* control) {
+  if (tooltip_ == nullptr || control->HostHandle() == nullptr) return;
+  TTTOOLINFOA info = {};
+  info.cbSize = TTTOOLINFOA_V1_SIZE;
+  info.hwnd = control->Windowless() ? control->HostHandle() : Handle();
+  info.uId = control->Windowless() ? reinterpret_cast<UINT_PTR>(control)
+                                   : reinterpret_cast<UINT_PTR>(control->Handle());
+  SendMessageA(tooltip_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+// ---- the dialog keys ----
+
+namespace {
+bool IsRadio(const CControl* c) { return c->IsClass("TRadioButton"); }
+
+void CollectTabStops(CControl* parent, std::vector<CControl*>& stops) {
+  for (int i = 0; i < parent->ChildCount(); ++i) {
+    CControl* c = parent->Child(i);
+    if (c->Windowless() || !c->Visible() || !c->Enabled() || !c->HandleAllocated()) continue;
+    if (c->TabStop() && c->CanFocus()) stops.push_back(c);
+    CollectTabStops(c, stops);
+  }
+}
+
+// Of a group of radio buttons (the radio buttons of one parent), Tab stops only at the
+// checked one, or at the first when none is checked.
+void FoldRadioGroups(std::vector<CControl*>& stops) {
+  std::vector<CControl*> kept;
+  for (CControl* c : stops) {
+    if (!IsRadio(c)) {
+      kept.push_back(c);
+      continue;
+    }
+    bool replaced = false;
+    for (CControl*& k : kept)
+      if (IsRadio(k) && k->Parent() == c->Parent()) {
+        if (SendMessageA(c->Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED) k = c;
+        replaced = true;
+        break;
+      }
+    if (!replaced) kept.push_back(c);
+  }
+  stops.swap(kept);
+}
+
+UINT DialogCode(HWND focus, const MSG& msg) {
+  return static_cast<UINT>(
+      SendMessageA(focus, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg)));
+}
+
+template <class Pred>
+CControl* FindButton(CControl* root, Pred pred) {
+  for (int i = 0; i < root->ChildCount(); ++i) {
+    CControl* c = root->Child(i);
+    if (!c->Visible() || !c->Enabled()) continue;
+    if (pred(c)) return c;
+    if (CControl* inner = FindButton(c, pred)) return inner;
+  }
+  return nullptr;
+}
+}  // namespace
+
+std::vector<CControl*> CForm::TabStops() {
+  std::vector<CControl*> stops;
+  CollectTabStops(this, stops);
+  FoldRadioGroups(stops);
+  return stops;
+}
+
+CControl* CForm::FocusedControl() {
+  for (HWND w = GetFocus(); w != nullptr && w != Handle(); w = GetParent(w))
+    if (CControl* c = CControl::FromHandle(w)) return c;
+  return nullptr;
+}
+
+void CForm::SelectNext(bool forward) {
+  std::vector<CControl*> stops = TabStops();
+  if (stops.empty()) return;
+  CControl* focused = FocusedControl();
+  // The focused control may be inside a stop (a spin edit's edit) or in none (a label).
+  size_t at = stops.size();
+  for (CControl* c = focused; c != nullptr && at == stops.size(); c = c->Parent())
+    for (size_t i = 0; i < stops.size(); ++i)
+      if (stops[i] == c || (IsRadio(c) && IsRadio(stops[i]) && stops[i]->Parent() == c->Parent())) at = i;
+  size_t next;
+  if (at == stops.size()) next = forward ? 0 : stops.size() - 1;
+  else next = forward ? (at + 1) % stops.size() : (at + stops.size() - 1) % stops.size();
+  CControl* target = stops[next];
+  target->SetFocus();
+  // As the dialog manager does, an edit entered with Tab has its text selected.
+  HWND focus = GetFocus();
+  if (focus != nullptr && (SendMessageA(focus, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL))
+    SendMessageA(focus, EM_SETSEL, 0, -1);
+}
+
+bool CForm::DialogKey(const MSG& msg) {
+  if (msg.message != WM_KEYDOWN || Handle() == nullptr) return false;
+  if (GetKeyState(VK_MENU) < 0 || GetKeyState(VK_CONTROL) < 0) return false;
+  HWND focus = GetFocus();
+  UINT code = focus != nullptr ? DialogCode(focus, msg) : 0;
+  if (code & DLGC_WANTMESSAGE) return false;
+  CControl* focused = FocusedControl();
+  switch (msg.wParam) {
+    case VK_TAB:
+      if (code & DLGC_WANTTAB) return false;
+      SelectNext(GetKeyState(VK_SHIFT) >= 0);
+      return true;
+    case VK_LEFT: case VK_UP: case VK_RIGHT: case VK_DOWN: {
+      if (focused == nullptr || !IsRadio(focused)) return false;
+      std::vector<CControl*> group;
+      CControl* parent = focused->Parent();
+      for (int i = 0; i < parent->ChildCount(); ++i)
+        if (IsRadio(parent->Child(i)) && parent->Child(i)->CanFocus()) group.push_back(parent->Child(i));
+      size_t at = 0;
+      while (at < group.size() && group[at] != focused) ++at;
+      if (group.size() < 2 || at == group.size()) return true;
+      bool forward = msg.wParam == VK_RIGHT || msg.wParam == VK_DOWN;
+      CControl* next = group[forward ? (at + 1) % group.size() : (at + group.size() - 1) % group.size()];
+      next->SetFocus();
+      next->Click();
+      return true;
+    }
+    case VK_RETURN: {
+      if (code & DLGC_WANTALLKEYS) {
+        // A dropped list takes Enter itself; a multi-line edit wants its line ends.
+        if (focused == nullptr || !focused->IsClass("TComboBox")) return false;
+        if (SendMessageA(focused->Handle(), CB_GETDROPPEDSTATE, 0, 0)) return false;
+      }
+      CControl* button = focused != nullptr && focused->IsButton() ? focused : nullptr;
+      if (button == nullptr)
+        button = FindButton(this, [](CControl* c) { return c->IsButton() && c->IsDefault(); });
+      if (button == nullptr) return false;
+      button->Click();
+      return true;
+    }
+    case VK_ESCAPE: {
+      if (focused != nullptr && focused->IsClass("TComboBox") &&
+          SendMessageA(focused->Handle(), CB_GETDROPPEDSTATE, 0, 0))
+        return false;
+      CControl* button = FindButton(this, [](CControl* c) { return c->IsButton() && c->IsCancel(); });
+      if (button != nullptr) button->Click();
+      else if (modal_) modalResult_ = mrCancel;
+      else return false;
+      return true;
+    }
+    default:
+      return false;
+  }
 }
 
 LRESULT CForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -187,6 +352,9 @@ LRESULT CForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE) Fire(OnActivate, this);
       break;
+    case WM_COPYDATA:
+      if (AnswerWindowQuery(this, wParam, lParam)) return TRUE;
+      break;
     default:
       break;
   }
@@ -195,4 +363,31 @@ LRESULT CForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 CFrame::CFrame(CComponent* owner, const char* name) : CControl(owner, name) {
   SetParentColor(true);
+}
+
+void CFrame::CreateParams(CCreateParams& params) {
+  params.exStyle |= WS_EX_CONTROLPARENT;
+}
+
+CPage::CPage(CComponent* owner, const char* name) : CFrame(owner, name) {
+  SetVisible(false);
+  SetBounds(0, 0, kPageWidth, kPageHeight);
+  SetColor(kConsoleColor);
+}
+
+void CPage::Resized() {
+  if (!Initialised && Handle() != nullptr) {
+    Initialised = true;
+    ApplyFlatLookToButtons(this, GlyphKey);
+    PageInit();
+  }
+  CFrame::Resized();
+}
+
+void ApplyFlatLookToButtons(CControl* root, COLORREF transparent) {
+  for (int i = 0; i < root->ChildCount(); ++i) {
+    CControl* c = root->Child(i);
+    if (auto* button = dynamic_cast<CGlyphButton*>(c)) button->ApplyFlatLook(transparent);
+    ApplyFlatLookToButtons(c, transparent);
+  }
 }

@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include <functional>
+#include <vector>
 
 #include "ui/framework/control.h"
 #include "ui/framework/gdi.h"
+#include "ui/framework/looks.h"
 
 enum class TBorderStyle { None, Single, Dialog };
 enum class TPosition { Designed, ScreenCenter, OwnerCenter };
@@ -16,13 +18,8 @@ constexpr int mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIg
               mrYes = 6, mrNo = 7;
 
 using CCloseEvent = std::function<void(CComponent* Sender, TCloseAction& Action)>;
-
-template <class T>
-CCloseEvent Bind(T* self, void (T::*handler)(CComponent*, TCloseAction&)) {
-  return [self, handler](CComponent* sender, TCloseAction& action) {
-    (self->*handler)(sender, action);
-  };
-}
+// Set `CanClose` to false to keep the form open.
+using CCloseQueryEvent = CChangingEvent;
 
 class CForm : public CControl {
  public:
@@ -41,7 +38,9 @@ class CForm : public CControl {
   // Creates the window and runs the create handler once.
   void EnsureCreated();
   void Show();       // shows and activates
-  void Close();      // runs the close handler, then hides, frees or ends the application
+  // Asks OnCloseQuery, runs the close handler, then hides, frees or ends the application
+  // (a modal form ends its loop with mrCancel).
+  void Close();
   // Shows the form modally and returns its modal result. A modal script set by a test
   // answers instead of the user.
   int ShowModal();
@@ -52,12 +51,26 @@ class CForm : public CControl {
   void Release();
 
   void RegisterHint(CControl* control);
+  void UnregisterHint(CControl* control);
+  // The control that has the keyboard (or holds the window that has it), or nullptr.
+  CControl* FocusedControl();
+
+  // The dialog keys, as the system's dialog manager handles them: Tab and Shift+Tab walk the
+  // tab stops in creation order, the arrow keys move within a group of radio buttons, Enter
+  // presses the focused button or else the default one, Esc the cancel button (or ends a
+  // modal form with mrCancel). True when `msg` was such a key and has been acted on.
+  bool DialogKey(const MSG& msg);
+  // The tab stops that can take the keyboard now, in order.
+  std::vector<CControl*> TabStops();
+  // Moves the keyboard to the next (or previous) tab stop after the focused control.
+  void SelectNext(bool forward);
 
   CNotifyEvent OnCreate;
   CNotifyEvent OnDestroy;
   CNotifyEvent OnActivate;
   CNotifyEvent OnShow;
   CCloseEvent OnClose;
+  CCloseQueryEvent OnCloseQuery;
 
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
@@ -76,11 +89,33 @@ class CForm : public CControl {
   int modalResult_ = mrNone;
 };
 
-// A page: a child window with its own class name, hosted in a panel of a form.
+// A frame: a child window with its own class name, hosted in a panel of a form or stacked
+// in a scroll box (cards).
 class CFrame : public CControl {
  public:
   explicit CFrame(CComponent* owner, const char* name = nullptr);
   const char* ClassName() const override { return "TFrame"; }
+
+ protected:
+  void CreateParams(CCreateParams& params) override;
+};
+
+// A page of the main window's view panel: the page size, the flat look given once to every
+// glyph button on the page when its windows exist (with the key colour GlyphKey), and the
+// question asked before the main window leaves it.
+class CPage : public CFrame {
+ public:
+  explicit CPage(CComponent* owner, const char* name = nullptr);
+  const char* ClassName() const override { return "TPage"; }
+  // Whether the page may be left now; pages with unsaved edits ask the user. Default: yes.
+  virtual bool QueryClose() { return true; }
+
+ protected:
+  // Runs once, at the first resize, when the page and its children have windows.
+  virtual void PageInit() {}
+  void Resized() override;
+  COLORREF GlyphKey = kGlyphKeyColor;
+  bool Initialised = false;
 };
 
 // Test seam: a script answers every modal form instead of the user (nullptr restores real
@@ -89,11 +124,5 @@ class CFrame : public CControl {
 using ModalScript = int (*)(void* context, CForm* form);
 void SetModalScript(ModalScript script, void* context);
 
-// Pages with unsaved edits answer whether they may be left (asking the user if need be).
-class CQueryClose {
- public:
-  virtual bool QueryClose() = 0;
-
- protected:
-  ~CQueryClose() = default;
-};
+// Every glyph button among `root`'s children, at any depth, gets the flat look.
+void ApplyFlatLookToButtons(CControl* root, COLORREF transparent);

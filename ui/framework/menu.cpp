@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "ui/framework/imagelist.h"
+
 CMenuItem::CMenuItem(CComponent* owner, const char* name, const char* caption)
     : CComponent(owner, name), caption_(caption ? caption : "") {}
 
@@ -17,18 +19,77 @@ int CPopupMenu::ItemCount() const { return ComponentCount(); }
 
 CMenuItem* CPopupMenu::Item(int index) const { return static_cast<CMenuItem*>(Component(index)); }
 
+namespace {
+CPopupMenu* g_shownMenu = nullptr;  // the menu being tracked, for its drawing messages
+constexpr COLORREF kMenuHotColor = RGB(206, 228, 245);
+}  // namespace
+
+bool CPopupMenu::HandleMenuMessage(UINT msg, LPARAM lParam) {
+  if (g_shownMenu == nullptr) return false;
+  if (msg == WM_MEASUREITEM) {
+    auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+    if (measure->CtlType != ODT_MENU) return false;
+    g_shownMenu->MeasureItem(measure);
+    return true;
+  }
+  if (msg == WM_DRAWITEM) {
+    auto* draw = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+    if (draw->CtlType != ODT_MENU) return false;
+    g_shownMenu->DrawItem(draw);
+    return true;
+  }
+  return false;
+}
+
+void CPopupMenu::MeasureItem(MEASUREITEMSTRUCT* measure) {
+  int index = static_cast<int>(measure->itemID) - 1;
+  if (index < 0 || index >= ItemCount()) return;
+  const std::string& caption = Item(index)->Caption();
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font_ != nullptr ? font_ : GetStockObject(DEFAULT_GUI_FONT));
+  SIZE size = {0, 0};
+  GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  measure->itemWidth = static_cast<UINT>(size.cx + 32);
+  measure->itemHeight = static_cast<UINT>(size.cy + 8 > 20 ? size.cy + 8 : 20);
+}
+
+void CPopupMenu::DrawItem(const DRAWITEMSTRUCT* draw) {
+  int index = static_cast<int>(draw->itemID) - 1;
+  if (index < 0 || index >= ItemCount()) return;
+  CMenuItem* item = Item(index);
+  bool hot = (draw->itemState & ODS_SELECTED) && item->Enabled();
+  HBRUSH brush = CreateSolidBrush(hot ? kMenuHotColor : GetSysColor(COLOR_MENU));
+  FillRect(draw->hDC, &draw->rcItem, brush);
+  DeleteObject(brush);
+  if (images_ != nullptr && item->ImageIndex() >= 0)
+    images_->Draw(draw->hDC, item->ImageIndex(), draw->rcItem.left + 4,
+                  (draw->rcItem.top + draw->rcItem.bottom - images_->Height()) / 2);
+  RECT text = draw->rcItem;
+  text.left += 26;
+  HGDIOBJ old = SelectObject(draw->hDC, font_ != nullptr ? font_ : GetStockObject(DEFAULT_GUI_FONT));
+  SetBkMode(draw->hDC, TRANSPARENT);
+  SetTextColor(draw->hDC, GetSysColor(item->Enabled() ? COLOR_MENUTEXT : COLOR_GRAYTEXT));
+  DrawTextA(draw->hDC, item->Caption().c_str(), -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  SelectObject(draw->hDC, old);
+}
+
 CMenuItem* CPopupMenu::Popup(HWND window, int x, int y) {
   HMENU menu = CreatePopupMenu();
   for (int i = 0; i < ItemCount(); ++i) {
     CMenuItem* item = Item(i);
-    UINT flags = MF_STRING | (item->Enabled() ? MF_ENABLED : MF_GRAYED);
+    UINT flags = (ownerDraw_ ? MF_OWNERDRAW : MF_STRING) | (item->Enabled() ? MF_ENABLED : MF_GRAYED);
     if (item->Caption() == "-") flags = MF_SEPARATOR;
-    AppendMenuA(menu, flags, static_cast<UINT_PTR>(i + 1), item->Caption().c_str());
+    AppendMenuA(menu, flags, static_cast<UINT_PTR>(i + 1), ownerDraw_ ? nullptr : item->Caption().c_str());
   }
+  CPopupMenu* outer = g_shownMenu;
+  g_shownMenu = this;
   // The window must be in front, or the menu does not close when the user clicks elsewhere.
   SetForegroundWindow(window);
   int chosen = static_cast<int>(TrackPopupMenu(
       menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0, window, nullptr));
+  g_shownMenu = outer;
   PostMessageA(window, WM_NULL, 0, 0);
   DestroyMenu(menu);
   if (chosen <= 0 || chosen > ItemCount()) return nullptr;

@@ -16,13 +16,19 @@ class CMenuItem : public CComponent {
   const std::string& Caption() const { return caption_; }
   void SetEnabled(bool enabled) { enabled_ = enabled; }
   bool Enabled() const { return enabled_; }
+  // The picture drawn beside the caption from the menu's image list (-1: none).
+  void SetImageIndex(int index) { imageIndex_ = index; }
+  int ImageIndex() const { return imageIndex_; }
   CNotifyEvent OnClick;
   void Click() { Fire(OnClick, this); }
 
  private:
   std::string caption_;
   bool enabled_ = true;
+  int imageIndex_ = -1;
 };
+
+class CImageList;
 
 // The items of a popup menu are the menu items it owns, in creation order.
 class CPopupMenu : public CComponent {
@@ -35,6 +41,21 @@ class CPopupMenu : public CComponent {
   // Shows the menu at a screen point for `window` and runs the chosen item's handler.
   // Returns the chosen item or nullptr.
   CMenuItem* Popup(HWND window, int x, int y);
+
+  // Owner-drawn: the items in the console's font and colours, with their pictures. `window`
+  // of Popup must be a framework window, which hands the drawing messages back here.
+  void SetOwnerDraw(bool ownerDraw) { ownerDraw_ = ownerDraw; }
+  void SetImages(CImageList* images) { images_ = images; }  // shared, not owned
+  void SetFont(HFONT font) { font_ = font; }                 // shared, not owned
+  // WM_MEASUREITEM / WM_DRAWITEM of a menu: true when they were for the menu now shown.
+  static bool HandleMenuMessage(UINT msg, LPARAM lParam);
+
+ private:
+  void MeasureItem(MEASUREITEMSTRUCT* measure);
+  void DrawItem(const DRAWITEMSTRUCT* draw);
+  bool ownerDraw_ = false;
+  CImageList* images_ = nullptr;
+  HFONT font_ = nullptr;
 };
 
 // A notification-area icon with a tip, a popup menu on right button release and a handler
@@ -55,7 +76,7 @@ class CTrayIcon : public CComponent {
 
   CNotifyEvent OnDblClick;
 
-  static constexpr UINT kCallbackMessage = WM_APP + 0x200;
+  static constexpr UINT kCallbackMessage = kMsgTrayCallback;
 
  private:
   class CIconWindow;

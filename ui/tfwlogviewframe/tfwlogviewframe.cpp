@@ -4,46 +4,19 @@
 
 #include "ui/framework/artwork.h"
 
-TFWLogViewFrame::TFWLogViewFrame(CComponent* owner) : CFrame(owner, "LogFrame") {
-  SetVisible(false);
-  SetBounds(0, 0, 544, 298);
-  SetColor(RGB(229, 243, 252));
-
-  BtnPanel = new CPanel(this, "BtnPanel");
-  BtnPanel->SetParent(this);
-  BtnPanel->SetBounds(0, 0, 544, 30);
+TFWLogViewFrame::TFWLogViewFrame(CComponent* owner) : CPage(owner, "LogFrame") {
+  BtnPanel = NewControl<CPanel>(this, this, "BtnPanel", 0, 0, kPageWidth, 30);
   BtnPanel->SetAlign(TAlign::Top);
-  BtnPanel->SetColor(RGB(206, 228, 245));
-
-  Label1 = new CLabel(this, "Label1");
-  Label1->SetParent(BtnPanel);
-  Label1->SetBounds(10, 9, 60, 14);
-  Label1->SetText("日 志");
-
-  ClearBitBtn = new CGlyphButton(this, "ClearBitBtn");
-  ClearBitBtn->SetParent(BtnPanel);
-  ClearBitBtn->SetBounds(440, 3, 24, 24);
+  BtnPanel->SetColor(kToolBarColor);
+  Label1 = NewControl<CLabel>(this, BtnPanel, "Label1", 10, 9, 60, 14, "日 志");
+  ClearBitBtn = NewControl<CGlyphButton>(this, BtnPanel, "ClearBitBtn", 440, 3, 24, 24);
   ClearBitBtn->SetGlyph(MakeGlyph(TGlyphPicture::Clear, 16));
   ClearBitBtn->SetHint("清除日志");
   ClearBitBtn->OnClick = Bind(this, &TFWLogViewFrame::ClearBitBtnClick);
-
-  Label2 = new CLabel(this, "Label2");
-  Label2->SetParent(BtnPanel);
-  Label2->SetBounds(468, 9, 64, 14);
-  Label2->SetText("清除日志");
+  Label2 = NewControl<CLabel>(this, BtnPanel, "Label2", 468, 9, 64, 14, "清除日志");
   Label2->OnClick = Bind(this, &TFWLogViewFrame::ClearBitBtnClick);
-
-  LogMemo = new CLogMemo(this, "LogMemo");
-  LogMemo->SetParent(this);
+  LogMemo = NewControl<CLogMemo>(this, this, "LogMemo", 0, 30, kPageWidth, kPageHeight - 30);
   LogMemo->SetAlign(TAlign::Client);
-
-  OnResize = Bind(this, &TFWLogViewFrame::FrameResize);
-}
-
-void TFWLogViewFrame::FrameResize(CComponent*) {
-  if (Initialised || ClearBitBtn->Handle() == nullptr) return;
-  ClearBitBtn->ApplyFlatLook(0x8080);
-  Initialised = true;
 }
 
 void TFWLogViewFrame::ClearBitBtnClick(CComponent*) { LogMemo->Clear(); }

@@ -5,7 +5,7 @@
 #include "ui/framework/form.h"
 #include "ui/framework/logmemo.h"
 
-class TFWLogViewFrame : public CFrame {
+class TFWLogViewFrame : public CPage {
  public:
   explicit TFWLogViewFrame(CComponent* owner);
   const char* ClassName() const override { return "TFWLogViewFrame"; }
@@ -13,7 +13,6 @@ class TFWLogViewFrame : public CFrame {
   // Appends one log text (several lines) at the end of LogMemo.
   void AppendLog(const char* text);
 
-  void FrameResize(CComponent* Sender);
   void ClearBitBtnClick(CComponent* Sender);
 
   CPanel* BtnPanel;
@@ -21,5 +20,4 @@ class TFWLogViewFrame : public CFrame {
   CLabel* Label2;
   CGlyphButton* ClearBitBtn;
   CLogMemo* LogMemo;
-  bool Initialised = false;
 };

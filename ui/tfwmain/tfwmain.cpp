@@ -64,7 +64,7 @@ TFWMainForm::TFWMainForm(CComponent* owner) : CForm(owner, "FWMainForm") {
   SetBorderStyle(TBorderStyle::None);
   SetPosition(TPosition::ScreenCenter);
   SetBounds(0, 0, kMainWidth, kExpandedHeight);
-  SetColor(kMainColor);
+  SetColor(kConsoleColor);
   SetFormFont("宋体", 12);
 
   Image1 = new CImage(this, "Image1");
@@ -113,7 +113,7 @@ TFWMainForm::TFWMainForm(CComponent* owner) : CForm(owner, "FWMainForm") {
   ViewPanel = new CPanel(this, "ViewPanel");
   ViewPanel->SetParent(this);
   ViewPanel->SetBounds((kMainWidth - 544) / 2, kCollapsedHeight + 1, 544, 298);
-  ViewPanel->SetColor(kMainColor);
+  ViewPanel->SetColor(kConsoleColor);
   ViewPanel->SetBevel(TBevel::Lowered);
 
   Image2 = new CImage(this, "Image2");
@@ -288,7 +288,7 @@ void TFWMainForm::ShowPage(const char* className) {
   const CPageClass* page = FindPageClass(className);
   if (page == nullptr) return;  // that page is not built yet: the old one stays
   if (!ClosePage()) return;
-  CFrame* frame = page->create(this);
+  CPage* frame = page->create(this);
   frame->SetParent(ViewPanel);
   frame->SetAlign(TAlign::Client);
   frame->Show();
@@ -297,17 +297,14 @@ void TFWMainForm::ShowPage(const char* className) {
 
 bool TFWMainForm::ClosePage() {
   if (CurrentPage == nullptr) return true;
-  // Pages with unsaved edits ask first; they answer through their QueryClose.
-  if (CurrentPage->IsClass("TSysRuleFrame") || CurrentPage->IsClass("TTOptionFrame")) {
-    if (auto* closing = dynamic_cast<CQueryClose*>(CurrentPage))
-      if (!closing->QueryClose()) return false;
-  }
+  // Pages with unsaved edits ask first.
+  if (!CurrentPage->QueryClose()) return false;
   if (CurrentPage == LogFrame) {
     LogFrame->Hide();
     CurrentPage = nullptr;
     return true;
   }
-  CFrame* page = CurrentPage;
+  CPage* page = CurrentPage;
   CurrentPage = nullptr;
   FreeComponent(page);
   return true;

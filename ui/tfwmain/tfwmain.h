@@ -5,28 +5,17 @@
 
 #include "ui/framework/controls.h"
 #include "ui/framework/form.h"
+#include "ui/framework/looks.h"
 #include "ui/framework/menu.h"
+#include "ui/framework/messages.h"
 #include "ui/framework/timer.h"
 
 class TFWLogViewFrame;
 class CMainEventWiring;
 
-// Private messages between the console's windows, and the one told to the companion
-// anti-virus console.
-constexpr UINT WM_SHOWLOGVIEW = 0x735;
-#ifndef WM_FREECHILD
-#define WM_FREECHILD 0x737
-#endif
-#ifndef WM_NEXTEVENT
-#define WM_NEXTEVENT 0x739
-#endif
-constexpr UINT WM_FWSTATE = 0x9100;
-constexpr const char* kCompanionWindowClass = "MORX_Class";
-
 constexpr int kMainWidth = 580;
 constexpr int kExpandedHeight = 468;
 constexpr int kCollapsedHeight = 153;
-constexpr COLORREF kMainColor = RGB(229, 243, 252);
 
 constexpr const char* kStateEnabledText = "启用中";
 constexpr const char* kStateDisabledText = "禁用中";
@@ -35,7 +24,7 @@ constexpr const char* kInitFailedText = "初始化防火墙组件失败!";
 // Pages are created by class name from one table (ui/tfwmain/pages.cpp).
 struct CPageClass {
   const char* className;
-  CFrame* (*create)(CComponent* owner);
+  CPage* (*create)(CComponent* owner);
 };
 // The table entry for `className`, or nullptr while that page does not exist yet.
 const CPageClass* FindPageClass(const char* className);
@@ -108,7 +97,7 @@ class TFWMainForm : public CForm {
   CMenuItem *N1, *N2;
   CTrayIcon* TrayIcon1;
 
-  CFrame* CurrentPage = nullptr;
+  CPage* CurrentPage = nullptr;
   TFWLogViewFrame* LogFrame = nullptr;
 
   CMainEventWiring* Events() const { return events_; }

@@ -19,6 +19,11 @@
 #include "rules/iprules.h"
 #include "rules/loader.h"
 #include "rules/rulefile.h"
+#include "driver/protocol.h"
+#include "log/eventlog.h"
+#include "tests/win32/support/golden.h"
+#include "ui/framework/describe.h"
+#include "ui/framework/windowquery.h"
 #include "tests/win32/settings/scratch_registry.h"
 #include "ui/framework/application.h"
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
@@ -97,9 +102,9 @@ LRESULT CALLBACK CompanionProc(HWND h, UINT m, WPARAM w, LPARAM l) {
 
 // Pages of the test: one that refuses to be left.
 bool g_mayLeave = true;
-class CFakePage : public CFrame, public CQueryClose {
+class CFakePage : public CPage {
  public:
-  CFakePage(CComponent* owner, const char* cls) : CFrame(owner, cls), cls_(cls) {}
+  CFakePage(CComponent* owner, const char* cls) : CPage(owner, cls), cls_(cls) {}
   const char* ClassName() const override { return cls_; }
   bool QueryClose() override { return g_mayLeave; }
 
@@ -107,10 +112,10 @@ class CFakePage : public CFrame, public CQueryClose {
   const char* cls_;
 };
 const CPageClass kTestPages[] = {
-    {"TFWInfoFrame", [](CComponent* o) -> CFrame* { return new CFakePage(o, "TFWInfoFrame"); }},
-    {"TSysRuleFrame", [](CComponent* o) -> CFrame* { return new CFakePage(o, "TSysRuleFrame"); }},
+    {"TFWInfoFrame", [](CComponent* o) -> CPage* { return new CFakePage(o, "TFWInfoFrame"); }},
+    {"TSysRuleFrame", [](CComponent* o) -> CPage* { return new CFakePage(o, "TSysRuleFrame"); }},
     {"TFWAuditRuleFrame",
-     [](CComponent* o) -> CFrame* { return new CFakePage(o, "TFWAuditRuleFrame"); }},
+     [](CComponent* o) -> CPage* { return new CFakePage(o, "TFWAuditRuleFrame"); }},
     {"TProcFrame", nullptr},
     {nullptr, nullptr},
 };
@@ -137,9 +142,19 @@ class MainFormTest : public ::testing::Test {
     for (const char* name : {"enable.bmp", "disable.bmp"})
       CopyFileA((std::string(VARDEEN_RES) + "\\" + name).c_str(),
                 (folder_ + "res\\" + name).c_str(), FALSE);
-    _Array<_RKFW_RULE> none(18);
-    for (const char* name : {"hsec.rul", "msec.rul", "lsec.rul", "csec.rul", "mine.rul"})
-      WriteRuleFile((folder_ + name).c_str(), none);
+    // Each level file holds one rule more than the one before, so that the image the driver
+    // gets tells which file was loaded.
+    const char* const files[] = {"hsec.rul", "msec.rul", "lsec.rul", "csec.rul", "mine.rul"};
+    for (int i = 0; i < 5; ++i) {
+      _Array<_RKFW_RULE> rules(18);
+      for (int n = 0; n <= i; ++n) {
+        _RKFW_RULE rule = {};
+        rule.Protocol = 3;
+        rule.RuleId = static_cast<uint32_t>(100 * i + n);
+        rules.Append(rule);
+      }
+      WriteRuleFile((folder_ + files[i]).c_str(), rules);
+    }
     SetProgramFolderOverride(folder_.c_str());
     SetMainDriver(&kFake);
     SetRuleDriverLink(&kRuleLink);
@@ -176,6 +191,15 @@ class MainFormTest : public ::testing::Test {
   static void Pump() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+  // The size of the IP image each level file gives, learnt by loading it once.
+  uint32_t ImageSizeOf(const char* file) {
+    size_t before = g_rules.ipImages.size();
+    LoadLevelRules(file);
+    EXPECT_EQ(g_rules.ipImages.size(), before + 1);
+    uint32_t size = g_rules.ipImages.back();
+    g_rules.ipImages.pop_back();
+    return size;
   }
   CScratchRegistry registry_;
   std::string folder_;
@@ -257,9 +281,10 @@ TEST_F(MainFormTest, TheTickFollowsTheDriverAndReloadsTheGlyphOnlyOnAChange) {
   form->NotifyTimerTimer(nullptr);
   EXPECT_EQ(form->Label8->Text(), kStateDisabledText);
   EXPECT_NE(form->EnableBtn->Glyph(), enabledGlyph);
-  char text[16] = {};
-  GetWindowTextA(form->Label8->Handle(), text, sizeof text);
-  EXPECT_STREQ(text, kStateDisabledText);
+  CControlInfo state;
+  ASSERT_TRUE(QueryControl(form->Handle(), "Label8", &state)) << "found from outside too";
+  EXPECT_EQ(state.text, kStateDisabledText);
+  EXPECT_EQ(state.window, nullptr) << "a label has no window of its own";
 
   g_fake.getResult = 1;  // a failing request keeps the last state
   g_fake.enabled = 1;
@@ -269,7 +294,7 @@ TEST_F(MainFormTest, TheTickFollowsTheDriverAndReloadsTheGlyphOnlyOnAChange) {
 
 TEST_F(MainFormTest, PagesSwitchKeepTheLogPageAndRespectARefusal) {
   TFWMainForm* form = Start();
-  CFrame* info = form->CurrentPage;
+  CPage* info = form->CurrentPage;
   form->SysInfoBtn->Click();
   EXPECT_EQ(form->CurrentPage, info) << "the page shown stays as it is";
   EXPECT_EQ(form->Height(), kExpandedHeight);
@@ -288,18 +313,19 @@ TEST_F(MainFormTest, PagesSwitchKeepTheLogPageAndRespectARefusal) {
   EXPECT_EQ(form->LogFrame->LogMemo->AllText(), "一条日志\r\n") << "kept while hidden";
 
   g_mayLeave = false;
-  CFrame* rules = form->CurrentPage;
+  CPage* rules = form->CurrentPage;
   form->AppAuditBtn->Click();
   EXPECT_EQ(form->CurrentPage, rules);
   SendMessageA(form->Handle(), WM_SHOWLOGVIEW, 0, 0);
   EXPECT_EQ(form->CurrentPage, rules);
   g_mayLeave = true;
   form->AppAuditBtn->Click();
-  CFrame* audit = form->CurrentPage;
-  ASSERT_TRUE(audit->IsClass("TFWAuditRuleFrame"));
+  ASSERT_TRUE(form->CurrentPage->IsClass("TFWAuditRuleFrame"));
+  int components = form->ComponentCount();
   form->RefreshAuditPage();
   EXPECT_TRUE(form->CurrentPage->IsClass("TFWAuditRuleFrame"));
-  EXPECT_EQ(form->ComponentCount(), form->ComponentCount());
+  EXPECT_EQ(form->ComponentCount(), components) << "the old audit page went with the refresh";
+  EXPECT_EQ(form->ViewPanel->ChildCount(), 2) << "the log page and the audit page only";
 
   form->closeClick(form->close);
   EXPECT_EQ(form->Height(), kCollapsedHeight);
@@ -316,12 +342,16 @@ TEST_F(MainFormTest, TheSliderStoresTheLevelAndLoadsItsFile) {
   WriteCustomRuleFile("mine.rul");
   EXPECT_EQ(LevelRuleFile(3), "mine.rul");
 
-  size_t loads = g_rules.ipImages.size();
+  uint32_t high = ImageSizeOf("hsec.rul"), medium = ImageSizeOf("msec.rul"), mine = ImageSizeOf("mine.rul");
+  ASSERT_LT(high, medium);
+  ASSERT_LT(medium, mine);
+  EXPECT_EQ(g_rules.ipImages.back(), medium) << "the start loads the stored level, medium";
   SendMessageA(form->TrackBar1->Handle(), WM_KEYDOWN, VK_END, 0);
   EXPECT_EQ(ReadLevel(), 3);
-  EXPECT_EQ(g_rules.ipImages.size(), loads + 1);
+  EXPECT_EQ(g_rules.ipImages.back(), mine) << "the custom level loads the file named by Crul";
   SendMessageA(form->TrackBar1->Handle(), WM_KEYDOWN, VK_HOME, 0);
   EXPECT_EQ(ReadLevel(), 0);
+  EXPECT_EQ(g_rules.ipImages.back(), high);
   EXPECT_TRUE(g_boxes.empty());
 }
 
@@ -392,8 +422,19 @@ TEST_F(MainFormTest, ThePollLogsRuleHitsWhileHiddenAndParksApplicationEvents) {
   QueueRecord(3);
   form->NotifyTimerTimer(nullptr);
   EXPECT_FALSE(form->LogFrame->Visible());
+  // Each logged record is its own text and an empty line, in the order the driver gave them:
+  // the rule hit (kind 1) and the application log event (kind 3), not the two prompts.
+  std::string expected;
+  for (uint32_t kind : {1u, 3u}) {
+    uint8_t raw[220] = {};  // as QueueRecord lays it out
+    memcpy(raw + 8, &kind, 4);
+    memcpy(raw + 36, "app.exe", 7);
+    _REPORT_EVENT_HEAD record;
+    memcpy(&record, raw, sizeof raw);
+    expected += std::string(BuildEventLogText(record).Data()) + "\r\n";
+  }
   std::string log = form->LogFrame->LogMemo->AllText();
-  EXPECT_GE(form->LogFrame->LogMemo->LineCount(), 2) << log;
+  EXPECT_EQ(log.substr(0, expected.size()), expected);
   // No prompt window yet: the first application event is held, the next one waits.
   EXPECT_EQ(form->Events()->PendingCount(), 1u);
   SendMessageA(form->Handle(), WM_NEXTEVENT, 0, 0);
@@ -426,99 +467,39 @@ TEST_F(MainFormTest, AnUnsupportedPlatformEndsBeforeTheDriverIsOpened) {
   EXPECT_TRUE(g_fake.sets.empty());
 }
 
-TEST_F(MainFormTest, TheWindowHasItsControlsCaptionsAndSizes) {
+TEST_F(MainFormTest, TheWindowMatchesItsDescription) {
   TFWMainForm* form = Start();
   Pump();
-  char caption[32] = {};
-  GetWindowTextA(form->Handle(), caption, sizeof caption);
-  EXPECT_STREQ(caption, "Vardeen");
-  LONG style = GetWindowLongA(form->Handle(), GWL_STYLE);
-  EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME | WS_BORDER), 0) << "no frame of its own";
-  RECT client;
-  GetClientRect(form->Handle(), &client);
-  EXPECT_EQ(client.right, 580);
-  EXPECT_EQ(client.bottom, kCollapsedHeight);
-  EXPECT_EQ(form->Color(), RGB(229, 243, 252));
+  // Every control with its class, name, bounds, caption and state, collapsed at start-up.
+  EXPECT_TRUE(MatchesGolden(DescribeControls(form), VARDEEN_GOLDEN "\\mainform.txt"));
   LOGFONTA font = {};
   GetObjectA(form->Font(), sizeof font, &font);
   EXPECT_STREQ(font.lfFaceName, "宋体");
   EXPECT_EQ(font.lfHeight, -12);
-  EXPECT_EQ(form->Image1->Width(), 580);
-  EXPECT_EQ(form->Image1->Height(), 468);
-
-  // The six buttons with their captions, each styled once.
-  struct {
-    CGlyphButton* button;
-    CLabel* label;
-    const char* caption;
-  } const buttons[] = {{form->SysInfoBtn, form->Label6, "系统信息"},
-                       {form->ProcInfoBtn, form->Label7, "当前连接"},
-                       {form->EnableBtn, form->Label8, "启用中"},
-                       {form->SetupBitBtn, form->Label9, "设 置"},
-                       {form->RuleSetupBtn, form->Label10, "规则设置"},
-                       {form->AppAuditBtn, form->Label11, "程序审核"}};
-  for (const auto& b : buttons) {
-    EXPECT_EQ(b.label->Text(), b.caption);
-    EXPECT_TRUE(b.button->Flat()) << b.button->Name();
-    EXPECT_EQ(b.button->TransparentColor(), 0x8080u) << b.button->Name();
-    EXPECT_NE(b.button->Glyph(), nullptr) << b.button->Name();
-    EXPECT_LE(b.label->Top() + b.label->Height(), form->Image2->Top()) << "in the header";
+  for (CGlyphButton* b : {form->SysInfoBtn, form->ProcInfoBtn, form->EnableBtn, form->SetupBitBtn,
+                          form->RuleSetupBtn, form->AppAuditBtn, form->LogFrame->ClearBitBtn}) {
+    EXPECT_TRUE(b->Flat()) << b->Name() << " styled once its window exists";
+    EXPECT_EQ(b->TransparentColor(), 0x8080u) << b->Name();
   }
 
-  // The slider: four stops, each beside its label, all inside the header.
-  EXPECT_NE(GetWindowLongA(form->TrackBar1->Handle(), GWL_STYLE) & TBS_VERT, 0);
-  EXPECT_EQ(SendMessageA(form->TrackBar1->Handle(), TBM_GETRANGEMIN, 0, 0), 0);
-  EXPECT_EQ(SendMessageA(form->TrackBar1->Handle(), TBM_GETRANGEMAX, 0, 0), 3);
+  // The slider's four stops each stand beside their label, all inside the header.
   CLabel* levels[] = {form->Label2, form->Label3, form->Label4, form->Label5};
-  const char* const names[] = {"高安全级别", "中安全级别", "低安全级别", "自定义级别"};
   int level = form->TrackBar1->Position();
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(levels[i]->Text(), names[i]);
     form->TrackBar1->SetPosition(i);
     RECT thumb;
     SendMessageA(form->TrackBar1->Handle(), TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
     int thumbMiddle = form->TrackBar1->Top() + (thumb.top + thumb.bottom) / 2;
     int labelMiddle = levels[i]->Top() + levels[i]->Height() / 2;
-    EXPECT_NEAR(thumbMiddle, labelMiddle, 3) << names[i];
-    EXPECT_LE(levels[i]->Top() + levels[i]->Height(), form->Image2->Top());
+    EXPECT_NEAR(thumbMiddle, labelMiddle, 3) << levels[i]->Text();
   }
   form->TrackBar1->SetPosition(level);
-  EXPECT_LE(form->TrackBar1->Top() + form->TrackBar1->Height(), form->Image2->Top());
 
-  EXPECT_EQ(form->ViewPanel->Width(), 544);
-  EXPECT_EQ(form->ViewPanel->Height(), 298);
-  EXPECT_LE(form->ViewPanel->Top() + form->ViewPanel->Height(), kExpandedHeight);
-  EXPECT_EQ(form->Image2->Width(), 580);
-  EXPECT_EQ(form->Image2->Height(), 25);
-  EXPECT_EQ(form->Image2->Top() + form->Image2->Height(), kCollapsedHeight);
-  EXPECT_EQ(form->Label1->Width(), 47);
-  EXPECT_EQ(form->Label1->Height(), 9);
-  EXPECT_TRUE(form->Label1->Text().empty()) << "an invisible hot area";
-  EXPECT_GT(form->Label1->Left(), 580 / 2);
-  EXPECT_EQ(form->Label1->Top(), 0);
-
-  EXPECT_EQ(form->NotifyTimer->Interval(), 200u);
-  EXPECT_TRUE(form->NotifyTimer->Enabled());
-  ASSERT_EQ(form->PopupMenu1->ItemCount(), 2);
-  EXPECT_EQ(form->PopupMenu1->Item(0), form->N1);
-  EXPECT_EQ(form->N1->Caption(), "Vardeen");
-  EXPECT_EQ(form->N2->Caption(), "退出");
-  EXPECT_TRUE(form->TrayIcon1->Visible());
-  EXPECT_EQ(form->TrayIcon1->Hint(), "Vardeen");
-
-  // The log page: its captions, and its button styled at the first resize.
+  // The log page, shown: its memo fills what its tool bar leaves.
+  SendMessageA(form->Handle(), WM_SHOWLOGVIEW, 0, 0);
   TFWLogViewFrame* log = form->LogFrame;
-  ASSERT_NE(log, nullptr);
-  EXPECT_EQ(log->Label1->Text(), "日 志");
-  EXPECT_EQ(log->Label2->Text(), "清除日志");
-  EXPECT_EQ(log->ClearBitBtn->Hint(), "清除日志");
-  EXPECT_TRUE(log->Initialised);
-  EXPECT_TRUE(log->ClearBitBtn->Flat());
-  EXPECT_EQ(log->ClearBitBtn->TransparentColor(), 0x8080u);
-  EXPECT_EQ(GetParent(log->Handle()), form->ViewPanel->Handle());
-  EXPECT_EQ(log->LogMemo->Top(), log->BtnPanel->Height()) << "the memo fills the rest";
-  EXPECT_EQ(log->LogMemo->Height(), log->Height() - log->BtnPanel->Height());
-  EXPECT_NE(GetWindowLongA(log->LogMemo->Handle(), GWL_STYLE) & WS_VSCROLL, 0);
+  EXPECT_TRUE(MatchesGolden(DescribeControls(log), VARDEEN_GOLDEN "\\logviewframe.txt"));
+  EXPECT_EQ(log->LogMemo->Top() + log->LogMemo->Height(), log->Height());
 }
 
 TEST_F(MainFormTest, TheConsoleLivesInTheTrayWithoutATaskbarButton) {

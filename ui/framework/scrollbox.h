@@ -1,0 +1,48 @@
+// A vertical scroll box that stacks windowed frames (cards) from the top, full width, in
+// their order among the box's children. Only the frames in view are placed where they show;
+// the others wait just below the view, so a scroll step moves a few windows, not all of
+// them, and no window coordinate grows with the number of cards (Win9x keeps them in 16 bits).
+#pragma once
+#include <windows.h>
+
+#include <vector>
+
+#include "ui/framework/control.h"
+
+class CScrollBox : public CControl {
+ public:
+  CScrollBox(CComponent* owner, const char* name);
+  const char* ClassName() const override { return "TScrollBox"; }
+
+  int ScrollPos() const { return scrollPos_; }
+  void SetScrollPos(int pos);
+  // Height of all stacked frames.
+  int ContentHeight() const { return contentHeight_; }
+  // Scrolls so that `child` shows whole (as far as it fits).
+  void ScrollInView(CControl* child);
+  // Where `child` lies in the stack (its top, as if nothing were scrolled); -1 if not here.
+  int StackTop(CControl* child) const;
+  // Moves `child` to place `index` among the children, and the stack with it.
+  void MoveChildTo(CControl* child, int index);
+
+  // Many frames at once: the stack is laid out once at EndUpdate.
+  void BeginUpdate() { ++updating_; }
+  void EndUpdate();
+
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+ protected:
+  void CreateParams(CCreateParams& params) override;
+  void Resized() override;
+  void ChildrenChanged(CControl* child) override;
+
+ private:
+  void Layout();
+  void PlaceInView();
+  std::vector<int> tops_;  // stack top of each child, by index; -1 for a hidden one
+  std::vector<CControl*> placed_;  // the children now placed in view
+  int contentHeight_ = 0;
+  int scrollPos_ = 0;
+  int updating_ = 0;
+  bool layingOut_ = false;
+};
