@@ -1,18 +1,31 @@
 #!/usr/bin/env bash
 # Runs every test layer: host, host under ASan+UBSan, win32 under Wine (with the end-to-end
 # tests), then prints one closing line "N passed, N failed".
+#
+# On a machine that runs i386 programs only through qemu's emulation (prepare_i386 says so),
+# the host layers run as usual but one Wine program takes minutes to start, far beyond any
+# test budget: there the win32 layer is built (so it must compile) and not run, unless
+# VARDEEN_WIN32_TESTS=1 asks for it.
 set -euo pipefail
 cd "$(dirname "$0")"
 . tools/prepare.sh
 trap finish_prepared EXIT
 
 started=$(date +%s)
-prepare_all
+prepare_packages
+prepare_i386
+prepare_locale
+run_win32=1
+if [ -n "${VARDEEN_EMULATED_I386:-}" ] && [ "${VARDEEN_WIN32_TESTS:-0}" != 1 ]; then run_win32=0; fi
+if [ "$run_win32" = 1 ]; then
+  prepare_display
+  prepare_wine
+fi
 echo "building host, host-asan and win32"
 build_host
 build_host_asan
 build_win32
-if [ -x tools/install-standin.sh ]; then tools/install-standin.sh; fi
+if [ "$run_win32" = 1 ] && [ -x tools/install-standin.sh ]; then tools/install-standin.sh; fi
 
 total_passed=0
 total_failed=0
@@ -33,11 +46,23 @@ run_layer() {
   total_failed=$((total_failed + f))
 }
 
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+# LeakSanitizer stops the process with ptrace, which qemu's emulation does not offer.
+leaks=1
+[ -n "${VARDEEN_EMULATED_I386:-}" ] && leaks=0
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=$leaks:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 run_layer host -j "$(nproc)"
 run_layer host-asan -j "$(nproc)"
-run_layer win32 -j "$(nproc)"
+if [ "$run_win32" = 1 ]; then
+  if [ -n "${VARDEEN_EMULATED_I386:-}" ]; then
+    export VARDEEN_WINE_TIMEOUT=7200
+    run_layer win32 -j "$(nproc)" --timeout 7200
+  else
+    run_layer win32 -j "$(nproc)"
+  fi
+else
+  echo "win32:     built, not run: i386 programs are emulated here (VARDEEN_WIN32_TESTS=1 runs them)"
+fi
 
 echo "time: $(( $(date +%s) - started )) s"
 echo "$total_passed passed, $total_failed failed"

@@ -47,8 +47,13 @@ prepare_packages() {
 # programs with "Exec format error"). There the i386 programs (host tests, Wine's loader) run
 # under qemu's user-mode emulation, registered with binfmt_misc for every i386 ELF program.
 prepare_i386() {
-  /lib/ld-linux.so.2 --version >/dev/null 2>&1 && return 0
   local binfmt=/proc/sys/fs/binfmt_misc
+  # Once registered, the emulation takes every i386 program, whether or not the kernel could.
+  if grep -qx enabled "$binfmt/qemu-i386" 2>/dev/null; then
+    export VARDEEN_EMULATED_I386=1
+    return 0
+  fi
+  /lib/ld-linux.so.2 --version >/dev/null 2>&1 && return 0
   if [ ! -e "$binfmt/qemu-i386" ]; then
     echo "prepare: this machine does not run i386 programs; registering qemu's emulation"
     if [ ! -x /usr/bin/qemu-i386-static ]; then
@@ -118,6 +123,7 @@ prepare_wine() {
   # pipes, so that each program does not start its own.
   wineserver -p >/dev/null 2>&1 || true
   wineboot >/dev/null 2>&1 </dev/null || true
+  VARDEEN_WINE_PREPARED=1
 }
 
 VARDEEN_XVFB_PID=
@@ -140,8 +146,9 @@ prepare_display() {
 }
 
 # Stops what prepare started: the Wine server of this prefix and Xvfb, by its own pid.
+VARDEEN_WINE_PREPARED=
 finish_prepared() {
-  wineserver -k >/dev/null 2>&1 || true
+  [ -n "$VARDEEN_WINE_PREPARED" ] && { wineserver -k >/dev/null 2>&1 || true; }
   if [ -n "$VARDEEN_XVFB_PID" ]; then
     kill "$VARDEEN_XVFB_PID" 2>/dev/null || true
     wait "$VARDEEN_XVFB_PID" 2>/dev/null || true

@@ -223,7 +223,10 @@ CForm* CControl::ParentForm() {
 void CControl::AddChild(CControl* child) { children_.push_back(child); }
 
 void CControl::RemoveChild(CControl* child) {
-  if (mouseChild_ == child) mouseChild_ = nullptr;
+  if (mouseChild_ == child) {
+    mouseChild_ = nullptr;
+    if (hwnd_ != nullptr && GetCapture() == hwnd_) ReleaseCapture();
+  }
   if (child->windowless_) child->InvalidateArea(nullptr);
   for (size_t i = 0; i < children_.size(); ++i)
     if (children_[i] == child) {

@@ -294,10 +294,10 @@ bool CForm::DialogKey(const MSG& msg) {
   if (GetKeyState(VK_MENU) < 0 || GetKeyState(VK_CONTROL) < 0) return false;
   HWND focus = GetFocus();
   UINT code = focus != nullptr ? DialogCode(focus, msg) : 0;
-  if (code & DLGC_WANTMESSAGE) return false;
   CControl* focused = FocusedControl();
   switch (msg.wParam) {
     case VK_TAB:
+      // Only a control that asks for Tab itself keeps it (a multi-line edit does not).
       if (code & DLGC_WANTTAB) return false;
       SelectNext(GetKeyState(VK_SHIFT) >= 0);
       return true;

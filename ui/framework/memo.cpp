@@ -10,7 +10,7 @@ CMemo::CMemo(CComponent* owner, const char* name) : CControl(owner, name) {
 
 void CMemo::CreateParams(CCreateParams& params) {
   params.windowClass = "EDIT";
-  params.style = WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL |
+  params.style = WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN |
                  (readOnly_ ? ES_READONLY : 0) | (vertical_ ? WS_VSCROLL : 0) |
                  (horizontal_ ? WS_HSCROLL : 0) | (wordWrap_ ? 0 : ES_AUTOHSCROLL);
   params.exStyle = WS_EX_CLIENTEDGE;

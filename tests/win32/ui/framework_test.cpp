@@ -83,33 +83,67 @@ TEST_F(FrameworkTest, OwnersDestroyWhatTheyOwnNewestFirstAndFreedChildrenLeaveTh
 }
 
 TEST_F(FrameworkTest, ControlWindowsCarryTheirNameAndGoAwayWithTheirParent) {
-  auto* panel = new CPanel(form, "Panel1");
-  panel->SetParent(form);
-  panel->SetBounds(0, 0, 100, 50);
-  auto* label = new CLabel(form, "Label8");
-  label->SetParent(panel);
-  label->SetText("启用中");
-  HWND labelWindow = label->Handle();
-  ASSERT_NE(labelWindow, nullptr);
-  EXPECT_EQ(GetParent(labelWindow), panel->Handle());
-  EXPECT_EQ(ComponentName(labelWindow), "Label8");
-  char text[32] = {};
-  GetWindowTextA(labelWindow, text, sizeof text);
-  EXPECT_STREQ(text, "启用中");
-  EXPECT_EQ(CControl::FromHandle(labelWindow), label);
+  auto* panel = NewControl<CPanel>(form, form, "Panel1", 0, 0, 100, 50);
+  auto* box = NewControl<CCheckBox>(form, panel, "LogCheckBox", 2, 2, 90, 16, "启用中");
+  HWND boxWindow = box->Handle();
+  ASSERT_NE(boxWindow, nullptr);
+  EXPECT_EQ(GetParent(boxWindow), panel->Handle());
+  EXPECT_EQ(ComponentName(boxWindow), "LogCheckBox");
+  EXPECT_EQ(WindowText(boxWindow), "启用中");
+  EXPECT_EQ(CControl::FromHandle(boxWindow), box);
 
-  // The panel's window takes the label's with it; the label object is unbound, not dangling.
+  // The panel's window takes the box's with it; the box object is unbound, not dangling.
   FreeComponent(panel);
-  EXPECT_FALSE(IsWindow(labelWindow));
-  EXPECT_EQ(label->Handle(), nullptr);
-  label->SetText("禁用中");  // must not touch the dead window
-  EXPECT_EQ(label->Text(), "禁用中");
-  FreeComponent(label);
+  EXPECT_FALSE(IsWindow(boxWindow));
+  EXPECT_EQ(box->Handle(), nullptr);
+  box->SetText("禁用中");  // must not touch the dead window
+  EXPECT_EQ(box->Text(), "禁用中");
+  FreeComponent(box);
+}
+
+TEST_F(FrameworkTest, WindowlessControlsAreFoundPaintedAndClickedThroughTheirParent) {
+  auto* panel = NewControl<CPanel>(form, form, "Panel1", 10, 10, 100, 50);
+  auto* label = NewControl<CLabel>(form, panel, "Label8", 20, 5, 60, 14, "启用中");
+  EXPECT_EQ(label->Handle(), nullptr) << "a label costs no window";
+  EXPECT_EQ(label->HostHandle(), panel->Handle());
+  CControlInfo info;
+  ASSERT_TRUE(QueryControl(form->Handle(), "Label8", &info));
+  EXPECT_EQ(info.className, "TLabel");
+  EXPECT_EQ(info.text, "启用中");
+  EXPECT_EQ(info.host, panel->Handle());
+  RECT panelScreen;
+  GetWindowRect(panel->Handle(), &panelScreen);
+  EXPECT_EQ(info.screen.left, panelScreen.left + 20);
+  EXPECT_EQ(info.screen.bottom, panelScreen.top + 19);
+  EXPECT_TRUE(info.showing);
+  panel->Hide();
+  ASSERT_TRUE(QueryControl(form->Handle(), "Label8", &info));
+  EXPECT_FALSE(info.showing) << "hidden with its parent";
+  panel->Show();
+  EXPECT_FALSE(QueryControl(form->Handle(), "NoSuchControl", &info));
+
+  // A click on the label's area reaches the label only once it has a click handler.
+  int clicks = 0;
+  SendMessageA(panel->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(25, 8));
+  SendMessageA(panel->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(25, 8));
+  label->OnClick = [&](CComponent* sender) { clicks += sender == label; };
+  SendMessageA(panel->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(25, 8));
+  SendMessageA(panel->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(25, 8));
+  SendMessageA(panel->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(25, 8));
+  SendMessageA(panel->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(95, 45));  // released elsewhere
+  EXPECT_EQ(clicks, 1);
+  int downAt = -1;
+  label->OnMouseDown = [&](CComponent*, TMouseButton, TShiftState, int x, int) { downAt = x; };
+  SendMessageA(panel->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(27, 8));
+  EXPECT_EQ(downAt, 7) << "in the label's own coordinates";
+  FreeComponent(label);  // while it holds the mouse: the panel forgets it
+  SendMessageA(panel->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(27, 8));
+  EXPECT_EQ(clicks, 1);
 }
 
 TEST_F(FrameworkTest, ControlsMadeBeforeTheirParentsWindowAppearWithIt) {
   auto* frame = new CFrame(form, "Page");
-  auto* inner = new CLabel(frame, "Inner");
+  auto* inner = new CPanel(frame, "Inner");
   inner->SetParent(frame);
   EXPECT_EQ(inner->Handle(), nullptr);
   frame->SetParent(form);
@@ -290,15 +324,16 @@ TEST_F(FrameworkTest, TransparentLabelShowsThePictureBelowIt) {
   DeleteObject(red);
   ReleaseDC(nullptr, screen);
   image->SetPicture(picture);
-  auto* label = new CLabel(form, "Label2");
-  label->SetParent(form);
-  label->SetBounds(40, 10, 20, 10);
-  EXPECT_EQ(PixelOf(label, 2, 2), RGB(0, 255, 0));
-  EXPECT_EQ(PixelOf(label, 15, 2), RGB(255, 0, 0));
-  // Without a click handler the label lets the mouse through to what lies below.
-  EXPECT_EQ(SendMessageA(label->Handle(), WM_NCHITTEST, 0, 0), HTTRANSPARENT);
-  label->OnClick = [](CComponent*) {};
-  EXPECT_NE(SendMessageA(label->Handle(), WM_NCHITTEST, 0, 0), HTTRANSPARENT);
+  auto* label = NewControl<CLabel>(form, form, "Label2", 40, 10, 20, 10, "");
+  EXPECT_EQ(PixelOf(form, 42, 12), RGB(0, 255, 0));
+  EXPECT_EQ(PixelOf(form, 55, 12), RGB(255, 0, 0));
+  // A transparent button above shows the picture and the label under it too.
+  label->SetTransparent(false);
+  label->SetColor(RGB(0, 0, 255));
+  auto* button = NewControl<CGlyphButton>(form, form, "Btn", 30, 0, 40, 40);
+  button->ApplyFlatLook();
+  EXPECT_EQ(PixelOf(button, 5, 20), RGB(0, 255, 0));
+  EXPECT_EQ(PixelOf(button, 15, 15), RGB(0, 0, 255)) << "the label under the button";
 }
 
 TEST_F(FrameworkTest, MemoAppendsLinesAtTheEndBeyondTheDefaultLimit) {
