@@ -22,9 +22,14 @@ double Millis(Clock::time_point since) {
 
 constexpr int kCardHeight = 76;
 
+BOOL CALLBACK CountChild(HWND, LPARAM count) {
+  ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
 BOOL CALLBACK CountWindow(HWND window, LPARAM count) {
   ++*reinterpret_cast<int*>(count);
-  EnumChildWindows(window, [](HWND, LPARAM c) -> BOOL { ++*reinterpret_cast<int*>(c); return TRUE; }, count);
+  EnumChildWindows(window, CountChild, count);
   return TRUE;
 }
 

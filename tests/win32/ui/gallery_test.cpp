@@ -13,6 +13,7 @@
 #include "tests/win32/ui/gallery.h"
 #include "ui/framework/application.h"
 #include "ui/framework/describe.h"
+#include "ui/framework/windowquery.h"
 
 namespace {
 class GalleryTest : public ::testing::Test {
