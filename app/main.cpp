@@ -56,9 +56,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     TrimLogs();
     Application.Run();
     TrimLogs();
-  } catch (const CFrameworkError& e) {
-    Application.HandleException(e.Message());
-  } catch (const std::exception& e) {
+  } catch (const std::exception& e) {  // framework errors among them
     Application.HandleException(e.what());
   }
   // The main window goes before the atom, so that filtering is off before a new console

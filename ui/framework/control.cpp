@@ -390,9 +390,7 @@ LRESULT CControl::SafeWndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   // Exceptions cannot cross the system's frames: the standard box shows them here.
   try {
     return WndProc(msg, wParam, lParam);
-  } catch (const CFrameworkError& e) {
-    Application.HandleException(e.Message());
-  } catch (const std::exception& e) {
+  } catch (const std::exception& e) {  // framework errors among them
     Application.HandleException(e.what());
   }
   return 0;

@@ -348,9 +348,7 @@ void TFWMainForm::TrackBar1Change(CComponent*) {
     WriteLevel(level);
     LoadAuditRules(ProgramFile("app.aud").c_str());
     LoadLevelRules(file.c_str());
-  } catch (const std::bad_alloc&) {
-    FailInitialisation();
-  } catch (const CFrameworkError&) {
+  } catch (const std::exception&) {  // no memory, or a framework error
     FailInitialisation();
   }
 }
