@@ -3,7 +3,7 @@
 # tests), then prints one closing line "N passed, N failed".
 #
 # On a machine that runs i386 programs only through qemu's emulation (prepare_i386 says so)
-# every layer still runs, more slowly; the win32 programs get longer time limits there.
+# every layer still runs, more slowly; the build gives the tests longer time limits there.
 # VARDEEN_WIN32_TESTS=0 builds the win32 layer without running it.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -53,12 +53,7 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 run_layer host -j "$(nproc)"
 run_layer host-asan -j "$(nproc)"
 if [ "$run_win32" = 1 ]; then
-  if [ -n "${VARDEEN_EMULATED_I386:-}" ]; then
-    export VARDEEN_WINE_TIMEOUT=1800
-    run_layer win32 -j "$(nproc)" --timeout 1800
-  else
-    run_layer win32 -j "$(nproc)"
-  fi
+  run_layer win32 -j "$(nproc)"
 else
   echo "win32:     built, not run (VARDEEN_WIN32_TESTS=0)"
 fi

@@ -13,6 +13,16 @@ function(vardeen_add_subdirectories)
   endforeach()
 endfunction()
 
+# Where i386 programs run under qemu's emulation (registered with binfmt_misc), tests get
+# VARDEEN_TIME_SCALE times their time limits, and the end-to-end tests wait that much longer.
+set(VARDEEN_TIME_SCALE 1)
+if(EXISTS /proc/sys/fs/binfmt_misc/qemu-i386)
+  file(READ /proc/sys/fs/binfmt_misc/qemu-i386 emulation)
+  if(emulation MATCHES "^enabled")
+    set(VARDEEN_TIME_SCALE 6)
+  endif()
+endif()
+
 # vardeen_gtest(name SOURCES ... [LIBS ...] [TIMEOUT s])
 # A GoogleTest program registered with CTest; it writes its per-case XML for the summary.
 # On the win32 build CTest runs it through tools/wine-run (the cross-compiling emulator).
@@ -21,11 +31,12 @@ function(vardeen_gtest name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
+  math(EXPR T_TIMEOUT "${T_TIMEOUT} * ${VARDEEN_TIME_SCALE}")
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} gmock gtest_main)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "GTEST_OUTPUT=xml:${VARDEEN_RESULTS}/${name}.xml")
+    ENVIRONMENT "GTEST_OUTPUT=xml:${VARDEEN_RESULTS}/${name}.xml;VARDEEN_TIME_SCALE=${VARDEEN_TIME_SCALE};VARDEEN_WINE_TIMEOUT=${T_TIMEOUT}")
 endfunction()
 
 # vardeen_script_test(name COMMAND ... [TIMEOUT s])
@@ -35,6 +46,7 @@ function(vardeen_script_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)
   endif()
+  math(EXPR T_TIMEOUT "${T_TIMEOUT} * ${VARDEEN_TIME_SCALE}")
   add_test(NAME ${name} COMMAND ${T_COMMAND})
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "VARDEEN_COUNT_FILE=${VARDEEN_RESULTS}/${name}.count;VARDEEN_BUILD=${CMAKE_BINARY_DIR};VARDEEN_SOURCE=${CMAKE_SOURCE_DIR}")

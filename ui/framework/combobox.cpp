@@ -13,19 +13,12 @@ void CComboBox::CreateParams(CCreateParams& params) {
 void CComboBox::HandleCreated() {
   for (const CItem& item : items_) SendMessageA(Handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.text.c_str()));
   SendMessageA(Handle(), CB_SETCURSEL, static_cast<WPARAM>(itemIndex_), 0);
-  SetWindowPos(Handle(), nullptr, 0, 0, Width(), Height(), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-LRESULT CComboBox::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_WINDOWPOSCHANGING) {
-    // The window's height includes the opened list; the bounds keep the closed height.
-    auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
-    if (!(pos->flags & SWP_NOSIZE)) {
-      int item = static_cast<int>(DefaultHandler(CB_GETITEMHEIGHT, 0, 0));
-      pos->cy = Height() + 2 + (item > 0 ? item : 14) * dropDownCount_;
-    }
-  }
-  return CControl::WndProc(msg, wParam, lParam);
+int CComboBox::WindowHeight(int height) const {
+  // The system keeps the closed height itself and takes the rest as the opened list's.
+  int item = Handle() != nullptr ? static_cast<int>(SendMessageA(Handle(), CB_GETITEMHEIGHT, 0, 0)) : 0;
+  return height + 2 + (item > 0 ? item : 14) * dropDownCount_;
 }
 
 int CComboBox::AddItem(const char* text, uint32_t value) {

@@ -26,9 +26,8 @@ class CComboBox : public CControl {
 
   CNotifyEvent OnChange;  // the user chose another item
   bool HandleNotification(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
-  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
-
  protected:
+  int WindowHeight(int height) const override;
   void CreateParams(CCreateParams& params) override;
   void HandleCreated() override;
 

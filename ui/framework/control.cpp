@@ -311,7 +311,7 @@ void CControl::CreateHandle() {
   // resize comes once the children exist (below), so one-time set-up can reach them.
   creating_ = true;
   HWND hwnd = CreateWindowExA(p.exStyle, windowClass, text_.c_str(), p.style, left_, top_,
-                              width_, height_, child ? p.parent : p.owner, nullptr,
+                              width_, WindowHeight(height_), child ? p.parent : p.owner, nullptr,
                               GetModuleHandleA(nullptr), native ? nullptr : this);
   creating_ = false;
   if (hwnd == nullptr) {
@@ -558,7 +558,7 @@ void CControl::SetBounds(int left, int top, int width, int height) {
   width_ = width;
   height_ = height;
   if (hwnd_ != nullptr) {
-    SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd_, nullptr, left, top, width, WindowHeight(height), SWP_NOZORDER | SWP_NOACTIVATE);
   } else if (sized) {
     Realign();
   }

@@ -143,6 +143,9 @@ class CControl : public CComponent {
   void DestroyHandle();
   // Runs once the window exists.
   virtual void HandleCreated() {}
+  // The height to ask of the system for a control `height` high (a drop-down list asks for
+  // its opened list too).
+  virtual int WindowHeight(int height) const { return height; }
   // Native controls keep the system's window procedure behind ours.
   bool IsNativeClass() const { return nativeProc_ != nullptr; }
 
