@@ -18,18 +18,7 @@ void CScrollBox::Resized() {
   CControl::Resized();
 }
 
-void CScrollBox::ChildrenChanged(CControl* child) {
-  // A frame new to the box waits below the view until the layout places it.
-  if (child != nullptr && child->Parent() == this && !layingOut_ && Handle() != nullptr &&
-      std::find(placed_.begin(), placed_.end(), child) == placed_.end()) {
-    layingOut_ = true;
-    child->SetBounds(0, ClientRect().bottom, ClientRect().right, child->Height());
-    layingOut_ = false;
-  }
-  if (child != nullptr && child->Parent() != this)
-    placed_.erase(std::remove(placed_.begin(), placed_.end(), child), placed_.end());
-  Layout();
-}
+void CScrollBox::ChildrenChanged(CControl*) { Layout(); }
 
 void CScrollBox::EndUpdate() {
   if (updating_ > 0 && --updating_ == 0) Layout();
@@ -89,11 +78,19 @@ void CScrollBox::PlaceInView() {
     if (c->Handle() == nullptr) c->SetBounds(0, y, width, c->Height());
     else SetWindowPos(c->Handle(), nullptr, 0, y, width, c->Height(), SWP_NOZORDER | SWP_NOACTIVATE);
   };
-  // Everything out of view waits just below it, clipped away.
-  for (CControl* c : placed_)
-    if (c->Parent() == this && std::find(now.begin(), now.end(), c) == now.end()) move(c, view);
-  for (CControl* c : now) move(c, StackTop(c) - scrollPos_);
-  placed_.swap(now);
+  // Everything out of view waits just below it, clipped away (a frame that came while the
+  // box had no window is put there too).
+  size_t next = 0;
+  for (int i = 0; i < ChildCount(); ++i) {
+    CControl* c = Child(i);
+    if (c->Windowless()) continue;
+    if (next < now.size() && now[next] == c) {
+      move(c, tops_[static_cast<size_t>(i)] - scrollPos_);
+      ++next;
+    } else {
+      move(c, view);
+    }
+  }
   layingOut_ = false;
 }
 

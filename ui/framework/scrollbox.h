@@ -40,7 +40,6 @@ class CScrollBox : public CControl {
   void Layout();
   void PlaceInView();
   std::vector<int> tops_;  // stack top of each child, by index; -1 for a hidden one
-  std::vector<CControl*> placed_;  // the children now placed in view
   int contentHeight_ = 0;
   int scrollPos_ = 0;
   int updating_ = 0;

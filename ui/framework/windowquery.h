@@ -109,15 +109,17 @@ struct CControlInfo {
 inline bool QueryControl(HWND top, const char* name, CControlInfo* info, UINT timeoutMs = 5000) {
   std::string line = windowquery_detail::Ask(top, kCopyDataFind, name, timeoutMs);
   if (line.empty()) return false;
-  std::string field[9];
+  // class, name, screen rectangle, showing, enabled, window, host, then the text (which may
+  // hold tabs of its own).
+  std::string field[8];
   size_t start = 0;
-  for (int i = 0; i < 8; ++i) {
+  for (int i = 0; i < 7; ++i) {
     size_t tab = line.find('\t', start);
     if (tab == std::string::npos) return false;
     field[i] = line.substr(start, tab - start);
     start = tab + 1;
   }
-  field[8] = line.substr(start);
+  field[7] = line.substr(start);
   info->className = field[0];
   info->name = field[1];
   long l = 0, t = 0, r = 0, b = 0;
@@ -127,7 +129,7 @@ inline bool QueryControl(HWND top, const char* name, CControlInfo* info, UINT ti
   info->enabled = field[4] == "1";
   info->window = reinterpret_cast<HWND>(static_cast<UINT_PTR>(strtoul(field[5].c_str(), nullptr, 10)));
   info->host = reinterpret_cast<HWND>(static_cast<UINT_PTR>(strtoul(field[6].c_str(), nullptr, 10)));
-  info->text = field[8];
+  info->text = field[7];
   if (info->window != nullptr) info->text = WindowText(info->window, timeoutMs);
   return true;
 }

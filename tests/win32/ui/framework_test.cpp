@@ -102,6 +102,7 @@ TEST_F(FrameworkTest, ControlWindowsCarryTheirNameAndGoAwayWithTheirParent) {
 }
 
 TEST_F(FrameworkTest, WindowlessControlsAreFoundPaintedAndClickedThroughTheirParent) {
+  form->Show();
   auto* panel = NewControl<CPanel>(form, form, "Panel1", 10, 10, 100, 50);
   auto* label = NewControl<CLabel>(form, panel, "Label8", 20, 5, 60, 14, "启用中");
   EXPECT_EQ(label->Handle(), nullptr) << "a label costs no window";

@@ -90,15 +90,22 @@ TEST_F(GalleryTest, EnterAndEscEndAModalFormWithTheirButtonsResults) {
   EXPECT_EQ(form->ShowModal(), mrOk);
   EXPECT_EQ(okClicks, 1);
 
-  // Enter in the multi-line memo is a line end there; Esc then presses the cancel button.
+  // Esc presses the cancel button.
   form->OnShow = [this](CComponent*) {
-    form->DescMemo->SetFocus();
-    PostMessageA(form->DescMemo->Handle(), WM_KEYDOWN, VK_RETURN, 0x001C0001);
-    PostMessageA(form->DescMemo->Handle(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    form->NameEdit->SetFocus();
+    PostMessageA(form->NameEdit->Handle(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
   };
   EXPECT_EQ(form->ShowModal(), mrCancel);
   EXPECT_EQ(okClicks, 1);
+
+  // Enter in the multi-line memo is a line end there, not the default button.
+  form->OnShow = nullptr;
+  ShowAndFocus(form->DescMemo);
+  PostMessageA(form->DescMemo->Handle(), WM_KEYDOWN, VK_RETURN, 0x001C0001);
+  Application.ProcessMessages();
+  EXPECT_EQ(okClicks, 1);
   EXPECT_NE(form->DescMemo->AllText().find("\r\n"), std::string::npos) << "a line end in the memo";
+  form->Hide();
 
   // A click handler that refuses keeps the form open: the next Esc ends it.
   form->OKBtn->OnClick = [this](CComponent*) { form->SetModalResult(mrNone); };
