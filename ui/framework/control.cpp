@@ -262,7 +262,7 @@ void CControl::SetParent(CControl* parent) {
   } else if (hwnd_ != nullptr && parent_->hwnd_ != nullptr) {
     ::SetParent(hwnd_, parent_->hwnd_);
     ApplyFont();
-  } else if (hwnd_ == nullptr && parent_->hwnd_ != nullptr) {
+  } else if (hwnd_ == nullptr && parent_->hwnd_ != nullptr && parent_->WantsChildWindow(this)) {
     CreateHandle();
   }
   if (align_ != TAlign::None) parent_->Realign();
@@ -333,7 +333,8 @@ void CControl::CreateHandle() {
   if (child) SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ApplyFont();
   HandleCreated();
-  for (size_t i = 0; i < children_.size(); ++i) children_[i]->CreateHandle();
+  for (size_t i = 0; i < children_.size(); ++i)
+    if (WantsChildWindow(children_[i])) children_[i]->CreateHandle();
   Realign();
   Resized();
   if (!hint_.empty()) {

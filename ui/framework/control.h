@@ -32,6 +32,8 @@ class CControl : public CComponent {
   CForm* ParentForm();
   HWND Handle() const { return hwnd_; }
   bool HandleAllocated() const { return hwnd_ != nullptr; }
+  // Makes the window (and its children's) now, when the parent has one.
+  void EnsureHandle() { CreateHandle(); }
   static CControl* FromHandle(HWND hwnd);
   // Windowless controls (labels, images, paint boxes, bevels) have no window of their own:
   // their parent paints them and hands them its mouse messages.
@@ -172,6 +174,9 @@ class CControl : public CComponent {
   virtual void StateChanged() {}
   // A child came, went, or changed its size or visibility.
   virtual void ChildrenChanged(CControl* child) { (void)child; }
+  // Whether a child gets its window as soon as this control has one (a scroll box makes the
+  // windows of the frames it shows only).
+  virtual bool WantsChildWindow(const CControl* child) const { (void)child; return true; }
   // Puts `child` at place `index` among the children (their order is the stacking order).
   void MoveChild(CControl* child, int index);
   void Realign();

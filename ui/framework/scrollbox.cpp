@@ -86,6 +86,7 @@ void CScrollBox::PlaceInView() {
     if (c->Windowless()) continue;
     if (next < now.size() && now[next] == c) {
       move(c, tops_[static_cast<size_t>(i)] - scrollPos_);
+      c->EnsureHandle();  // in view for the first time: now it needs its windows
       ++next;
     } else {
       move(c, view);

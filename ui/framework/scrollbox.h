@@ -2,6 +2,8 @@
 // their order among the box's children. Only the frames in view are placed where they show;
 // the others wait just below the view, so a scroll step moves a few windows, not all of
 // them, and no window coordinate grows with the number of cards (Win9x keeps them in 16 bits).
+// A frame gets its windows only when it first comes into view: a page of two thousand cards
+// opens as fast as one of ten.
 #pragma once
 #include <windows.h>
 
@@ -35,6 +37,8 @@ class CScrollBox : public CControl {
   void CreateParams(CCreateParams& params) override;
   void Resized() override;
   void ChildrenChanged(CControl* child) override;
+  // A frame gets its window when it first comes into view.
+  bool WantsChildWindow(const CControl*) const override { return layingOut_; }
 
  private:
   void Layout();
