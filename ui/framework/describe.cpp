@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "ui/framework/control.h"
 #include "ui/framework/messages.h"
@@ -42,7 +43,15 @@ std::string DescribeControls(CControl* root) {
 
 CControl* FindNamedControl(CControl* root, const char* name) {
   if (root == nullptr || name == nullptr) return nullptr;
+  // "LogFrame.Label1": the control Label1 of the frame LogFrame.
+  if (const char* dot = strchr(name, '.')) {
+    std::string frame(name, static_cast<size_t>(dot - name));
+    return FindNamedControl(FindNamedControl(root, frame.c_str()), dot + 1);
+  }
   if (strcmp(root->Name(), name) == 0) return root;
+  // Names are unique among what one form or frame owns: its own controls come first, then
+  // those of the frames it holds.
+  if (auto* own = dynamic_cast<CControl*>(root->FindComponent(name))) return own;
   for (int i = 0; i < root->ChildCount(); ++i)
     if (CControl* found = FindNamedControl(root->Child(i), name)) return found;
   return nullptr;

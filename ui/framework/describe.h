@@ -12,7 +12,8 @@ class CControl;
 
 // `root` and every control under it.
 std::string DescribeControls(CControl* root);
-// The control named `name` under `root` (depth first, `root` included), or nullptr.
+// The control named `name` under `root`: `root` itself, a control `root` owns, or one under
+// the frames it holds, depth first; "Frame.Name" names a frame's control. nullptr if none.
 CControl* FindNamedControl(CControl* root, const char* name);
 // One line for the window query: class, name, screen rectangle, visible, enabled, own window
 // and host window as numbers, then the text; fields separated by tabs.

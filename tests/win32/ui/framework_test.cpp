@@ -103,6 +103,8 @@ TEST_F(FrameworkTest, ControlWindowsCarryTheirNameAndGoAwayWithTheirParent) {
 
 TEST_F(FrameworkTest, WindowlessControlsAreFoundPaintedAndClickedThroughTheirParent) {
   form->Show();
+  auto* page = NewControl<CFrame>(form, form, "Page", 0, 60, 100, 30);  // comes first
+  NewControl<CLabel>(page, page, "Label8", 0, 0, 50, 14, "日 志");
   auto* panel = NewControl<CPanel>(form, form, "Panel1", 10, 10, 100, 50);
   auto* label = NewControl<CLabel>(form, panel, "Label8", 20, 5, 60, 14, "启用中");
   EXPECT_EQ(label->Handle(), nullptr) << "a label costs no window";
@@ -122,6 +124,11 @@ TEST_F(FrameworkTest, WindowlessControlsAreFoundPaintedAndClickedThroughTheirPar
   EXPECT_FALSE(info.showing) << "hidden with its parent";
   panel->Show();
   EXPECT_FALSE(QueryControl(form->Handle(), "NoSuchControl", &info));
+  // A frame's control of the same name (frames own their names) does not hide the form's.
+  ASSERT_TRUE(QueryControl(form->Handle(), "Label8", &info));
+  EXPECT_EQ(info.text, "启用中");
+  ASSERT_TRUE(QueryControl(form->Handle(), "Page.Label8", &info));
+  EXPECT_EQ(info.text, "日 志");
 
   // A click on the label's area reaches the label only once it has a click handler.
   int clicks = 0;
