@@ -1,13 +1,10 @@
-// Application audit rules: the record operations, the audit body (file and driver image) and
-// the cache of the rules in force with the decisions the event prompt records.
+// Application audit rules: the record operations and the audit body (file and driver image).
 #pragma once
 #include <cstdint>
 
 #include "base/array.h"
 #include "base/bufferptr.h"
 #include "rules/records.h"
-
-struct _REPORT_EVENT_HEAD;  // the driver's 220-byte event record
 
 constexpr int32_t kAuditRuleGrowStep = 12;
 
@@ -36,21 +33,3 @@ int32_t AuditDecisionOf(uint32_t access);
 
 // Paths compare as Windows compares ANSI paths ignoring case.
 int CompareAuditPaths(const char* a, const char* b);
-
-// The audit rules last sent to the driver, deep copies.
-extern _bufferPtr<_RKFW_AUDIT_RULE> AuditRuleCache;
-
-_RKFW_AUDIT_RULE* FindAuditRuleById(uint32_t ruleId);
-// 0 and the rule's RuleId for the first rule with that path; 12 when there is none.
-uint32_t FindAuditRuleByPath(const char* path, uint32_t* ruleId = nullptr);
-// Sets the decision of the cached rule and reloads the driver: 0; 1 for an unknown rule.
-uint32_t SetAuditDecision(uint32_t ruleId, uint32_t decision);
-// A new rule for `path` with that decision, appended to the cache: 0; 1 without a path.
-uint32_t AddAuditRule(const char* path, uint32_t decision, uint32_t* ruleId = nullptr);
-// Answers an application event from the cache: 0 when the verdict was sent, 13 when the user
-// must be asked. Reads the kind at 8 and the path text referenced at 212; writes the verdict.
-uint32_t AnswerFromAuditRules(_REPORT_EVENT_HEAD* event);
-void ClearAuditRuleCache();
-// Empties `rules`, then appends every cached rule: deep copies, or copies sharing the cache's
-// texts and lists (the caller must then not release them).
-void CopyAuditRulesFromCache(_Array<_RKFW_AUDIT_RULE>& rules, bool deep);

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "platform/heap.h"
-#include "rules/iprules.h"
+#include "rules/matchvalue.h"
 
 char* MakeHeapText(const uint8_t* data, uint32_t length) {
   if (length == UINT32_MAX) throw std::bad_alloc();

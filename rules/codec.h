@@ -5,6 +5,7 @@
 
 #include "base/array.h"
 #include "base/bytes.h"
+#include "rules/matchvalue.h"
 #include "rules/records.h"
 
 // A heap copy of `text` (PlatformAlloc); nullptr for nullptr. Throws std::bad_alloc.

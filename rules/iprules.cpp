@@ -9,8 +9,6 @@
 #include "platform/heap.h"
 #include "rules/codec.h"
 
-_bufferPtr<_RKFW_RULE> IpRuleCache;
-
 namespace {
 constexpr uint32_t kRuleSize = sizeof(_RKFW_RULE);
 constexpr uint32_t kGroupCount = 5;
@@ -40,30 +38,6 @@ uint32_t UsedMatchValues(const _RKFW_RULE& rule, const _MATCH_VALUE* (&out)[4]) 
   uint32_t n = UsedMatchValues(const_cast<_RKFW_RULE&>(rule), values);
   for (uint32_t i = 0; i < n; ++i) out[i] = values[i];
   return n;
-}
-
-void CopyMatchValue(_MATCH_VALUE* destination, const _MATCH_VALUE* source) {
-  if (destination == nullptr || source == nullptr || destination == source) return;
-  if (source->Kind != MATCH_LIST) {
-    memcpy(destination, source, sizeof *destination);
-    return;
-  }
-  uint32_t count = source->Value1;
-  destination->Kind = MATCH_LIST;
-  destination->Value1 = count;
-  destination->Value2 = 0;
-  if (count == 0) return;
-  if (count > UINT32_MAX / 4) throw std::bad_alloc();
-  auto* elements = static_cast<uint32_t*>(PlatformAlloc(count * 4));
-  if (elements == nullptr) throw std::bad_alloc();
-  if (const uint32_t* from = MatchElements(*source)) memcpy(elements, from, count * 4);
-  destination->Value2 = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(elements));
-}
-
-void ReleaseMatchValue(_MATCH_VALUE* value) {
-  if (value == nullptr) return;
-  if (value->Kind == MATCH_LIST) PlatformFree(MatchElements(*value));
-  memset(value, 0, sizeof *value);
 }
 
 void CopyRule(_RKFW_RULE* destination, const _RKFW_RULE* source) {
@@ -225,12 +199,6 @@ uint32_t ParseRuleFileBody(const uint8_t* body, uint32_t size, _Array<_RKFW_RULE
   guard.Keep();  // from here on the records belong to the caller's array
   AppendParsed(rules, parsed);
   return RESULT_OK;
-}
-
-const _RKFW_RULE* FindIpRuleById(uint32_t ruleId) {
-  for (uint32_t i = 0; i < IpRuleCache.Length(); ++i)
-    if (IpRuleCache[i].RuleId == ruleId) return &IpRuleCache[i];
-  return nullptr;
 }
 
 const char* RuleProtocolName(int32_t protocol) {

@@ -7,12 +7,11 @@
 #include <vector>
 
 #include "base/bytes.h"
-#include "driver/dispatch.h"
+#include "dispatch/dispatch.h"
 #include "log/eventlog.h"
 #include "log/formatters.h"
-#include "rules/auditrules.h"
 #include "rules/driver_link.h"
-#include "rules/iprules.h"
+#include "rules/caches.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;

@@ -11,7 +11,7 @@
 #include "log/eventbatch.h"
 #include "log/eventlog.h"
 #include "log/formatters.h"
-#include "rules/iprules.h"
+#include "rules/caches.h"
 #include "rules/loader.h"
 #include "rules/rulefile.h"
 #include "tools/rkfwtool/commands.h"

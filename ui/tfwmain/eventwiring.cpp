@@ -6,7 +6,7 @@
 
 #include "app/qeltoption.h"
 #include "app/qeltutil.h"
-#include "driver/dispatch.h"
+#include "dispatch/dispatch.h"
 #include "log/eventrecord.h"
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
 #include "ui/tfwmain/driverseam.h"

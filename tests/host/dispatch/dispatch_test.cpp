@@ -1,4 +1,4 @@
-#include "driver/dispatch.h"
+#include "dispatch/dispatch.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include "log/eventrecord.h"
 #include "log/formatters.h"
 #include "platform/heap.h"
-#include "rules/auditrules.h"
+#include "rules/caches.h"
 #include "rules/driver_link.h"
 #include "tests/host/log/event_bytes.h"
 

@@ -8,6 +8,8 @@
 #include "base/array.h"
 #include "base/bufferptr.h"
 #include "rules/auditrules.h"
+#include "rules/caches.h"
+#include "dispatch/dispatch.h"
 #include "rules/driver_link.h"
 #include "rules/iprules.h"
 #include "rules/records.h"

@@ -1,14 +1,28 @@
-#include "driver/dispatch.h"
+#include "dispatch/dispatch.h"
 
 #include <cstring>
 #include <new>
 
+#include "base/result.h"
 #include "driver/rkfw.h"
 #include "log/eventlog.h"
 #include "log/eventrecord.h"
-#include "rules/auditrules.h"
+#include "rules/caches.h"
+#include "rules/driver_link.h"
 
 static_assert(sizeof(_REPORT_EVENT_HEAD) == kEventRecordSize, "the event record is 220 bytes");
+
+uint32_t AnswerFromAuditRules(_REPORT_EVENT_HEAD* event) {
+  if (event == nullptr || EventKind(*event) != EVENT_KIND_APP_ASK || !EventHasPath(*event))
+    return RESULT_NO_AUTO_VERDICT;
+  _RKFW_AUDIT_RULE* rule = FindCachedAuditPath(EventPathText(*event));
+  if (rule == nullptr) return RESULT_NO_AUTO_VERDICT;
+  uint32_t decision = rule->Access & AUDIT_DECISION_MASK;
+  if (decision != AUDIT_DECISION_PERMIT && decision != AUDIT_DECISION_BLOCK) return RESULT_NO_AUTO_VERDICT;
+  SetEventVerdict(*event, decision == AUDIT_DECISION_PERMIT ? RKFW_VERDICT_PERMIT : RKFW_VERDICT_BLOCK);
+  RuleDriverLink().SendVerdict(event);
+  return RESULT_OK;
+}
 
 _textPtr CDriverProcessPaths::ProcessPath(const _REPORT_EVENT_HEAD& record) {
   _textPtr path;

@@ -96,6 +96,11 @@ class CDriverProcessPaths final : public CProcessPathSource {
   _textPtr ProcessPath(const _REPORT_EVENT_HEAD& record) override;
 };
 
+// Answers an application event from the cached audit rules: 0 when a rule permits or blocks
+// the application outright and the verdict was sent; 13 when the user must be asked. Reads the
+// kind and the path text the record references; writes the verdict into the record.
+uint32_t AnswerFromAuditRules(_REPORT_EVENT_HEAD* event);
+
 class CEventDispatcher {
  public:
   CEventDispatcher(CEventWindows& windows, const CEventSettings& settings, CEventLogSink& log,
