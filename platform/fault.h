@@ -3,3 +3,5 @@
 #include "platform/file.h"
 
 bool FileFaultInjected(FileOp op);
+// The system's answer to FileReplaceInOneStep unless a test has set one.
+bool FileReplaceInOneStepOr(bool system);

@@ -94,7 +94,16 @@ void ReleaseAuditRules(_Array<_RKFW_AUDIT_RULE>& rules) {
   rules.Clear();
 }
 
+bool AnySerialised(const _Array<_RKFW_AUDIT_RULE>& rules) {
+  for (const _RKFW_AUDIT_RULE& rule : rules)
+    if (rule.Packed) return true;
+  return false;
+}
+
 uint32_t BuildAuditBody(const _Array<_RKFW_AUDIT_RULE>& rules, _bytePtr& body) {
+  body.Release();
+  // A serialised record's path and lists are offsets into a body that is not here.
+  if (AnySerialised(rules)) return RESULT_FAILED;
   uint32_t n = static_cast<uint32_t>(rules.Count);
   uint64_t extra = 0;
   for (const _RKFW_AUDIT_RULE& rule : rules) {
@@ -119,20 +128,19 @@ uint32_t BuildAuditBody(const _Array<_RKFW_AUDIT_RULE>& rules, _bytePtr& body) {
   for (const _RKFW_AUDIT_RULE& rule : rules) {
     _RKFW_AUDIT_RULE copy;
     memcpy(&copy, &rule, kAuditSize);
-    if (!copy.Packed) {
-      copy.AppPath = reinterpret_cast<char*>(static_cast<uintptr_t>(extraArea.PutText(rule.AppPath)));
-      _MATCH_VALUE* values[10];
-      AuditMatchValues(copy, values);
-      for (_MATCH_VALUE* value : values) extraArea.PutList(value);
-      copy.Packed = 1;
-    }
+    copy.AppPath = reinterpret_cast<char*>(static_cast<uintptr_t>(extraArea.PutText(rule.AppPath)));
+    _MATCH_VALUE* values[10];
+    AuditMatchValues(copy, values);
+    for (_MATCH_VALUE* value : values) extraArea.PutList(value);
+    copy.Packed = 1;
     memcpy(slot, reinterpret_cast<const uint8_t*>(&copy) + AUDIT_BODY_RECORD_FROM, AUDIT_BODY_RECORD_SIZE);
     slot += AUDIT_BODY_RECORD_SIZE;
   }
   return RESULT_OK;
 }
 
-uint32_t ParseAuditBody(const uint8_t* body, uint32_t size, _Array<_RKFW_AUDIT_RULE>& rules) {
+namespace {
+uint32_t ParseAuditRules(const uint8_t* body, uint32_t size, _Array<_RKFW_AUDIT_RULE>& rules) {
   if (body == nullptr || size < AUDIT_BODY_HEADER_SIZE) return RESULT_FAILED;
   uint32_t count = LoadLe32(body + 8);
   uint32_t first = LoadLe32(body + 12);
@@ -172,6 +180,15 @@ uint32_t ParseAuditBody(const uint8_t* body, uint32_t size, _Array<_RKFW_AUDIT_R
   guard.Keep();  // from here on the records belong to the caller's array
   AppendParsed(rules, parsed);
   return RESULT_OK;
+}
+}  // namespace
+
+uint32_t ParseAuditBody(const uint8_t* body, uint32_t size, _Array<_RKFW_AUDIT_RULE>& rules) {
+  try {
+    return ParseAuditRules(body, size, rules);
+  } catch (const std::bad_alloc&) {
+    return RESULT_FAILED;  // the guard has released what was parsed; nothing was appended
+  }
 }
 
 int32_t AuditDecisionOf(uint32_t access) {

@@ -19,9 +19,14 @@ void CopyAuditRule(_RKFW_AUDIT_RULE* destination, const _RKFW_AUDIT_RULE* source
 void ReleaseAuditRule(_RKFW_AUDIT_RULE* rule);
 void ReleaseAuditRules(_Array<_RKFW_AUDIT_RULE>& rules);  // release each, then clear
 
-// Serialises the rules into an audit body (also the driver's audit image). 0.
+// True when some record is in serialised form (Packed 1): nothing can be built from it.
+bool AnySerialised(const _Array<_RKFW_AUDIT_RULE>& rules);
+// Serialises the rules into an audit body (also the driver's audit image): 0; 1 (and no body)
+// when a record is serialised. Throws std::bad_alloc when out of memory.
 uint32_t BuildAuditBody(const _Array<_RKFW_AUDIT_RULE>& rules, _bytePtr& body);
-// Appends the body's rules: 0; 1 when there is no body or it is malformed (nothing appended).
+// Appends the body's rules: 0; 1 when there is no body, it is malformed, it refers to more
+// text and list bytes than its extra area holds, or memory runs out (nothing appended; no
+// exception escapes).
 uint32_t ParseAuditBody(const uint8_t* body, uint32_t size, _Array<_RKFW_AUDIT_RULE>& rules);
 inline uint32_t ParseAuditBody(const _bytePtr& body, _Array<_RKFW_AUDIT_RULE>& rules) {
   return ParseAuditBody(body.Data(), body.Length(), rules);

@@ -16,6 +16,8 @@ constexpr uint32_t kGroupSlot[5] = {IP_IMAGE_SLOT_IP, IP_IMAGE_SLOT_ICMP, IP_IMA
 }  // namespace
 
 uint32_t BuildIpRuleImage(const _Array<_RKFW_RULE>& rules, _bytePtr& image) {
+  image.Release();
+  if (AnySerialised(rules)) return RESULT_FAILED;  // its list references are offsets, not pointers
   uint32_t n = static_cast<uint32_t>(rules.Count);
   uint64_t extra = 0;
   for (const _RKFW_RULE& rule : rules) extra += RuleListBytes(rule);
@@ -38,11 +40,9 @@ uint32_t BuildIpRuleImage(const _Array<_RKFW_RULE>& rules, _bytePtr& image) {
       if (rule.Protocol != group) continue;
       _RKFW_RULE copy;
       memcpy(&copy, &rule, kRuleSize);
-      if (!copy.Packed) {
-        _MATCH_VALUE* values[4];
-        uint32_t used = UsedMatchValues(copy, values);
-        for (uint32_t i = 0; i < used; ++i) extraArea.PutList(values[i]);
-      }
+      _MATCH_VALUE* values[4];
+      uint32_t used = UsedMatchValues(copy, values);
+      for (uint32_t i = 0; i < used; ++i) extraArea.PutList(values[i]);
       memcpy(entry, reinterpret_cast<const uint8_t*>(&copy) + 1, IP_IMAGE_ENTRY_SIZE);
       entry += IP_IMAGE_ENTRY_SIZE;
       ++count;

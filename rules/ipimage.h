@@ -6,5 +6,5 @@
 #include "base/bufferptr.h"
 #include "rules/records.h"
 
-// Builds the image in one allocation. 0.
+// Builds the image in one allocation: 0; 1 (and no image) when a record is in serialised form.
 uint32_t BuildIpRuleImage(const _Array<_RKFW_RULE>& rules, _bytePtr& image);

@@ -102,7 +102,17 @@ void ReleaseRules(_Array<_RKFW_RULE>& rules) {
   rules.Clear();
 }
 
+bool AnySerialised(const _Array<_RKFW_RULE>& rules) {
+  for (const _RKFW_RULE& rule : rules)
+    if (rule.Packed) return true;
+  return false;
+}
+
 uint32_t BuildRuleFileBody(const _Array<_RKFW_RULE>& rules, _bytePtr& body) {
+  body.Release();
+  // A record in serialised form holds offsets into a body that is not here: its texts and
+  // lists cannot be found, and reading them as pointers would crash.
+  if (AnySerialised(rules)) return RESULT_FAILED;
   uint32_t n = static_cast<uint32_t>(rules.Count);
   // Sizes first, so the body is one allocation: lists of the rules' protocols, and both texts
   // of every rule, the ones left out included.
@@ -129,15 +139,13 @@ uint32_t BuildRuleFileBody(const _Array<_RKFW_RULE>& rules, _bytePtr& body) {
       if (rule.Protocol != group) continue;
       auto* record = reinterpret_cast<_RKFW_RULE*>(out + p);
       memcpy(record, &rule, kRuleSize);
-      if (!record->Packed) {
-        _MATCH_VALUE* values[4];
-        uint32_t used = UsedMatchValues(*record, values);
-        for (uint32_t i = 0; i < used; ++i) extraArea.PutList(values[i]);
-        record->Name = reinterpret_cast<char*>(static_cast<uintptr_t>(extraArea.PutCountedText(rule.Name)));
-        record->Description =
-            reinterpret_cast<char*>(static_cast<uintptr_t>(extraArea.PutCountedText(rule.Description)));
-        record->Packed = 1;
-      }
+      _MATCH_VALUE* values[4];
+      uint32_t used = UsedMatchValues(*record, values);
+      for (uint32_t i = 0; i < used; ++i) extraArea.PutList(values[i]);
+      record->Name = reinterpret_cast<char*>(static_cast<uintptr_t>(extraArea.PutCountedText(rule.Name)));
+      record->Description =
+          reinterpret_cast<char*>(static_cast<uintptr_t>(extraArea.PutCountedText(rule.Description)));
+      record->Packed = 1;
       p += kRuleSize;
       ++count;
     }
@@ -146,7 +154,8 @@ uint32_t BuildRuleFileBody(const _Array<_RKFW_RULE>& rules, _bytePtr& body) {
   return RESULT_OK;
 }
 
-uint32_t ParseRuleFileBody(const uint8_t* body, uint32_t size, _Array<_RKFW_RULE>& rules) {
+namespace {
+uint32_t ParseRules(const uint8_t* body, uint32_t size, _Array<_RKFW_RULE>& rules) {
   if (body == nullptr || size < RULE_BODY_EMPTY_SIZE) return RESULT_FAILED;
   CExtraReader extraArea(body, size, LoadLe32(body + RULE_BODY_EXTRA_OFFSET_AT),
                          LoadLe32(body + RULE_BODY_EXTRA_SIZE_AT));
@@ -199,6 +208,15 @@ uint32_t ParseRuleFileBody(const uint8_t* body, uint32_t size, _Array<_RKFW_RULE
   guard.Keep();  // from here on the records belong to the caller's array
   AppendParsed(rules, parsed);
   return RESULT_OK;
+}
+}  // namespace
+
+uint32_t ParseRuleFileBody(const uint8_t* body, uint32_t size, _Array<_RKFW_RULE>& rules) {
+  try {
+    return ParseRules(body, size, rules);
+  } catch (const std::bad_alloc&) {
+    return RESULT_FAILED;  // the guard has released what was parsed; nothing was appended
+  }
 }
 
 const char* RuleProtocolName(int32_t protocol) {

@@ -22,10 +22,15 @@ void ReleaseRule(_RKFW_RULE* rule);
 // RuleId from the clock (low 32 bits of the UTC file time), reserved fields zero. 0, or 1.
 uint32_t StampRule(_RKFW_RULE* rule);
 
-// Serialises `rules` into a rule file body. 0. Throws std::bad_alloc when out of memory.
+// True when some record is in serialised form (Packed 1, as CopyRule makes from a serialised
+// source): its references are offsets into a body, so no body or image can be built from it.
+bool AnySerialised(const _Array<_RKFW_RULE>& rules);
+// Serialises `rules` into a rule file body: 0; 1 (and no body) when a record is serialised.
+// Throws std::bad_alloc when out of memory.
 uint32_t BuildRuleFileBody(const _Array<_RKFW_RULE>& rules, _bytePtr& body);
-// Appends the body's rules to `rules`: 0; 1 when there is no body or it is malformed (then
-// nothing is appended). `size` bounds every read; the body's own size field must fit in it.
+// Appends the body's rules to `rules`: 0; 1 when there is no body, it is malformed, it refers
+// to more text and list bytes than its extra area holds, or memory runs out (then nothing is
+// appended; no exception escapes). `size` bounds every read.
 uint32_t ParseRuleFileBody(const uint8_t* body, uint32_t size, _Array<_RKFW_RULE>& rules);
 inline uint32_t ParseRuleFileBody(const _bytePtr& body, _Array<_RKFW_RULE>& rules) {
   return ParseRuleFileBody(body.Data(), body.Length(), rules);

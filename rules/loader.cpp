@@ -14,11 +14,13 @@ namespace {
 
 uint32_t Sent(uint32_t driverResult) { return driverResult == RESULT_OK ? RESULT_OK : RESULT_FAILED; }
 
-// Deep copies of `rules` in a new cache block; an empty array leaves the cache empty.
+// Deep copies of `rules` in a new block; none for an empty array. Throws std::bad_alloc, after
+// releasing what it copied.
 template <class T, void (*CopyOne)(T*, const T*), void (*ReleaseOne)(T*)>
-void FillCache(_bufferPtr<T>& cache, const _Array<T>& rules) {
-  if (rules.Count == 0) return;
-  _bufferPtr<T> fresh(static_cast<uint32_t>(rules.Count));
+_bufferPtr<T> DeepCopies(const _Array<T>& rules) {
+  _bufferPtr<T> fresh;
+  if (rules.Count == 0) return fresh;
+  fresh.Reset(static_cast<uint32_t>(rules.Count));
   uint32_t copied = 0;
   try {
     for (; copied < static_cast<uint32_t>(rules.Count); ++copied) CopyOne(&fresh[copied], &rules[copied]);
@@ -26,7 +28,7 @@ void FillCache(_bufferPtr<T>& cache, const _Array<T>& rules) {
     for (uint32_t i = 0; i < copied; ++i) ReleaseOne(&fresh[i]);
     throw;
   }
-  cache = fresh;
+  return fresh;
 }
 }  // namespace
 
@@ -34,9 +36,17 @@ uint32_t ApplyIpRules(const _Array<_RKFW_RULE>& rules) {
   const CRuleDriverLink& driver = RuleDriverLink();
   if (!driver.IsOpen()) return RESULT_DRIVER_NOT_OPEN;
   _bytePtr image;
-  BuildIpRuleImage(rules, image);
+  _bufferPtr<_RKFW_RULE> fresh;
+  try {
+    if (BuildIpRuleImage(rules, image) != RESULT_OK) return RESULT_FAILED;
+    // The new cache is whole before the old one is released: `rules` may be a shallow copy of
+    // the cache itself, sharing its texts and lists.
+    fresh = DeepCopies<_RKFW_RULE, CopyRule, ReleaseRule>(rules);
+  } catch (const std::bad_alloc&) {
+    return RESULT_FAILED;  // nothing changed
+  }
   ClearIpRuleCache();
-  FillCache<_RKFW_RULE, CopyRule, ReleaseRule>(IpRuleCache, rules);
+  IpRuleCache = fresh;
   return Sent(driver.LoadIpRuleSet(image.Data(), LoadLe32(image.Data())));
 }
 
@@ -52,9 +62,15 @@ uint32_t ApplyAuditRules(const _Array<_RKFW_AUDIT_RULE>& rules) {
   const CRuleDriverLink& driver = RuleDriverLink();
   if (!driver.IsOpen()) return RESULT_DRIVER_NOT_OPEN;
   _bytePtr image;
-  BuildAuditBody(rules, image);
+  _bufferPtr<_RKFW_AUDIT_RULE> fresh;
+  try {
+    if (BuildAuditBody(rules, image) != RESULT_OK) return RESULT_FAILED;
+    fresh = DeepCopies<_RKFW_AUDIT_RULE, CopyAuditRule, ReleaseAuditRule>(rules);  // before the old goes
+  } catch (const std::bad_alloc&) {
+    return RESULT_FAILED;  // nothing changed
+  }
   ClearAuditRuleCache();
-  FillCache<_RKFW_AUDIT_RULE, CopyAuditRule, ReleaseAuditRule>(AuditRuleCache, rules);
+  AuditRuleCache = fresh;
   return Sent(driver.LoadAuditRuleSet(image.Data(), LoadLe32(image.Data())));
 }
 
@@ -72,7 +88,11 @@ uint32_t ReloadAuditRules() {
   _Array<_RKFW_AUDIT_RULE> shallow(kAuditRuleGrowStep);
   CopyAuditRulesFromCache(shallow, false);
   _bytePtr image;
-  BuildAuditBody(shallow, image);
+  try {
+    if (BuildAuditBody(shallow, image) != RESULT_OK) return RESULT_FAILED;
+  } catch (const std::bad_alloc&) {
+    return RESULT_FAILED;
+  }
   return Sent(driver.LoadAuditRuleSet(image.Data(), LoadLe32(image.Data())));
 }
 

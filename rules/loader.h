@@ -9,8 +9,10 @@
 #include "rules/ipimage.h"
 #include "rules/records.h"
 
-// 5 when the driver is not open (nothing changes); otherwise replaces IpRuleCache with deep
-// copies and sends the image: 1 when the request fails (the cache is already replaced), 0.
+// 5 when the driver is not open, 1 when no image can be built (a serialised record, or out of
+// memory): nothing changes then. Otherwise replaces IpRuleCache with deep copies (`rules` may
+// be a shallow copy of the cache) and sends the image: 1 when the request fails (the cache is
+// already replaced), 0.
 uint32_t ApplyIpRules(const _Array<_RKFW_RULE>& rules);
 // ReadRuleFile then ApplyIpRules; a read failure is returned with nothing changed.
 uint32_t LoadLevelRules(const char* path);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/bytes.h"
+#include "base/gbk.h"
 #include "base/result.h"
 #include "platform/file.h"
 #include "platform/paths.h"
@@ -67,23 +68,27 @@ class CFile {
   FileHandle handle_;
 };
 
+// No folder in it: no "\\", "/" or ":" that is a character of its own (a GBK trail byte may be
+// 0x5C and is not a separator).
 bool IsBareName(const char* path) {
-  for (const char* p = path; *p; ++p)
-    if (*p == '\\' || *p == '/' || *p == ':') return false;
-  return *path != 0;
+  bool bare = *path != 0;
+  ForEachSingleByteChar(path, strlen(path), [&](size_t i) {
+    if (path[i] == '\\' || path[i] == '/' || path[i] == ':') bare = false;
+  });
+  return bare;
 }
 
-// A bare name is looked for next to the program first, then in the current folder.
-FileHandle OpenForReading(const char* path) {
-  if (IsBareName(path)) {
-    char beside[kPathTextSize];
-    if (GetProgramFilePath(path, beside)) {
-      FileHandle file = FileOpenRead(beside);
-      if (file != kInvalidFile) return file;
-    }
-  }
-  return FileOpenRead(path);
+// `path` with `suffix` added, when the whole still fits a 260-byte path buffer; a name that
+// does not fit is refused rather than cut, so the temporary never lands on another file.
+bool SiblingPath(const char* path, const char* suffix, std::string& out) {
+  size_t length = strlen(path) + strlen(suffix);
+  if (length >= kPathTextSize) return false;
+  out = std::string(path) + suffix;
+  return true;
 }
+
+const char kTemporarySuffix[] = ".new";
+const char kBackupSuffix[] = ".old";
 
 bool ReadExactly(FileHandle file, void* data, uint32_t size) {
   uint32_t done = 0;
@@ -163,10 +168,10 @@ uint32_t ParseRuleFileBytes(const uint8_t* data, uint32_t size, bool requireMagi
   return RESULT_OK;
 }
 
-uint32_t ReadRuleFileBody(const char* path, bool requireMagic, _bytePtr& body) {
-  body.Release();
-  if (path == nullptr) return RESULT_FILE_OPEN_FAILED;
-  CFile file(OpenForReading(path));
+namespace {
+// The file at exactly `path`.
+uint32_t ReadBodyAt(const char* path, bool requireMagic, _bytePtr& body) {
+  CFile file(FileOpenRead(path));
   if (!file.Valid()) return RESULT_FILE_OPEN_FAILED;
   uint8_t header[kRuleFileHeaderSize];
   if (!ReadExactly(file.Get(), header, sizeof header)) return RESULT_FAILED;
@@ -184,6 +189,39 @@ uint32_t ReadRuleFileBody(const char* path, bool requireMagic, _bytePtr& body) {
   return RESULT_OK;
 }
 
+// The file at `path`; when it is missing, a save that was cut off may have left the new
+// content complete as <name>.new, or the old content as <name>.old (the Win9x road): the
+// first of them that reads whole stands in for it.
+uint32_t ReadBodyRecovering(const char* path, bool requireMagic, _bytePtr& body) {
+  uint32_t result = ReadBodyAt(path, requireMagic, body);
+  if (result != RESULT_FILE_OPEN_FAILED || FileExists(path)) return result;
+  for (const char* suffix : {kTemporarySuffix, kBackupSuffix}) {
+    std::string sibling;
+    if (SiblingPath(path, suffix, sibling) && ReadBodyAt(sibling.c_str(), requireMagic, body) == RESULT_OK)
+      return RESULT_OK;
+  }
+  return RESULT_FILE_OPEN_FAILED;
+}
+}  // namespace
+
+uint32_t ReadRuleFileBody(const char* path, bool requireMagic, _bytePtr& body, RuleFileLookup lookup) {
+  body.Release();
+  if (path == nullptr) return RESULT_FILE_OPEN_FAILED;
+  try {
+    if (lookup == RuleFileLookup::ProgramFolderFirst && IsBareName(path)) {
+      char beside[kPathTextSize];
+      if (GetProgramFilePath(path, beside)) {
+        uint32_t result = ReadBodyRecovering(beside, requireMagic, body);
+        if (result != RESULT_FILE_OPEN_FAILED) return result;
+      }
+    }
+    return ReadBodyRecovering(path, requireMagic, body);
+  } catch (const std::bad_alloc&) {
+    body.Release();
+    return RESULT_FAILED;
+  }
+}
+
 uint32_t BuildRuleFileBytes(const _bytePtr& body, _bytePtr& file) {
   file.Release();
   if (!BodyUsable(body)) return RESULT_FAILED;
@@ -197,18 +235,38 @@ uint32_t BuildRuleFileBytes(const _bytePtr& body, _bytePtr& file) {
   return RESULT_OK;
 }
 
+namespace {
+// Puts the written temporary in place of `path`.
+bool PutInPlace(const std::string& temporary, const char* path, const std::string& backup) {
+  if (FileReplaceInOneStep()) return FileReplace(temporary.c_str(), path);
+  // Win9x has no replacing move. The old file steps aside as <name>.old and stays until the
+  // new one is in place; an interruption in between leaves both whole for the reader.
+  FileDelete(backup.c_str());  // left over from a save cut off earlier
+  bool hadOld = FileExists(path);
+  if (hadOld && !FileMove(path, backup.c_str())) return false;
+  if (FileMove(temporary.c_str(), path)) {
+    FileDelete(backup.c_str());
+    return true;
+  }
+  if (hadOld) FileMove(backup.c_str(), path);  // back in place; failing that, the reader finds it
+  return false;
+}
+}  // namespace
+
 uint32_t WriteFileReplacing(const char* path, const void* first, uint32_t firstSize, const void* second,
                             uint32_t secondSize) {
   if (path == nullptr || *path == 0) return RESULT_FAILED;
-  // The new content goes to a temporary file beside the target and replaces it in one step,
-  // so an interrupted save never leaves a short file where a good one was.
-  std::string temporary = std::string(path) + ".new";
+  // The new content goes to a temporary file beside the target and then takes its place, so
+  // an interrupted save never leaves a short file where a good one was.
+  std::string temporary, backup;
+  if (!SiblingPath(path, kTemporarySuffix, temporary) || !SiblingPath(path, kBackupSuffix, backup))
+    return RESULT_FAILED;
   CFile file(FileCreate(temporary.c_str()));
   if (!file.Valid()) return RESULT_FAILED;
   bool written = WriteExactly(file.Get(), first, firstSize) && WriteExactly(file.Get(), second, secondSize) &&
                  FileFlush(file.Get());
   bool closed = file.Close();
-  if (written && closed && FileReplace(temporary.c_str(), path)) return RESULT_OK;
+  if (written && closed && PutInPlace(temporary, path, backup)) return RESULT_OK;
   FileDelete(temporary.c_str());
   return RESULT_FAILED;
 }
@@ -220,30 +278,38 @@ uint32_t WriteRuleFileBody(const char* path, const _bytePtr& body) {
   return WriteFileReplacing(path, header, sizeof header, body.Data(), LoadLe32(body.Data()));
 }
 
-uint32_t ReadRuleFile(const char* path, _Array<_RKFW_RULE>& rules) {
+uint32_t ReadRuleFile(const char* path, _Array<_RKFW_RULE>& rules, RuleFileLookup lookup) {
   _bytePtr body;
-  uint32_t result = ReadRuleFileBody(path, false, body);
+  uint32_t result = ReadRuleFileBody(path, false, body, lookup);
   if (result != RESULT_OK) return result;
   return ParseRuleFileBody(body, rules);
 }
 
-uint32_t ReadAuditFile(const char* path, _Array<_RKFW_AUDIT_RULE>& rules) {
+uint32_t ReadAuditFile(const char* path, _Array<_RKFW_AUDIT_RULE>& rules, RuleFileLookup lookup) {
   _bytePtr body;
-  uint32_t result = ReadRuleFileBody(path, true, body);
+  uint32_t result = ReadRuleFileBody(path, true, body, lookup);
   if (result != RESULT_OK) return result;
   return ParseAuditBody(body, rules);
 }
 
 uint32_t WriteRuleFile(const char* path, const _Array<_RKFW_RULE>& rules) {
   _bytePtr body;
-  uint32_t result = BuildRuleFileBody(rules, body);
-  if (result != RESULT_OK) return result;
+  try {
+    uint32_t result = BuildRuleFileBody(rules, body);
+    if (result != RESULT_OK) return result;
+  } catch (const std::bad_alloc&) {
+    return RESULT_FAILED;  // nothing written
+  }
   return WriteRuleFileBody(path, body);
 }
 
 uint32_t WriteAuditFile(const char* path, const _Array<_RKFW_AUDIT_RULE>& rules) {
   _bytePtr body;
-  uint32_t result = BuildAuditBody(rules, body);
-  if (result != RESULT_OK) return result;
+  try {
+    uint32_t result = BuildAuditBody(rules, body);
+    if (result != RESULT_OK) return result;
+  } catch (const std::bad_alloc&) {
+    return RESULT_FAILED;  // nothing written
+  }
   return WriteRuleFileBody(path, body);
 }
