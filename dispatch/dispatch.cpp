@@ -35,7 +35,8 @@ CEventDispatcher::CEventDispatcher(CEventWindows& windows, const CEventSettings&
     : windows_(windows), settings_(settings), log_(log), paths_(paths) {}
 
 CEventDispatcher::~CEventDispatcher() {
-  for (_REPORT_EVENT_HEAD& record : pending_) ReleaseEventPath(record);
+  _REPORT_EVENT_HEAD record;
+  while (pending_.TakeFirst(&record)) ReleaseEventPath(record);
 }
 
 void CEventDispatcher::Release(_REPORT_EVENT_HEAD& record) { ReleaseEventPath(record); }
@@ -99,12 +100,9 @@ void CEventDispatcher::ShowEventPrompt(_REPORT_EVENT_HEAD& record) {
 }
 
 void CEventDispatcher::TakeNextPendingEvent() {
-  if (pending_.Empty()) return;
   // Out of the queue first: the queue may change while the prompt is being created.
   _REPORT_EVENT_HEAD next;
-  memcpy(&next, &pending_[0], sizeof next);
-  pending_.Remove(0);
-  ShowEventPrompt(next);
+  if (pending_.TakeFirst(&next)) ShowEventPrompt(next);
 }
 
 void CEventDispatcher::NextEvent() {

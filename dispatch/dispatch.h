@@ -18,6 +18,7 @@
 #include "base/array.h"
 #include "base/bufferptr.h"
 #include "base/text.h"
+#include "dispatch/eventqueue.h"
 #include "driver/protocol.h"
 
 #ifndef WM_FREECHILD
@@ -132,7 +133,7 @@ class CEventDispatcher {
 
   // Some open prompt still holds an event.
   bool PromptBusy() const;
-  const _Array<_REPORT_EVENT_HEAD>& PendingEvents() const { return pending_; }
+  const CEventQueue& PendingEvents() const { return pending_; }
   const _Array<CEventPrompt*>& OpenPrompts() const { return prompts_; }
 
  private:
@@ -143,6 +144,6 @@ class CEventDispatcher {
   const CEventSettings& settings_;
   CEventLogSink& log_;
   CProcessPathSource& paths_;
-  _Array<_REPORT_EVENT_HEAD> pending_{kPendingEventsGrowStep};  // each owns its path text
+  CEventQueue pending_{kPendingEventsGrowStep};                 // each owns its path text
   _Array<CEventPrompt*> prompts_{kOpenPromptsGrowStep};          // in creation order
 };

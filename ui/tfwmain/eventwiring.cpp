@@ -80,5 +80,5 @@ void CMainEventWiring::FreeChild(void* prompt) {
 }
 
 uint32_t CMainEventWiring::PendingCount() const {
-  return static_cast<uint32_t>(impl_->dispatcher.PendingEvents().Count);
+  return static_cast<uint32_t>(impl_->dispatcher.PendingEvents().Count());
 }

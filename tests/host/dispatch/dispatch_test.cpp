@@ -149,9 +149,9 @@ class Dispatch : public ::testing::Test {
     for (const _REPORT_EVENT_HEAD& r : d.PendingEvents()) out.push_back(EventPathText(r));
     return out;
   }
-  // Live blocks other than the two arrays' storage and the rule cache: the path texts.
+  // Live blocks other than the queue's and the prompt list's storage and the rule cache: the path texts.
   int32_t TextBlocks() const {
-    return PlatformLiveBlocks() - (d.PendingEvents().Items ? 1 : 0) - (d.OpenPrompts().Items ? 1 : 0) -
+    return PlatformLiveBlocks() - d.PendingEvents().Blocks() - (d.OpenPrompts().Items ? 1 : 0) -
            (AuditRuleCache.Valid() ? 2 : 0) - blocksBefore;
   }
   // Every prompt answered and removed, the queue empty: every path text was freed once.
@@ -267,9 +267,9 @@ TEST_F(Dispatch, BatchOfThirtySevenRecordsInOnePoll) {
   for (int i = 0; i < 37; ++i) batch.push_back(Ask(11));
   Send(batch);
   EXPECT_EQ(console.shown.size(), 1u);
-  EXPECT_EQ(d.PendingEvents().Count, 36);
-  EXPECT_EQ(d.PendingEvents().Capacity, 36);  // four steps of nine
-  EXPECT_EQ(d.PendingEvents().GrowStep, kPendingEventsGrowStep);
+  EXPECT_EQ(d.PendingEvents().Count(), 36);
+  EXPECT_EQ(d.PendingEvents().Capacity(), 36);  // four steps of nine
+  EXPECT_EQ(d.PendingEvents().GrowStep(), kPendingEventsGrowStep);
   EXPECT_EQ(d.OpenPrompts().GrowStep, kOpenPromptsGrowStep);
   // The first answer records "permit" for mail.exe: the other 36 go without a window.
   Rules(0x27, 0x27, 0x27);
@@ -284,7 +284,7 @@ TEST_F(Dispatch, BatchOfThirtySevenRecordsInOnePoll) {
   for (int i = 0; i < 37; ++i) mixed.push_back(i % 3 == 1 ? Ask(12) : Logged(i % 3 == 0 ? 1 : 3));
   Send(mixed);
   EXPECT_EQ(console.memo.size(), 25u);
-  EXPECT_EQ(d.PendingEvents().Count, 11);
+  EXPECT_EQ(d.PendingEvents().Count(), 11);
   ExpectAllReleased();
 }
 
@@ -404,7 +404,7 @@ TEST(DispatchLifetime, QueuedPathsAreReleasedWithTheDispatcher) {
     std::vector<_REPORT_EVENT_HEAD> records(20);
     for (auto& r : records) memcpy(&r, CEventBytes(EVENT_KIND_APP_ASK).Set32(APP_AT_PROCESS_ID, 1).Bytes(), 220);
     d.DispatchEvents(records.data(), 20);
-    EXPECT_EQ(d.PendingEvents().Count, 19);
+    EXPECT_EQ(d.PendingEvents().Count(), 19);
   }
   // The prompt is the main window's child: it goes with the window, not with the dispatcher.
   ASSERT_EQ(console.live.size(), 1u);
