@@ -13,6 +13,7 @@ uint32_t DetectPlatform();
 // Opens the device once per run; `start` = 1 starts a stopped NT service first.
 uint32_t OpenDriver(uint8_t start);
 bool DriverIsOpen();
+bool PlatformDetected();  // DetectPlatform has succeeded
 bool IsNtPlatform();
 
 uint32_t GetTrafficStats(_RKFW_STATISTICS* stats);
@@ -39,3 +40,5 @@ uint32_t CloseConnection(uint32_t key);
 // service name than "RkFw_slot" (nullptr restores it).
 void ResetDriverLinkForTests();
 void SetDriverServiceNameForTests(const char* name);
+// Host build only: the family DetectPlatform finds (NT unless a test asks for Win9x).
+void SetHostPlatformForTests(bool nt);

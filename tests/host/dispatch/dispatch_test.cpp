@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <deque>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "base/result.h"
+#include "driver/rkfw.h"
 #include "log/eventlog.h"
 #include "log/eventrecord.h"
 #include "log/formatters.h"
@@ -393,6 +397,36 @@ TEST_F(Dispatch, BatchBufferBoundsTheRecordCount) {
   EXPECT_EQ(console.memo.size(), 2u);
   d.DispatchEvents(_bytePtr(), 5);
   EXPECT_EQ(console.memo.size(), 2u);
+}
+
+// The Win9x driver stamps events in UTC; the log used to print those times as local ones,
+// because nothing told the log text which family the platform detection had found.
+TEST_F(Dispatch, Win9xEventTimesAreShownInLocalTimeOnceThePlatformIsKnown) {
+  const char* zone = getenv("TZ");
+  std::string savedZone = zone != nullptr ? zone : "";
+  setenv("TZ", "CST-8", 1);  // eight hours east of UTC, no summer time
+  tzset();
+  const uint64_t kMidnightUtc = 134411616000000000ULL;  // 2026-12-08 00:00:00 UTC
+  auto timeLine = [&](bool nt) {
+    ResetDriverLinkForTests();
+    SetHostPlatformForTests(nt);
+    EXPECT_EQ(DetectPlatform(), RESULT_OK);
+    CEventBytes e = Logged(1);
+    e.Set64(EVENT_AT_TIME, kMidnightUtc);
+    Send({e});
+    return console.memo.back().substr(0, console.memo.back().find("\r\n"));
+  };
+  EXPECT_EQ(timeLine(true), "[时间]:     2026-12-08 00:00:00");   // NT: already local
+  EXPECT_EQ(timeLine(false), "[时间]:     2026-12-08 08:00:00");  // Win9x: UTC, shown local
+  ResetDriverLinkForTests();
+  SetHostPlatformForTests(true);
+  EXPECT_EQ(GetEventClock(), EventClock::Local);  // nothing detected: taken as local
+  if (zone != nullptr) {
+    setenv("TZ", savedZone.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
 }
 
 TEST(DispatchLifetime, QueuedPathsAreReleasedWithTheDispatcher) {
