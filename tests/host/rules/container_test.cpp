@@ -179,18 +179,59 @@ TEST_F(Container, MissingFilesAndFoldersGiveTheirCodes) {
   EXPECT_EQ(WriteAuditFile(inMissingFolder.c_str(), audit), RESULT_FAILED);
 }
 
-TEST_F(Container, BareNamesAreFoundInTheProgramFolderFirst) {
-  std::string folderFile = ScratchPath("level.rul");
-  std::string folder = folderFile.substr(0, folderFile.find_last_of("/\\") + 1);
-  std::string bare = folderFile.substr(folder.size());
-  std::vector<uint8_t> one = OneRuleFile();
-  ASSERT_TRUE(WriteBytes(folderFile, one));
-  SetProgramFolderOverride(folder.c_str());
-  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
-  EXPECT_EQ(ReadRuleFile(bare.c_str(), rules), RESULT_OK);
-  EXPECT_EQ(rules.Count, 1);
-  ReleaseRules(rules);
+TEST_F(Container, BareNamesAreFoundInTheProgramFolderFirstAndToolsReadThePathGiven) {
+  std::string program = ScratchFolder("program");
+  std::string current = ScratchFolder("current");
+  const std::string bare = "level.rul";
+  ASSERT_TRUE(WriteBytes(program + bare, OneRuleFile()));
+  // A competing file of the same name in the current folder, with two rules.
+  _Array<_RKFW_RULE> two(kIpRuleGrowStep);
+  two.Append(MakeRule(RULE_PROTO_UDP, "a"));
+  two.Append(MakeRule(RULE_PROTO_ICMP, "b"));
+  ASSERT_EQ(WriteRuleFile((current + bare).c_str(), two), RESULT_OK);
+  ReleaseRules(two);
+  SetProgramFolderOverride(program.c_str());
+  {
+    CCurrentFolder inside(current);
+    uint32_t count = 0;
+    auto read = [&](RuleFileLookup lookup) {
+      _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+      uint32_t result = ReadRuleFile(bare.c_str(), rules, lookup);
+      count = static_cast<uint32_t>(rules.Count);
+      ReleaseRules(rules);
+      return result;
+    };
+    EXPECT_EQ(read(RuleFileLookup::ProgramFolderFirst), RESULT_OK);
+    EXPECT_EQ(count, 1u);  // the program's own, not the current folder's
+    EXPECT_EQ(read(RuleFileLookup::AsGiven), RESULT_OK);
+    EXPECT_EQ(count, 2u);  // a tool reads the file it was given
+    FileDelete(bare.c_str());
+    EXPECT_EQ(read(RuleFileLookup::AsGiven), RESULT_FILE_OPEN_FAILED);  // never the program's
+    EXPECT_EQ(read(RuleFileLookup::ProgramFolderFirst), RESULT_OK);
+  }
   SetProgramFolderOverride(nullptr);
+  FileDelete((program + bare).c_str());
+}
+
+// A GBK character whose trail byte is 0x5C ("\") was taken for a folder separator, so such a
+// bare level file name was never looked for next to the program.
+TEST_F(Container, AGbkTrailByteBackslashLeavesTheNameBare) {
+  std::string program = ScratchFolder("program");
+  std::string elsewhere = ScratchFolder("elsewhere");
+  const std::string bare = "\x81\x5C\xCA\xAE.rul";  // two GBK characters, the first ending in 0x5C
+  ASSERT_TRUE(WriteBytes(program + bare, OneRuleFile()));
+  SetProgramFolderOverride(program.c_str());
+  {
+    CCurrentFolder inside(elsewhere);
+    _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+    EXPECT_EQ(ReadRuleFile(bare.c_str(), rules), RESULT_OK);
+    EXPECT_EQ(rules.Count, 1);
+    ReleaseRules(rules);
+    // A real separator still makes it a path of its own.
+    EXPECT_EQ(ReadRuleFile(("sub\\" + bare).c_str(), rules), RESULT_FILE_OPEN_FAILED);
+  }
+  SetProgramFolderOverride(nullptr);
+  FileDelete((program + bare).c_str());
 }
 
 // Fails the n-th file call made while it is installed.
