@@ -244,7 +244,114 @@ struct CFaultAt {
   }
 };
 
-TEST_F(Container, ASaveInterruptedAtAnyStepLeavesTheOldOrTheNewSet) {
+// Fails every file call from the n-th on: the machine stops there.
+struct CPowerCutAt {
+  int Target;
+  int Calls = 0;
+  static bool Hook(void* context, FileOp) {
+    auto* self = static_cast<CPowerCutAt*>(context);
+    return ++self->Calls >= self->Target;
+  }
+};
+
+// Both roads to put a saved file in place: one replacing move (NT, the host) and the Win9x
+// one, which has no replacing move.
+class SaveRoad : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override { SetFileReplaceInOneStepForTests(GetParam() ? 1 : 0); }
+  void TearDown() override { SetFileReplaceInOneStepForTests(-1); }
+  static uint32_t Load(const std::string& path, std::string* first) {
+    _Array<_RKFW_AUDIT_RULE> loaded(kAuditRuleGrowStep);
+    uint32_t read = ReadAuditFile(path.c_str(), loaded);
+    *first = read == RESULT_OK && loaded.Count > 0 ? loaded[0].AppPath : "";
+    ReleaseAuditRules(loaded);
+    return read;
+  }
+};
+
+// On Win9x the old file was deleted before the new one was moved in; a failed move then
+// deleted the new one too, and a stop between the steps left only <name>.new, which no reader
+// looked at. Wherever the machine stops, the reader now finds the old set or the new one.
+TEST_P(SaveRoad, AStopAtAnyStepLeavesTheOldOrTheNewSetForTheReader) {
+  std::string path = ScratchPath("stop.aud");
+  _Array<_RKFW_AUDIT_RULE> oldSet(kAuditRuleGrowStep), newSet(kAuditRuleGrowStep);
+  oldSet.Append(MakeAuditRule("C:\\old.exe", 1));
+  newSet.Append(MakeAuditRule("C:\\new.exe", 2));
+  CFaultAt count{-1};
+  ASSERT_EQ(WriteAuditFile(path.c_str(), oldSet), RESULT_OK);
+  SetFileFaultHook(CFaultAt::Hook, &count);
+  ASSERT_EQ(WriteAuditFile(path.c_str(), newSet), RESULT_OK);
+  SetFileFaultHook(nullptr, nullptr);
+  for (int step = 1; step <= count.Calls; ++step) {
+    for (const char* left : {"", ".new", ".old"}) FileDelete((path + left).c_str());
+    ASSERT_EQ(WriteAuditFile(path.c_str(), oldSet), RESULT_OK);
+    CPowerCutAt cut{step};
+    SetFileFaultHook(CPowerCutAt::Hook, &cut);
+    uint32_t result = WriteAuditFile(path.c_str(), newSet);
+    SetFileFaultHook(nullptr, nullptr);
+    std::string first;
+    ASSERT_EQ(Load(path, &first), RESULT_OK) << step;
+    if (result == RESULT_OK) EXPECT_EQ(first, "C:\\new.exe") << step;
+    EXPECT_TRUE(first == "C:\\old.exe" || first == "C:\\new.exe") << step << " " << first;
+  }
+  for (const char* left : {"", ".new", ".old"}) FileDelete((path + left).c_str());
+  ReleaseAuditRules(oldSet);
+  ReleaseAuditRules(newSet);
+}
+
+TEST_P(SaveRoad, AMissingFileIsReadFromAWholeNewOrOldCopyOnly) {
+  std::string path = ScratchPath("left.rul");
+  _Array<_RKFW_RULE> written(kIpRuleGrowStep);
+  written.Append(MakeRule(RULE_PROTO_TCP, "web"));
+  ASSERT_EQ(WriteRuleFile(path.c_str(), written), RESULT_OK);
+  ReleaseRules(written);
+  std::vector<uint8_t> one;
+  ASSERT_TRUE(ReadBytes(path, &one));
+  FileDelete(path.c_str());
+  uint32_t count = 0;
+  auto read = [&]() {
+    _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+    uint32_t result = ReadRuleFile(path.c_str(), rules);
+    count = static_cast<uint32_t>(rules.Count);
+    ReleaseRules(rules);
+    return result;
+  };
+  ASSERT_TRUE(WriteBytes(path + ".old", one));
+  EXPECT_EQ(read(), RESULT_OK);
+  EXPECT_EQ(count, 1u);
+  std::vector<uint8_t> cut(one.begin(), one.end() - 1);  // a .new cut short is passed over
+  ASSERT_TRUE(WriteBytes(path + ".new", cut));
+  EXPECT_EQ(read(), RESULT_OK);
+  EXPECT_EQ(count, 1u);
+  ASSERT_TRUE(WriteBytes(path, cut));  // the file itself is there: it decides, damaged or not
+  EXPECT_EQ(read(), RESULT_FAILED);
+  for (const char* left : {"", ".new", ".old"}) FileDelete((path + left).c_str());
+  EXPECT_EQ(read(), RESULT_FILE_OPEN_FAILED);
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, SaveRoad, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "OneReplacingMove" : "Win9x");
+                         });
+
+// A path whose temporary name would pass 260 bytes was cut, so the temporary could land on
+// another file; such a path is refused before anything is written.
+TEST_F(Container, PathsWithoutRoomForTheTemporaryNameAreRefused) {
+  std::string base = ScratchPath("");
+  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+  rules.Append(MakeRule(RULE_PROTO_TCP, "x"));
+  std::string fits = base + std::string(255 - base.size(), 'f');  // 255 + ".new" + zero = 260
+  std::string over = base + std::string(256 - base.size(), 'o');
+  EXPECT_EQ(WriteRuleFile(fits.c_str(), rules), RESULT_OK);
+  EXPECT_TRUE(FileExists(fits.c_str()));
+  EXPECT_EQ(WriteRuleFile(over.c_str(), rules), RESULT_FAILED);
+  EXPECT_FALSE(FileExists(over.c_str()));
+  EXPECT_FALSE(FileExists(over.substr(0, 259).c_str()));
+  ReleaseRules(rules);
+  FileDelete(fits.c_str());
+}
+
+TEST_P(SaveRoad, ASaveInterruptedAtAnyStepLeavesTheOldOrTheNewSet) {
   std::string path = ScratchPath("app.aud");
   _Array<_RKFW_AUDIT_RULE> oldSet(kAuditRuleGrowStep), newSet(kAuditRuleGrowStep);
   oldSet.Append(MakeAuditRule("C:\\old.exe", 1));
@@ -260,7 +367,7 @@ TEST_F(Container, ASaveInterruptedAtAnyStepLeavesTheOldOrTheNewSet) {
 
   for (bool targetExists : {true, false}) {
     for (int step = 1; step <= count.Calls; ++step) {
-      FileDelete(path.c_str());
+      for (const char* left : {"", ".new", ".old"}) FileDelete((path + left).c_str());
       if (targetExists) {
         ASSERT_EQ(WriteAuditFile(path.c_str(), oldSet), RESULT_OK);
       }
@@ -283,7 +390,7 @@ TEST_F(Container, ASaveInterruptedAtAnyStepLeavesTheOldOrTheNewSet) {
       ReleaseAuditRules(loaded);
     }
   }
-  FileDelete((path + ".new").c_str());
+  for (const char* left : {"", ".new", ".old"}) FileDelete((path + left).c_str());
   ReleaseAuditRules(oldSet);
   ReleaseAuditRules(newSet);
 }
