@@ -1,7 +1,9 @@
 // The rule file container: checksum, header checks, readers' failures, atomic writes.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 
 #include "base/bytes.h"
 #include "base/result.h"
@@ -10,6 +12,7 @@
 #include "platform/paths.h"
 #include "rule_helpers.h"
 #include "rules/rulefile.h"
+#include "rules/records.h"
 
 namespace {
 
@@ -232,6 +235,96 @@ TEST_F(Container, AGbkTrailByteBackslashLeavesTheNameBare) {
   }
   SetProgramFolderOverride(nullptr);
   FileDelete((program + bare).c_str());
+}
+
+// A body whose `records` rules all name one text entry of `textBytes` bytes for both their
+// name and description: small on disk, gigabytes once every record has its own copy.
+std::vector<uint8_t> SharedTextRuleBody(uint32_t records, uint32_t textBytes) {
+  uint32_t recordsEnd = RULE_BODY_EMPTY_SIZE + records * sizeof(_RKFW_RULE);
+  uint32_t extra = 4 + textBytes;
+  std::vector<uint8_t> body(recordsEnd + extra, 0);
+  StoreLe32(&body[0], static_cast<uint32_t>(body.size()));
+  uint32_t at = RULE_BODY_HEADER_SIZE;
+  for (uint32_t group = 0; group < 5; ++group) {
+    StoreLe32(&body[4 + 4 * group], at);
+    StoreLe32(&body[at], group == 0 ? records : 0);
+    at += 4 + (group == 0 ? records * static_cast<uint32_t>(sizeof(_RKFW_RULE)) : 0);
+  }
+  StoreLe32(&body[RULE_BODY_EXTRA_OFFSET_AT], recordsEnd);
+  StoreLe32(&body[RULE_BODY_EXTRA_SIZE_AT], extra);
+  for (uint32_t i = 0; i < records; ++i) body[RULE_BODY_HEADER_SIZE + 4 + i * sizeof(_RKFW_RULE)] = 1;  // Packed
+  StoreLe32(&body[recordsEnd], textBytes);  // Name and Description offsets stay 0: the one entry
+  memset(&body[recordsEnd + 4], 'x', textBytes - 1);
+  return body;
+}
+
+// The same for audit bodies: every path the one long text at offset 0.
+std::vector<uint8_t> SharedPathAuditBody(uint32_t records, uint32_t textBytes) {
+  uint32_t recordBytes = records * AUDIT_BODY_RECORD_SIZE;
+  std::vector<uint8_t> body(AUDIT_BODY_HEADER_SIZE + recordBytes + textBytes + 1, 0);
+  StoreLe32(&body[0], static_cast<uint32_t>(body.size()));
+  StoreLe32(&body[8], records);
+  StoreLe32(&body[16], textBytes);
+  StoreLe32(&body[20], recordBytes);
+  memset(&body[AUDIT_BODY_HEADER_SIZE + recordBytes], 'p', textBytes - 1);
+  return body;
+}
+
+std::vector<uint8_t> FileAround(const std::vector<uint8_t>& body) {
+  _bytePtr held(static_cast<uint32_t>(body.size())), file;
+  memcpy(held.Data(), body.data(), body.size());
+  EXPECT_EQ(BuildRuleFileBytes(held, file), RESULT_OK);
+  return Bytes(file);
+}
+
+// A 1.3 MB file with a good checksum once asked for about 6 GB: std::bad_alloc escaped the
+// reader and ended the console. What a body may expand to is now bounded by what it holds.
+TEST_F(Container, SharedTextsCannotMakeASmallFileAskForGigabytes) {
+  std::vector<uint8_t> rules = FileAround(SharedTextRuleBody(12000, 1u << 20));
+  std::string path = ScratchPath("shared.rul");
+  ASSERT_TRUE(WriteBytes(path, rules));
+  int32_t before = PlatformLiveBlocks();
+  _Array<_RKFW_RULE> ip(kIpRuleGrowStep);
+  EXPECT_NO_THROW(EXPECT_EQ(ReadRuleFile(path.c_str(), ip), RESULT_FAILED));
+  EXPECT_EQ(ip.Count, 0);
+  EXPECT_EQ(PlatformLiveBlocks(), before);
+
+  std::vector<uint8_t> audit = FileAround(SharedPathAuditBody(8000, 1u << 20));
+  std::string auditPath = ScratchPath("shared.aud");
+  ASSERT_TRUE(WriteBytes(auditPath, audit));
+  _Array<_RKFW_AUDIT_RULE> apps(kAuditRuleGrowStep);
+  EXPECT_NO_THROW(EXPECT_EQ(ReadAuditFile(auditPath.c_str(), apps), RESULT_FAILED));
+  EXPECT_EQ(apps.Count, 0);
+  EXPECT_EQ(PlatformLiveBlocks(), before);
+}
+
+TEST_F(Container, ABodyMayReferToWhatItHoldsButNotTwice) {
+  // One rule naming the entry twice (name and description) asks for 2 x 68 bytes of 68.
+  std::vector<uint8_t> twice = SharedTextRuleBody(1, 64);
+  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+  EXPECT_EQ(ParseRuleFileBody(twice.data(), static_cast<uint32_t>(twice.size()), rules), RESULT_FAILED);
+  // With room for a second entry it parses, and the copies are whole.
+  std::vector<uint8_t> roomy = twice;
+  uint32_t extraAt = LoadLe32(&roomy[RULE_BODY_EXTRA_OFFSET_AT]);
+  roomy.resize(roomy.size() + 68, 0);
+  StoreLe32(&roomy[0], static_cast<uint32_t>(roomy.size()));
+  StoreLe32(&roomy[RULE_BODY_EXTRA_SIZE_AT], 2 * 68);
+  StoreLe32(&roomy[extraAt + 68], 1);  // an empty text at 68 for the description
+  StoreLe32(&roomy[RULE_BODY_HEADER_SIZE + 4 + offsetof(_RKFW_RULE, Description)], 68);
+  ASSERT_EQ(ParseRuleFileBody(roomy.data(), static_cast<uint32_t>(roomy.size()), rules), RESULT_OK);
+  ASSERT_EQ(rules.Count, 1);
+  EXPECT_EQ(strlen(rules[0].Name), 63u);
+  EXPECT_STREQ(rules[0].Description, "");
+  ReleaseRules(rules);
+
+  std::vector<uint8_t> paths = SharedPathAuditBody(2, 64);
+  _Array<_RKFW_AUDIT_RULE> audit(kAuditRuleGrowStep);
+  EXPECT_EQ(ParseAuditBody(paths.data(), static_cast<uint32_t>(paths.size()), audit), RESULT_FAILED);
+  std::vector<uint8_t> one = SharedPathAuditBody(1, 64);
+  ASSERT_EQ(ParseAuditBody(one.data(), static_cast<uint32_t>(one.size()), audit), RESULT_OK);
+  ASSERT_EQ(audit.Count, 1);
+  EXPECT_EQ(strlen(audit[0].AppPath), 63u);
+  ReleaseAuditRules(audit);
 }
 
 // Fails the n-th file call made while it is installed.
