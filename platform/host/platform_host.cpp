@@ -27,6 +27,7 @@ std::atomic<int32_t> g_liveBlocks{0};
 }  // namespace
 
 void* PlatformAlloc(uint32_t bytes) {
+  NoteHeapAlloc(bytes);
   void* block = calloc(1, bytes ? bytes : 1);
   if (block != nullptr) ++g_liveBlocks;
   return block;

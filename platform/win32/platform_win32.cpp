@@ -20,6 +20,7 @@ std::atomic<int32_t> g_liveBlocks{0};
 }  // namespace
 
 void* PlatformAlloc(uint32_t bytes) {
+  NoteHeapAlloc(bytes);
   void* block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, bytes ? bytes : 1);
   if (block != nullptr) ++g_liveBlocks;
   return block;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <deque>
 #include <map>
@@ -380,10 +382,21 @@ TEST_F(Dispatch, WhatTheDriverLeftAtTheReferenceFieldIsNeverTouched) {
 
 TEST_F(Dispatch, PathCopiesAreExactlyTheirLengthPlusOne) {
   console.paths[11] = "";
+  struct CSizes {
+    std::vector<uint32_t> asked;
+    static void Note(void* context, uint32_t bytes) { static_cast<CSizes*>(context)->asked.push_back(bytes); }
+  } sizes;
+  SetHeapAllocHookForTests(CSizes::Note, &sizes);
   Send({Ask(11), Ask(12)});
+  SetHeapAllocHookForTests(nullptr, nullptr);
   EXPECT_EQ(console.Newest()->Path(), "");
   EXPECT_TRUE(EventHasPath(console.Newest()->record));
   EXPECT_EQ(TextBlocks(), 2);  // one text each, nothing else kept
+  // The kept texts were asked for at exactly their length plus one: 1 byte and 17 bytes.
+  const uint32_t game = static_cast<uint32_t>(strlen(kGame)) + 1;
+  ASSERT_EQ(game, 17u);  // "D:\", two GBK characters, "\game.exe"
+  EXPECT_EQ(std::count(sizes.asked.begin(), sizes.asked.end(), 1u), 1);
+  EXPECT_EQ(std::count(sizes.asked.begin(), sizes.asked.end(), game), 1);
   ExpectAllReleased();
 }
 
