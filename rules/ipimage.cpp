@@ -43,7 +43,7 @@ uint32_t BuildIpRuleImage(const _Array<_RKFW_RULE>& rules, _bytePtr& image) {
       _MATCH_VALUE* values[4];
       uint32_t used = UsedMatchValues(copy, values);
       for (uint32_t i = 0; i < used; ++i) extraArea.PutList(values[i]);
-      memcpy(entry, reinterpret_cast<const uint8_t*>(&copy) + 1, IP_IMAGE_ENTRY_SIZE);
+      memcpy(entry, reinterpret_cast<const uint8_t*>(&copy) + IP_IMAGE_ENTRY_FROM, IP_IMAGE_ENTRY_SIZE);
       entry += IP_IMAGE_ENTRY_SIZE;
       ++count;
     }
