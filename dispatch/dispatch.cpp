@@ -10,8 +10,6 @@
 #include "rules/caches.h"
 #include "rules/driver_link.h"
 
-static_assert(sizeof(_REPORT_EVENT_HEAD) == kEventRecordSize, "the event record is 220 bytes");
-
 uint32_t AnswerFromAuditRules(_REPORT_EVENT_HEAD* event) {
   if (event == nullptr || EventKind(*event) != EVENT_KIND_APP_ASK || !EventHasPath(*event))
     return RESULT_NO_AUTO_VERDICT;

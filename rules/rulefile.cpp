@@ -64,7 +64,7 @@ class CFile {
   FileHandle handle_;
 };
 
-// No folder in it: no "\\", "/" or ":" that is a character of its own (a GBK trail byte may be
+// No folder in it: no "\", "/" or ":" that is a character of its own (a GBK trail byte may be
 // 0x5C and is not a separator).
 bool IsBareName(const char* path) {
   bool bare = *path != 0;
