@@ -236,7 +236,7 @@ TEST_F(Loader, SerialisedRecordsAreRefusedNotFollowed) {
   _RKFW_RULE stored, copied;
   memcpy(&stored, body.Data() + LoadLe32(body.Data() + 4 + 4 * RULE_PROTO_UDP) + 4, sizeof stored);  // UDP group
   ASSERT_EQ(stored.Packed, 1);
-  ASSERT_EQ(stored.Protocol, RULE_PROTO_UDP);
+  ASSERT_EQ(static_cast<int32_t>(stored.Protocol), RULE_PROTO_UDP);  // a copy: the field is packed
   memset(&copied, 0, sizeof copied);
   CopyRule(&copied, &stored);  // byte for byte: offsets, not pointers
   _Array<_RKFW_RULE> mixed(kIpRuleGrowStep);
