@@ -1,6 +1,7 @@
 #include "app/qeltoption.h"
 
 #include "app/registry.h"
+#include "platform/win32/handles.h"
 #include "platform/paths.h"
 
 namespace {
@@ -11,37 +12,43 @@ std::string ProgramFile(const char* name) {
   return GetProgramFilePath(name, path) ? std::string(path) : std::string();
 }
 
+// RegOpenKeyExA into an owner that holds nothing unless the call succeeded.
+LONG OpenKey(HKEY root, const char* path, REGSAM access, CRegKey& key) {
+  HKEY opened = nullptr;
+  LONG status = RegOpenKeyExA(root, path, 0, access, &opened);
+  key.Reset(status == ERROR_SUCCESS ? opened : nullptr);
+  return status;
+}
+
 // True when `name` is absent under `key` (an absent key counts as absent too).
 bool RegistryValueAbsent(HKEY root, const char* key, const char* name) {
-  HKEY k = nullptr;
-  LONG status = RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, &k);
+  CRegKey k;
+  LONG status = OpenKey(root, key, KEY_QUERY_VALUE, k);
   if (status == ERROR_FILE_NOT_FOUND) return true;
   if (status != ERROR_SUCCESS) return false;
   DWORD size = 0;
-  status = RegQueryValueExA(k, name, nullptr, nullptr, nullptr, &size);
-  RegCloseKey(k);
+  status = RegQueryValueExA(k.Get(), name, nullptr, nullptr, nullptr, &size);
   return status == ERROR_FILE_NOT_FOUND;
 }
 
 // Opens the settings key for writing, creating it when it cannot be opened.
-HKEY OpenOrCreateSettingsKey() {
-  HKEY k = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_WRITE, &k) == ERROR_SUCCESS)
-    return k;
+CRegKey OpenOrCreateSettingsKey() {
+  CRegKey k;
+  if (OpenKey(HKEY_LOCAL_MACHINE, kSettingsKeyPath, KEY_WRITE, k) == ERROR_SUCCESS) return k;
+  HKEY created = nullptr;
   DWORD disposition = 0;
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_WRITE, nullptr, &k, &disposition) == ERROR_SUCCESS)
-    return k;
-  return nullptr;
+                      KEY_WRITE, nullptr, &created, &disposition) == ERROR_SUCCESS)
+    k.Reset(created);
+  return k;
 }
 
 uint32_t WriteSettingsDword(const char* name, uint32_t value) {
-  HKEY k = OpenOrCreateSettingsKey();
-  if (k == nullptr) return 1;
+  CRegKey k = OpenOrCreateSettingsKey();
+  if (!k.Valid()) return 1;
   DWORD data = value;
   LONG status =
-      RegSetValueExA(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
-  RegCloseKey(k);
+      RegSetValueExA(k.Get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
   return status == ERROR_SUCCESS ? 0 : 1;
 }
 
@@ -97,15 +104,14 @@ uint32_t CQELTOption::SaveSettings() {
 
 uint32_t ReadEnable(uint8_t* enabled) {
   *enabled = 0;
-  HKEY k = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, &k) != ERROR_SUCCESS) {
+  CRegKey k;
+  if (OpenKey(HKEY_LOCAL_MACHINE, kSettingsKeyPath, KEY_READ, k) != ERROR_SUCCESS) {
     WriteEnable(0);  // a fresh machine starts with filtering off, and says so in the registry
     return 0;
   }
   DWORD value = 0;
   // A key without "Enable" reads as off and stays as it is.
-  if (ReadSettingsDword(k, "Enable", &value)) *enabled = value != 0 ? 1 : 0;
-  RegCloseKey(k);
+  if (ReadSettingsDword(k.Get(), "Enable", &value)) *enabled = value != 0 ? 1 : 0;
   return 0;
 }
 
@@ -113,11 +119,9 @@ uint32_t WriteEnable(uint8_t enabled) { return WriteSettingsDword("Enable", enab
 
 int32_t ReadLevel() {
   DWORD level = 1;  // medium, the slider's own starting position
-  HKEY k = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, &k) == ERROR_SUCCESS) {
-    ReadSettingsDword(k, "Level", &level);
-    RegCloseKey(k);
-  }
+  CRegKey k;
+  if (OpenKey(HKEY_LOCAL_MACHINE, kSettingsKeyPath, KEY_READ, k) == ERROR_SUCCESS)
+    ReadSettingsDword(k.Get(), "Level", &level);
   return static_cast<int32_t>(level);
 }
 

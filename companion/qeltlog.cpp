@@ -7,6 +7,7 @@
 
 #include "base/gbk.h"
 #include "companion/qeltutilapi.h"
+#include "platform/win32/handles.h"
 
 namespace {
 
@@ -132,24 +133,23 @@ bool RecordLogOnDay(const char* folder, const char* text, const LogDay& day) {
   record += "\r\n";
 
   CreateFolderChain(folder);
-  HANDLE file = OpenForAppend(path);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  CFileHandle file(OpenForAppend(path));
+  if (!file.Valid()) return false;
   bool ok = false;
   LONG high = 0;
-  DWORD low = SetFilePointer(file, 0, &high, FILE_END);
+  DWORD low = SetFilePointer(file.Get(), 0, &high, FILE_END);
   if (!(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)) {
     DWORD written = 0;
-    ok = WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr) &&
-         written == record.size() && FlushFileBuffers(file);
+    ok = WriteFile(file.Get(), record.data(), static_cast<DWORD>(record.size()), &written, nullptr) &&
+         written == record.size() && FlushFileBuffers(file.Get());
     if (!ok) {
       // Disk full or a failing device: take the partial record back out.
       LONG backHigh = high;
-      SetFilePointer(file, static_cast<LONG>(low), &backHigh, FILE_BEGIN);
-      SetEndOfFile(file);
-      FlushFileBuffers(file);
+      SetFilePointer(file.Get(), static_cast<LONG>(low), &backHigh, FILE_BEGIN);
+      SetEndOfFile(file.Get());
+      FlushFileBuffers(file.Get());
     }
   }
-  CloseHandle(file);
   return ok;
 }
 
@@ -159,18 +159,19 @@ int32_t CleanLogOnDay(const char* folder, int32_t days, const LogDay& today) {
   if (todayNumber < 0 && days >= 0) return 0;
   std::string pattern = JoinPath(folder, "*");
   WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(pattern.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return 0;
-  // Collect first: deleting while the search is open may make it skip or repeat entries.
   std::vector<std::string> doomed;
-  do {
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    LogDay day;
-    // The search also matches short 8.3 names; only the long name decides.
-    if (!ParseLogFileName(found.cFileName, &day)) continue;
-    if (days < 0 || todayNumber - DayNumber(day) > days) doomed.push_back(found.cFileName);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
+  {
+    CFindHandle search(FindFirstFileA(pattern.c_str(), &found));
+    if (!search.Valid()) return 0;
+    // Collect first: deleting while the search is open may make it skip or repeat entries.
+    do {
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+      LogDay day;
+      // The search also matches short 8.3 names; only the long name decides.
+      if (!ParseLogFileName(found.cFileName, &day)) continue;
+      if (days < 0 || todayNumber - DayNumber(day) > days) doomed.push_back(found.cFileName);
+    } while (FindNextFileA(search.Get(), &found));
+  }
   int32_t deleted = 0;
   for (const std::string& name : doomed)
     if (DeleteFileA(JoinPath(folder, name).c_str())) ++deleted;

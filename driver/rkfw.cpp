@@ -1,6 +1,7 @@
 #include "driver/rkfw.h"
 
 #include <cstring>
+#include <new>
 
 #include "base/bytes.h"
 #include "base/result.h"
@@ -9,6 +10,8 @@
 
 namespace {
 char g_serviceName[64] = RKFW_SERVICE_NAME;
+// Far beyond any real table; bounds one request's buffer (11 MB) whatever a caller passes.
+constexpr uint32_t kMostRowsOffered = 0x10000;
 
 // The open device, or kInvalidDevice when the cell is missing or holds no valid handle.
 DeviceHandle Device() {
@@ -70,6 +73,7 @@ uint32_t OpenDriver(uint8_t start) {
 }
 
 bool DriverIsOpen() { return Device() != kInvalidDevice; }
+bool PlatformDetected() { return DriverConnection().detected; }
 bool IsNtPlatform() { return DriverConnection().nt; }
 
 uint32_t GetTrafficStats(_RKFW_STATISTICS* stats) {
@@ -91,10 +95,17 @@ uint32_t GetConnections(_RKFW_NETWORKCONNECTION* rows, uint32_t* capacity, uint3
     *capacity = counts.Rows;
     return RESULT_OK;
   }
-  // The table buffer is sized from the counts; a count too large for one request is refused.
-  if (counts.Rows > (0x7FFFFFFFu - 8) / RKFW_CONNECTION_SIZE) return RESULT_FAILED;
-  uint32_t size = counts.Rows * RKFW_CONNECTION_SIZE + 8;
-  _bytePtr table(size);
+  // The driver's count sizes the buffer only as far as the caller can take the rows: a count
+  // claiming millions must not become a buffer of gigabytes on every refresh.
+  uint32_t offered = counts.Rows < *capacity ? counts.Rows : *capacity;
+  if (offered > kMostRowsOffered) offered = kMostRowsOffered;
+  uint32_t size = offered * RKFW_CONNECTION_SIZE + 8;
+  _bytePtr table;
+  try {
+    table.Reset(size);
+  } catch (const std::bad_alloc&) {
+    return RESULT_FAILED;
+  }
   uint32_t returned = 0;
   if (!Ask(Device(), IOCTL_RKFW_GET_CONNECTIONS, nullptr, 0, table.Data(), size, &returned))
     returned = 0;

@@ -13,12 +13,14 @@ uint32_t DetectPlatform();
 // Opens the device once per run; `start` = 1 starts a stopped NT service first.
 uint32_t OpenDriver(uint8_t start);
 bool DriverIsOpen();
+bool PlatformDetected();  // DetectPlatform has succeeded
 bool IsNtPlatform();
 
 uint32_t GetTrafficStats(_RKFW_STATISTICS* stats);
 uint32_t GetDriverVersion(uint32_t* version);  // high word major, low word minor
-// Counting call when `rows` is null (`capacity` receives the row count); otherwise copies at
-// most `capacity` rows. `tcp` and `udp` receive the counts either way.
+// Counting call when `rows` is null (`capacity` receives the row count); otherwise offers the
+// driver room for at most `capacity` rows (and never more than it counts) and copies what came
+// back. `tcp` and `udp` receive the counts either way. Never throws: out of memory is 1.
 uint32_t GetConnections(_RKFW_NETWORKCONNECTION* rows, uint32_t* capacity, uint32_t* tcp,
                         uint32_t* udp);
 // The full path of a process block's program, in a 1024-byte text: "Unknown" for an empty
@@ -38,3 +40,5 @@ uint32_t CloseConnection(uint32_t key);
 // service name than "RkFw_slot" (nullptr restores it).
 void ResetDriverLinkForTests();
 void SetDriverServiceNameForTests(const char* name);
+// Host build only: the family DetectPlatform finds (NT unless a test asks for Win9x).
+void SetHostPlatformForTests(bool nt);

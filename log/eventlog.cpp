@@ -1,8 +1,7 @@
 #include "log/eventlog.h"
 
 #include "log/formatters.h"
-#include "rules/auditrules.h"
-#include "rules/iprules.h"
+#include "rules/caches.h"
 
 namespace {
 const char* const kOperations[] = {"接收", "发送", "连接网络", "网络连接本地服务请求", "作为服务"};

@@ -1,55 +1,60 @@
 // Reading the driver's 220-byte event record field by field, and the one field the console
 // writes for itself: the reference to the looked-up process path at offset 212.
-// Every reader stays inside the 220 bytes; the record's layout is in driver/protocol.h.
+// Every reader stays inside the 220 bytes; the offsets come from the record in driver/protocol.h.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
-struct _REPORT_EVENT_HEAD;
+#include "driver/protocol.h"
 
-constexpr uint32_t kEventRecordSize = 220;
+constexpr uint32_t kEventRecordSize = sizeof(_REPORT_EVENT_HEAD);
 
 // Record kinds.
 enum : uint32_t {
-  EVENT_KIND_SYSTEM = 1,     // an IP rule matched
-  EVENT_KIND_APP_ASK = 2,    // an application waits for a verdict
-  EVENT_KIND_APP_LOG = 3,    // an application event to be logged
+  EVENT_KIND_SYSTEM = RKFW_EVENT_SYSTEM,    // an IP rule matched
+  EVENT_KIND_APP_ASK = RKFW_EVENT_APP_ASK,  // an application waits for a verdict
+  EVENT_KIND_APP_LOG = RKFW_EVENT_APP_LOG,  // an application event to be logged
 };
-constexpr uint32_t kEventAuditFlag = 0x40;
-constexpr uint32_t kProcessNameSize = 26;  // the name need not be terminated inside them
+constexpr uint32_t kEventAuditFlag = RKFW_EVENT_FLAG_AUDIT;
+constexpr uint32_t kProcessNameSize = RKFW_PROCESS_NAME_SIZE;  // the name need not be terminated
 
-// Offsets shared by both layouts, then per layout.
+#define EVENT_OFFSET(field) static_cast<uint32_t>(offsetof(_REPORT_EVENT_HEAD, field))
+// Offsets shared by both layouts, then per layout, taken from the packed record.
 enum : uint32_t {
-  EVENT_AT_TIME = 0,
-  EVENT_AT_KIND = 8,
-  EVENT_AT_VERDICT = 12,
-  EVENT_AT_DATA_SIZE = 16,
-  EVENT_AT_FLAGS = 32,
+  EVENT_AT_TIME = EVENT_OFFSET(Time),
+  EVENT_AT_KIND = EVENT_OFFSET(Kind),
+  EVENT_AT_VERDICT = EVENT_OFFSET(Verdict),
+  EVENT_AT_DATA_SIZE = EVENT_OFFSET(DataSize),
+  EVENT_AT_FLAGS = EVENT_OFFSET(Body.System.Flags),  // the same place in kinds 2 and 3
   // kind 1
-  SYS_AT_PROTOCOL = 20,
-  SYS_AT_ACTION = 24,
-  SYS_AT_OPERATION = 28,
-  SYS_AT_RULE_ID = 36,
-  SYS_AT_LOCAL_ADDR = 48,
-  SYS_AT_REMOTE_ADDR_IP = 52,  // IP, ICMP, IGMP
-  SYS_AT_LOCAL_PORT = 52,      // TCP, UDP
-  SYS_AT_REMOTE_ADDR = 54,
-  SYS_AT_REMOTE_PORT = 58,
+  SYS_AT_PROTOCOL = EVENT_OFFSET(Body.System.Protocol),
+  SYS_AT_ACTION = EVENT_OFFSET(Body.System.Action),
+  SYS_AT_OPERATION = EVENT_OFFSET(Body.System.Operation),
+  SYS_AT_RULE_ID = EVENT_OFFSET(Body.System.RuleId),
+  SYS_AT_LOCAL_ADDR = EVENT_OFFSET(Body.System.LocalAddress),
+  SYS_AT_REMOTE_ADDR_IP = EVENT_OFFSET(Body.System.Endpoints),  // IP, ICMP, IGMP
+  SYS_AT_LOCAL_PORT = EVENT_OFFSET(Body.System.Endpoints),      // TCP, UDP: port, address, port
+  SYS_AT_REMOTE_ADDR = EVENT_OFFSET(Body.System.Endpoints) + 2,
+  SYS_AT_REMOTE_PORT = EVENT_OFFSET(Body.System.Endpoints) + 6,
   // kinds 2 and 3
-  APP_AT_RULE_ID = 20,
-  APP_AT_OPERATION = 24,
-  APP_AT_ACTION = 28,
-  APP_AT_PROCESS_BLOCK = 36,
-  APP_AT_PROCESS_NAME = 36,
-  APP_AT_NAME_SOURCE = 62,
-  APP_AT_PROCESS_ID = 72,
-  APP_AT_LOCAL_ADDR = 76,
-  APP_AT_REMOTE_ADDR = 80,
-  APP_AT_LOCAL_PORT = 84,
-  APP_AT_REMOTE_PORT = 86,
-  APP_AT_PROTOCOL = 96,
-  APP_AT_DRIVER_KEY = 108,
-  APP_AT_PATH_REF = 212,
+  APP_AT_RULE_ID = EVENT_OFFSET(Body.App.RuleId),
+  APP_AT_OPERATION = EVENT_OFFSET(Body.App.Operation),
+  APP_AT_ACTION = EVENT_OFFSET(Body.App.Action),
+  APP_AT_PROCESS_BLOCK = EVENT_OFFSET(Body.App.ProcessName),
+  APP_AT_PROCESS_NAME = EVENT_OFFSET(Body.App.ProcessName),
+  APP_AT_NAME_SOURCE = EVENT_OFFSET(Body.App.NameSource),
+  APP_AT_PROCESS_ID = EVENT_OFFSET(Body.App.ProcessId),
+  APP_AT_LOCAL_ADDR = EVENT_OFFSET(Body.App.LocalAddress),
+  APP_AT_REMOTE_ADDR = EVENT_OFFSET(Body.App.RemoteAddress),
+  APP_AT_LOCAL_PORT = EVENT_OFFSET(Body.App.LocalPort),
+  APP_AT_REMOTE_PORT = EVENT_OFFSET(Body.App.RemotePort),
+  APP_AT_PROTOCOL = EVENT_OFFSET(Body.App.Protocol),
+  APP_AT_DRIVER_KEY = EVENT_OFFSET(Body.App.DriverKey),
+  APP_AT_PATH_REF = EVENT_OFFSET(Body.App.PathRef),
 };
+#undef EVENT_OFFSET
+static_assert(EVENT_AT_FLAGS == offsetof(_REPORT_EVENT_HEAD, Body.App.Flags), "flags in both layouts");
+static_assert(SYS_AT_REMOTE_PORT + 2 <= offsetof(_REPORT_EVENT_HEAD, Body.System.Reserved2), "endpoints");
 
 // Little-endian fields; an offset whose field would not fit in the record reads 0.
 uint8_t EventU8(const _REPORT_EVENT_HEAD& record, uint32_t offset);

@@ -4,17 +4,30 @@
 #include <cstring>
 
 #include "base/bytes.h"
+#include "driver/rkfw.h"
 #include "platform/clock.h"
 #include "platform/machine.h"
 
 namespace {
-EventClock g_eventClock = EventClock::Local;
+bool g_clockFixed = false;
+EventClock g_fixedClock = EventClock::Local;
 bool g_hasComputerOverride = false;
 char g_computerOverride[256];
 }  // namespace
 
-void SetEventClock(EventClock clock) { g_eventClock = clock; }
-EventClock GetEventClock() { return g_eventClock; }
+void SetEventClock(EventClock clock) {
+  g_clockFixed = true;
+  g_fixedClock = clock;
+}
+
+void FollowDriverClock() { g_clockFixed = false; }
+
+EventClock GetEventClock() {
+  if (g_clockFixed) return g_fixedClock;
+  // Asked at each event rather than set once, so no caller has to remember to wire it after
+  // DetectPlatform: the Win9x driver stamps in UTC.
+  return PlatformDetected() && !IsNtPlatform() ? EventClock::Utc : EventClock::Local;
+}
 
 void SetComputerNameOverride(const char* name) {
   g_hasComputerOverride = name != nullptr;

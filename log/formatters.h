@@ -7,8 +7,11 @@
 
 // How the driver stamps its events: the NT family already in local time, Win9x in UTC.
 enum class EventClock : uint8_t { Local, Utc };
-// Set once the platform is known (before the first event); the default is Local.
+// The clock of event times. By default it follows the driver link: Utc once DetectPlatform has
+// found Win9x, Local otherwise (NT, or no platform detected yet). SetEventClock fixes one
+// instead (tools that show events recorded elsewhere); FollowDriverClock undoes that.
 void SetEventClock(EventClock clock);
+void FollowDriverClock();
 EventClock GetEventClock();
 
 // A file time (100 ns ticks since 1601) as "YYYY-MM-DD hh:mm:ss", first converted from UTC to

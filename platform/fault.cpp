@@ -1,9 +1,11 @@
 #include "platform/file.h"
 #include "platform/fault.h"
+#include "platform/heap.h"
 
 namespace {
 FileFaultHook g_hook = nullptr;
 void* g_context = nullptr;
+int g_oneStep = -1;
 }  // namespace
 
 void SetFileFaultHook(FileFaultHook hook, void* context) {
@@ -12,3 +14,20 @@ void SetFileFaultHook(FileFaultHook hook, void* context) {
 }
 
 bool FileFaultInjected(FileOp op) { return g_hook != nullptr && g_hook(g_context, op); }
+
+void SetFileReplaceInOneStepForTests(int state) { g_oneStep = state; }
+bool FileReplaceInOneStepOr(bool system) { return g_oneStep < 0 ? system : g_oneStep != 0; }
+
+namespace {
+HeapAllocHook g_allocHook = nullptr;
+void* g_allocContext = nullptr;
+}  // namespace
+
+void SetHeapAllocHookForTests(HeapAllocHook hook, void* context) {
+  g_allocHook = hook;
+  g_allocContext = context;
+}
+
+void NoteHeapAlloc(uint32_t bytes) {
+  if (g_allocHook != nullptr) g_allocHook(g_allocContext, bytes);
+}

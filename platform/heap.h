@@ -8,3 +8,7 @@ void PlatformFree(void* block);       // accepts nullptr
 
 // Blocks handed out and not yet freed: lets tests prove that ownership is exact.
 int32_t PlatformLiveBlocks();
+
+// Tests: `hook` sees the size asked for by every PlatformAlloc while it is installed.
+using HeapAllocHook = void (*)(void* context, uint32_t bytes);
+void SetHeapAllocHookForTests(HeapAllocHook hook, void* context);

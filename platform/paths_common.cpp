@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/gbk.h"
+
 uint32_t GetNativeProgramFolder(char* out, uint32_t size);  // per side
 
 namespace {
@@ -48,8 +50,10 @@ bool GetProgramFilePath(const char* name, char (&out)[kPathTextSize]) {
   }
   memcpy(out + folder, name, n + 1);
 #ifndef _WIN32
-  for (char* p = out + folder; *p; ++p)
-    if (*p == '\\') *p = '/';
+  char* added = out + folder;  // only separators of their own, never a GBK trail byte
+  ForEachSingleByteChar(added, n, [&](size_t i) {
+    if (added[i] == '\\') added[i] = '/';
+  });
 #endif
   return true;
 }

@@ -9,21 +9,13 @@
 #include "platform/clock.h"
 #include "platform/heap.h"
 #include "rules/codec.h"
-#include "rules/driver_link.h"
-#include "rules/iprules.h"
-#include "rules/loader.h"
+#include "rules/matchvalue.h"
 #ifdef _WIN32
 #include "platform/textcase.h"
 #endif
 
-_bufferPtr<_RKFW_AUDIT_RULE> AuditRuleCache;
-
 namespace {
 constexpr uint32_t kAuditSize = sizeof(_RKFW_AUDIT_RULE);
-constexpr uint32_t kEventKindAt = 8;
-constexpr uint32_t kEventVerdictAt = 12;
-constexpr uint32_t kEventPathAt = 212;
-constexpr uint32_t kEventAwaitingVerdict = 2;
 
 uint32_t AuditMatchValues(const _RKFW_AUDIT_RULE& rule, const _MATCH_VALUE* (&out)[10]) {
   _MATCH_VALUE* values[10];
@@ -102,7 +94,16 @@ void ReleaseAuditRules(_Array<_RKFW_AUDIT_RULE>& rules) {
   rules.Clear();
 }
 
+bool AnySerialised(const _Array<_RKFW_AUDIT_RULE>& rules) {
+  for (const _RKFW_AUDIT_RULE& rule : rules)
+    if (rule.Packed) return true;
+  return false;
+}
+
 uint32_t BuildAuditBody(const _Array<_RKFW_AUDIT_RULE>& rules, _bytePtr& body) {
+  body.Release();
+  // A serialised record's path and lists are offsets into a body that is not here.
+  if (AnySerialised(rules)) return RESULT_FAILED;
   uint32_t n = static_cast<uint32_t>(rules.Count);
   uint64_t extra = 0;
   for (const _RKFW_AUDIT_RULE& rule : rules) {
@@ -127,20 +128,19 @@ uint32_t BuildAuditBody(const _Array<_RKFW_AUDIT_RULE>& rules, _bytePtr& body) {
   for (const _RKFW_AUDIT_RULE& rule : rules) {
     _RKFW_AUDIT_RULE copy;
     memcpy(&copy, &rule, kAuditSize);
-    if (!copy.Packed) {
-      copy.AppPath = reinterpret_cast<char*>(static_cast<uintptr_t>(extraArea.PutText(rule.AppPath)));
-      _MATCH_VALUE* values[10];
-      AuditMatchValues(copy, values);
-      for (_MATCH_VALUE* value : values) extraArea.PutList(value);
-      copy.Packed = 1;
-    }
+    copy.AppPath = reinterpret_cast<char*>(static_cast<uintptr_t>(extraArea.PutText(rule.AppPath)));
+    _MATCH_VALUE* values[10];
+    AuditMatchValues(copy, values);
+    for (_MATCH_VALUE* value : values) extraArea.PutList(value);
+    copy.Packed = 1;
     memcpy(slot, reinterpret_cast<const uint8_t*>(&copy) + AUDIT_BODY_RECORD_FROM, AUDIT_BODY_RECORD_SIZE);
     slot += AUDIT_BODY_RECORD_SIZE;
   }
   return RESULT_OK;
 }
 
-uint32_t ParseAuditBody(const uint8_t* body, uint32_t size, _Array<_RKFW_AUDIT_RULE>& rules) {
+namespace {
+uint32_t ParseAuditRules(const uint8_t* body, uint32_t size, _Array<_RKFW_AUDIT_RULE>& rules) {
   if (body == nullptr || size < AUDIT_BODY_HEADER_SIZE) return RESULT_FAILED;
   uint32_t count = LoadLe32(body + 8);
   uint32_t first = LoadLe32(body + 12);
@@ -181,6 +181,15 @@ uint32_t ParseAuditBody(const uint8_t* body, uint32_t size, _Array<_RKFW_AUDIT_R
   AppendParsed(rules, parsed);
   return RESULT_OK;
 }
+}  // namespace
+
+uint32_t ParseAuditBody(const uint8_t* body, uint32_t size, _Array<_RKFW_AUDIT_RULE>& rules) {
+  try {
+    return ParseAuditRules(body, size, rules);
+  } catch (const std::bad_alloc&) {
+    return RESULT_FAILED;  // the guard has released what was parsed; nothing was appended
+  }
+}
 
 int32_t AuditDecisionOf(uint32_t access) {
   switch (access & AUDIT_DECISION_MASK) {
@@ -201,103 +210,4 @@ int CompareAuditPaths(const char* a, const char* b) {
 #else
   return CompareTextIgnoringCase(a, b);  // ASCII fold; GBK double-byte characters exact
 #endif
-}
-
-_RKFW_AUDIT_RULE* FindAuditRuleById(uint32_t ruleId) {
-  for (uint32_t i = 0; i < AuditRuleCache.Length(); ++i)
-    if (AuditRuleCache[i].RuleId == ruleId) return &AuditRuleCache[i];
-  return nullptr;
-}
-
-namespace {
-_RKFW_AUDIT_RULE* FindCachedPath(const char* path) {
-  if (path == nullptr) return nullptr;
-  for (uint32_t i = 0; i < AuditRuleCache.Length(); ++i) {
-    _RKFW_AUDIT_RULE& rule = AuditRuleCache[i];
-    if (rule.AppPath != nullptr && CompareAuditPaths(rule.AppPath, path) == 0) return &rule;
-  }
-  return nullptr;
-}
-}  // namespace
-
-uint32_t FindAuditRuleByPath(const char* path, uint32_t* ruleId) {
-  _RKFW_AUDIT_RULE* rule = FindCachedPath(path);
-  if (rule == nullptr) return RESULT_AUDIT_RULE_NOT_FOUND;
-  if (ruleId != nullptr) *ruleId = rule->RuleId;
-  return RESULT_OK;
-}
-
-uint32_t SetAuditDecision(uint32_t ruleId, uint32_t decision) {
-  _RKFW_AUDIT_RULE* rule = FindAuditRuleById(ruleId);
-  if (rule == nullptr) return RESULT_FAILED;
-  switch (decision) {
-    case AUDIT_PERMIT:
-      rule->Access = (rule->Access & ~0x30u) | 0x07u;
-      break;
-    case AUDIT_NOTIFY:
-      rule->Access = (rule->Access & ~0x30u) | 0x27u;
-      break;
-    case AUDIT_BLOCK:
-      rule->Access &= ~0x37u;
-      break;
-    default:
-      break;
-  }
-  ReloadAuditRules();  // the cache shows the user's choice even when the driver refuses it
-  return RESULT_OK;
-}
-
-uint32_t AddAuditRule(const char* path, uint32_t decision, uint32_t* ruleId) {
-  if (path == nullptr) return RESULT_FAILED;
-  _RKFW_AUDIT_RULE rule;
-  memset(&rule, 0, kAuditSize);
-  InitAuditRule(&rule);
-  if (ruleId != nullptr) *ruleId = rule.RuleId;
-  rule.AppPath = CopyHeapText(path);
-  uint32_t count = AuditRuleCache.Length();
-  _bufferPtr<_RKFW_AUDIT_RULE> grown;
-  try {
-    grown.Reset(count + 1);
-  } catch (...) {
-    PlatformFree(rule.AppPath);
-    throw;
-  }
-  // The old records move over byte for byte, their texts and lists with them.
-  if (count != 0) memcpy(static_cast<void*>(grown.Data()), AuditRuleCache.Data(), count * kAuditSize);
-  memcpy(static_cast<void*>(&grown[count]), &rule, kAuditSize);
-  AuditRuleCache = grown;
-  return SetAuditDecision(rule.RuleId, decision);
-}
-
-uint32_t AnswerFromAuditRules(_REPORT_EVENT_HEAD* event) {
-  if (event == nullptr) return RESULT_NO_AUTO_VERDICT;
-  auto* record = reinterpret_cast<uint8_t*>(event);
-  if (LoadLe32(record + kEventKindAt) != kEventAwaitingVerdict) return RESULT_NO_AUTO_VERDICT;
-  const char* path = reinterpret_cast<const char*>(static_cast<uintptr_t>(LoadLe32(record + kEventPathAt)));
-  _RKFW_AUDIT_RULE* rule = FindCachedPath(path);
-  if (rule == nullptr) return RESULT_NO_AUTO_VERDICT;
-  uint32_t decision = rule->Access & AUDIT_DECISION_MASK;
-  if (decision != AUDIT_DECISION_PERMIT && decision != AUDIT_DECISION_BLOCK) return RESULT_NO_AUTO_VERDICT;
-  StoreLe32(record + kEventVerdictAt, decision == AUDIT_DECISION_PERMIT ? 0u : 1u);
-  RuleDriverLink().SendVerdict(record);
-  return RESULT_OK;
-}
-
-void ClearAuditRuleCache() {
-  for (uint32_t i = 0; i < AuditRuleCache.Length(); ++i) ReleaseAuditRule(&AuditRuleCache[i]);
-  AuditRuleCache.Release();
-}
-
-void CopyAuditRulesFromCache(_Array<_RKFW_AUDIT_RULE>& rules, bool deep) {
-  rules.Clear();
-  for (uint32_t i = 0; i < AuditRuleCache.Length(); ++i) {
-    if (!deep) {
-      rules.Append(AuditRuleCache[i]);
-      continue;
-    }
-    _RKFW_AUDIT_RULE copy;
-    memset(&copy, 0, kAuditSize);
-    CopyAuditRule(&copy, &AuditRuleCache[i]);
-    rules.Append(copy);
-  }
 }

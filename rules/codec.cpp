@@ -3,7 +3,7 @@
 #include <new>
 
 #include "platform/heap.h"
-#include "rules/iprules.h"
+#include "rules/matchvalue.h"
 
 char* MakeHeapText(const uint8_t* data, uint32_t length) {
   if (length == UINT32_MAX) throw std::bad_alloc();
@@ -65,7 +65,14 @@ CExtraReader::CExtraReader(const uint8_t* body, uint32_t bodySize, uint32_t offs
   if (body == nullptr || !RangeInside(offset, size, bodySize)) return;
   area_ = body + offset;
   size_ = size;
+  budget_ = size;
   ok_ = true;
+}
+
+bool CExtraReader::Charge(uint32_t bytes) {
+  if (bytes > budget_) return false;
+  budget_ -= bytes;
+  return true;
 }
 
 bool CExtraReader::TakeList(const _MATCH_VALUE& stored, _MATCH_VALUE* out) {
@@ -74,7 +81,7 @@ bool CExtraReader::TakeList(const _MATCH_VALUE& stored, _MATCH_VALUE* out) {
   out->Value2 = 0;
   uint32_t count = stored.Value1;
   if (count == 0) return true;
-  if (count > size_ / 4 || !RangeInside(stored.Value2, count * 4, size_)) return false;
+  if (count > size_ / 4 || !RangeInside(stored.Value2, count * 4, size_) || !Charge(count * 4)) return false;
   auto* elements = static_cast<uint32_t*>(PlatformAlloc(count * 4));
   if (elements == nullptr) throw std::bad_alloc();
   memcpy(elements, area_ + stored.Value2, count * 4);
@@ -85,7 +92,7 @@ bool CExtraReader::TakeList(const _MATCH_VALUE& stored, _MATCH_VALUE* out) {
 bool CExtraReader::TakeCountedText(uint32_t offset, void* out) {
   if (!RangeInside(offset, 4, size_)) return false;
   uint32_t length = LoadLe32(area_ + offset);
-  if (!RangeInside(offset + 4, length, size_)) return false;
+  if (!RangeInside(offset + 4, length, size_) || !Charge(4 + length)) return false;
   char* text = MakeHeapText(area_ + offset + 4, length);
   memcpy(out, &text, sizeof text);
   return true;
@@ -93,9 +100,13 @@ bool CExtraReader::TakeCountedText(uint32_t offset, void* out) {
 
 bool CExtraReader::TakeText(uint32_t offset, void* out) {
   if (offset >= size_) return false;
-  const void* end = memchr(area_ + offset, 0, size_ - offset);
+  // The search for the zero goes no further than the budget, so shared texts cost no time either.
+  uint32_t reach = size_ - offset < budget_ ? size_ - offset : budget_;
+  const void* end = memchr(area_ + offset, 0, reach);
   if (end == nullptr) return false;
-  char* text = MakeHeapText(area_ + offset, static_cast<uint32_t>(static_cast<const uint8_t*>(end) - (area_ + offset)));
+  uint32_t length = static_cast<uint32_t>(static_cast<const uint8_t*>(end) - (area_ + offset));
+  if (!Charge(length + 1)) return false;
+  char* text = MakeHeapText(area_ + offset, length);
   memcpy(out, &text, sizeof text);
   return true;
 }

@@ -5,6 +5,7 @@
 
 #include "base/array.h"
 #include "base/bytes.h"
+#include "rules/matchvalue.h"
 #include "rules/records.h"
 
 // A heap copy of `text` (PlatformAlloc); nullptr for nullptr. Throws std::bad_alloc.
@@ -33,10 +34,14 @@ class CExtraWriter {
 };
 
 // Reads lists and texts from an extra area inside a body; every read is bounds-checked.
+// What the reads hand out, in all, may not exceed the area: entries that several records
+// reference would otherwise let a small body ask for gigabytes (each record its own copy of
+// one large text). Each read is charged before anything is allocated or searched.
 class CExtraReader {
  public:
   CExtraReader(const uint8_t* body, uint32_t bodySize, uint32_t offset, uint32_t size);
   bool ok() const { return ok_; }
+  uint32_t unspent() const { return budget_; }
   // `stored` is the serialised value; `out` gets a new element block (none for 0 elements).
   bool TakeList(const _MATCH_VALUE& stored, _MATCH_VALUE* out);
   // `out` is the address of a text field (a char* inside a packed record, maybe unaligned).
@@ -44,8 +49,10 @@ class CExtraReader {
   bool TakeText(uint32_t offset, void* out);  // up to its zero, which must lie in the area
 
  private:
+  bool Charge(uint32_t bytes);
   const uint8_t* area_ = nullptr;
   uint32_t size_ = 0;
+  uint32_t budget_ = 0;
   bool ok_ = false;
 };
 

@@ -9,8 +9,6 @@
 #include "platform/heap.h"
 #include "rules/codec.h"
 
-_bufferPtr<_RKFW_RULE> IpRuleCache;
-
 namespace {
 constexpr uint32_t kRuleSize = sizeof(_RKFW_RULE);
 constexpr uint32_t kGroupCount = 5;
@@ -40,30 +38,6 @@ uint32_t UsedMatchValues(const _RKFW_RULE& rule, const _MATCH_VALUE* (&out)[4]) 
   uint32_t n = UsedMatchValues(const_cast<_RKFW_RULE&>(rule), values);
   for (uint32_t i = 0; i < n; ++i) out[i] = values[i];
   return n;
-}
-
-void CopyMatchValue(_MATCH_VALUE* destination, const _MATCH_VALUE* source) {
-  if (destination == nullptr || source == nullptr || destination == source) return;
-  if (source->Kind != MATCH_LIST) {
-    memcpy(destination, source, sizeof *destination);
-    return;
-  }
-  uint32_t count = source->Value1;
-  destination->Kind = MATCH_LIST;
-  destination->Value1 = count;
-  destination->Value2 = 0;
-  if (count == 0) return;
-  if (count > UINT32_MAX / 4) throw std::bad_alloc();
-  auto* elements = static_cast<uint32_t*>(PlatformAlloc(count * 4));
-  if (elements == nullptr) throw std::bad_alloc();
-  if (const uint32_t* from = MatchElements(*source)) memcpy(elements, from, count * 4);
-  destination->Value2 = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(elements));
-}
-
-void ReleaseMatchValue(_MATCH_VALUE* value) {
-  if (value == nullptr) return;
-  if (value->Kind == MATCH_LIST) PlatformFree(MatchElements(*value));
-  memset(value, 0, sizeof *value);
 }
 
 void CopyRule(_RKFW_RULE* destination, const _RKFW_RULE* source) {
@@ -128,7 +102,17 @@ void ReleaseRules(_Array<_RKFW_RULE>& rules) {
   rules.Clear();
 }
 
+bool AnySerialised(const _Array<_RKFW_RULE>& rules) {
+  for (const _RKFW_RULE& rule : rules)
+    if (rule.Packed) return true;
+  return false;
+}
+
 uint32_t BuildRuleFileBody(const _Array<_RKFW_RULE>& rules, _bytePtr& body) {
+  body.Release();
+  // A record in serialised form holds offsets into a body that is not here: its texts and
+  // lists cannot be found, and reading them as pointers would crash.
+  if (AnySerialised(rules)) return RESULT_FAILED;
   uint32_t n = static_cast<uint32_t>(rules.Count);
   // Sizes first, so the body is one allocation: lists of the rules' protocols, and both texts
   // of every rule, the ones left out included.
@@ -155,15 +139,13 @@ uint32_t BuildRuleFileBody(const _Array<_RKFW_RULE>& rules, _bytePtr& body) {
       if (rule.Protocol != group) continue;
       auto* record = reinterpret_cast<_RKFW_RULE*>(out + p);
       memcpy(record, &rule, kRuleSize);
-      if (!record->Packed) {
-        _MATCH_VALUE* values[4];
-        uint32_t used = UsedMatchValues(*record, values);
-        for (uint32_t i = 0; i < used; ++i) extraArea.PutList(values[i]);
-        record->Name = reinterpret_cast<char*>(static_cast<uintptr_t>(extraArea.PutCountedText(rule.Name)));
-        record->Description =
-            reinterpret_cast<char*>(static_cast<uintptr_t>(extraArea.PutCountedText(rule.Description)));
-        record->Packed = 1;
-      }
+      _MATCH_VALUE* values[4];
+      uint32_t used = UsedMatchValues(*record, values);
+      for (uint32_t i = 0; i < used; ++i) extraArea.PutList(values[i]);
+      record->Name = reinterpret_cast<char*>(static_cast<uintptr_t>(extraArea.PutCountedText(rule.Name)));
+      record->Description =
+          reinterpret_cast<char*>(static_cast<uintptr_t>(extraArea.PutCountedText(rule.Description)));
+      record->Packed = 1;
       p += kRuleSize;
       ++count;
     }
@@ -172,7 +154,8 @@ uint32_t BuildRuleFileBody(const _Array<_RKFW_RULE>& rules, _bytePtr& body) {
   return RESULT_OK;
 }
 
-uint32_t ParseRuleFileBody(const uint8_t* body, uint32_t size, _Array<_RKFW_RULE>& rules) {
+namespace {
+uint32_t ParseRules(const uint8_t* body, uint32_t size, _Array<_RKFW_RULE>& rules) {
   if (body == nullptr || size < RULE_BODY_EMPTY_SIZE) return RESULT_FAILED;
   CExtraReader extraArea(body, size, LoadLe32(body + RULE_BODY_EXTRA_OFFSET_AT),
                          LoadLe32(body + RULE_BODY_EXTRA_SIZE_AT));
@@ -226,11 +209,14 @@ uint32_t ParseRuleFileBody(const uint8_t* body, uint32_t size, _Array<_RKFW_RULE
   AppendParsed(rules, parsed);
   return RESULT_OK;
 }
+}  // namespace
 
-const _RKFW_RULE* FindIpRuleById(uint32_t ruleId) {
-  for (uint32_t i = 0; i < IpRuleCache.Length(); ++i)
-    if (IpRuleCache[i].RuleId == ruleId) return &IpRuleCache[i];
-  return nullptr;
+uint32_t ParseRuleFileBody(const uint8_t* body, uint32_t size, _Array<_RKFW_RULE>& rules) {
+  try {
+    return ParseRules(body, size, rules);
+  } catch (const std::bad_alloc&) {
+    return RESULT_FAILED;  // the guard has released what was parsed; nothing was appended
+  }
 }
 
 const char* RuleProtocolName(int32_t protocol) {

@@ -1,17 +1,13 @@
-// IP rules: per-rule copy and release, the rule file body and the cache of the rules in force.
+// IP rules: per-rule copy and release, and the rule file body.
 #pragma once
 #include <cstdint>
 
 #include "base/array.h"
 #include "base/bufferptr.h"
+#include "rules/matchvalue.h"
 #include "rules/records.h"
 
 constexpr int32_t kIpRuleGrowStep = 18;
-
-// Elements of a Kind 1 match value in memory form.
-inline uint32_t* MatchElements(const _MATCH_VALUE& value) {
-  return reinterpret_cast<uint32_t*>(static_cast<uintptr_t>(value.Value2));
-}
 
 // The match values a protocol uses, in extra-area order: IP and ICMP LocalAddr, IpRemoteAddr;
 // TCP and UDP LocalAddr, RemoteAddr, LocalPort, RemotePort; IGMP and others none.
@@ -21,17 +17,20 @@ uint32_t UsedMatchValues(const _RKFW_RULE& rule, const _MATCH_VALUE* (&out)[4]);
 // Bytes the address and port lists of the rule's protocol take in a body or an image.
 uint64_t RuleListBytes(const _RKFW_RULE& rule);
 
-void CopyMatchValue(_MATCH_VALUE* destination, const _MATCH_VALUE* source);
-void ReleaseMatchValue(_MATCH_VALUE* value);
 void CopyRule(_RKFW_RULE* destination, const _RKFW_RULE* source);
 void ReleaseRule(_RKFW_RULE* rule);
 // RuleId from the clock (low 32 bits of the UTC file time), reserved fields zero. 0, or 1.
 uint32_t StampRule(_RKFW_RULE* rule);
 
-// Serialises `rules` into a rule file body. 0. Throws std::bad_alloc when out of memory.
+// True when some record is in serialised form (Packed 1, as CopyRule makes from a serialised
+// source): its references are offsets into a body, so no body or image can be built from it.
+bool AnySerialised(const _Array<_RKFW_RULE>& rules);
+// Serialises `rules` into a rule file body: 0; 1 (and no body) when a record is serialised.
+// Throws std::bad_alloc when out of memory.
 uint32_t BuildRuleFileBody(const _Array<_RKFW_RULE>& rules, _bytePtr& body);
-// Appends the body's rules to `rules`: 0; 1 when there is no body or it is malformed (then
-// nothing is appended). `size` bounds every read; the body's own size field must fit in it.
+// Appends the body's rules to `rules`: 0; 1 when there is no body, it is malformed, it refers
+// to more text and list bytes than its extra area holds, or memory runs out (then nothing is
+// appended; no exception escapes). `size` bounds every read.
 uint32_t ParseRuleFileBody(const uint8_t* body, uint32_t size, _Array<_RKFW_RULE>& rules);
 inline uint32_t ParseRuleFileBody(const _bytePtr& body, _Array<_RKFW_RULE>& rules) {
   return ParseRuleFileBody(body.Data(), body.Length(), rules);
@@ -39,11 +38,6 @@ inline uint32_t ParseRuleFileBody(const _bytePtr& body, _Array<_RKFW_RULE>& rule
 
 // Releases every rule of the array (ReleaseRule) and clears it.
 void ReleaseRules(_Array<_RKFW_RULE>& rules);
-
-// The IP rules last sent to the driver, deep copies. Replaced only by ApplyIpRules.
-extern _bufferPtr<_RKFW_RULE> IpRuleCache;
-// The cached rule with that identifier, or nullptr (the event text names rules by it).
-const _RKFW_RULE* FindIpRuleById(uint32_t ruleId);
 
 // Display names by value; "" for a value outside the table.
 const char* RuleProtocolName(int32_t protocol);  // "IP", "ICMP", "IGMP", "TCP", "UDP"

@@ -157,14 +157,21 @@ RULES_STATIC_ASSERT(offsetof(_RKFW_AUDIT_RULE, Reserved3) == 162, "audit Reserve
 #define RULE_BODY_EXTRA_OFFSET_AT 44u
 #define RULE_BODY_EXTRA_SIZE_AT 48u
 
-/* Audit body (file and driver image). */
+/* Audit body (file and driver image). A stored record is a _RKFW_AUDIT_RULE from RuleId up to
+ * Reserved3 (bytes 4 to 161): neither Packed nor Reserved3 is stored. */
 #define AUDIT_BODY_HEADER_SIZE 24u
-#define AUDIT_BODY_RECORD_SIZE 158u    /* bytes 4 to 161 of a _RKFW_AUDIT_RULE */
-#define AUDIT_BODY_RECORD_FROM 4u
+#define AUDIT_BODY_RECORD_FROM ((uint32_t)offsetof(_RKFW_AUDIT_RULE, RuleId))
+#define AUDIT_BODY_RECORD_SIZE ((uint32_t)offsetof(_RKFW_AUDIT_RULE, Reserved3) - AUDIT_BODY_RECORD_FROM)
+/* Where a field lies in a stored audit record. */
+#define AUDIT_BODY_RECORD_AT(field) ((uint32_t)offsetof(_RKFW_AUDIT_RULE, field) - AUDIT_BODY_RECORD_FROM)
 
 /* IP rule image (driver input). Offsets count from the end of its 36-byte header. */
 #define IP_IMAGE_HEADER_SIZE 36u
-#define IP_IMAGE_ENTRY_SIZE 100u       /* bytes 1 to 100 of a _RKFW_RULE */
+/* An entry is a _RKFW_RULE from Protocol up to Description (bytes 1 to 100). */
+#define IP_IMAGE_ENTRY_FROM ((uint32_t)offsetof(_RKFW_RULE, Protocol))
+#define IP_IMAGE_ENTRY_SIZE ((uint32_t)offsetof(_RKFW_RULE, Description) - IP_IMAGE_ENTRY_FROM)
+/* Where a field lies in an image entry. */
+#define IP_IMAGE_ENTRY_AT(field) ((uint32_t)offsetof(_RKFW_RULE, field) - IP_IMAGE_ENTRY_FROM)
 #define IP_IMAGE_SLOT_TCP 8u
 #define IP_IMAGE_SLOT_UDP 12u
 #define IP_IMAGE_SLOT_IP 16u
@@ -172,5 +179,11 @@ RULES_STATIC_ASSERT(offsetof(_RKFW_AUDIT_RULE, Reserved3) == 162, "audit Reserve
 #define IP_IMAGE_SLOT_IGMP 24u
 #define IP_IMAGE_EXTRA_SIZE_AT 28u
 #define IP_IMAGE_EXTRA_OFFSET_AT 32u
+
+RULES_STATIC_ASSERT(AUDIT_BODY_RECORD_SIZE == 158, "a stored audit record is 158 bytes");
+RULES_STATIC_ASSERT(IP_IMAGE_ENTRY_SIZE == 100, "an IP image entry is 100 bytes");
+
+RULES_STATIC_ASSERT(AUDIT_BODY_RECORD_SIZE == 158, "a stored audit record is 158 bytes");
+RULES_STATIC_ASSERT(IP_IMAGE_ENTRY_SIZE == 100, "an IP image entry is 100 bytes");
 
 #endif

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/bytes.h"
+#include "base/gbk.h"
 #include "base/result.h"
 #include "platform/file.h"
 #include "platform/paths.h"
@@ -15,37 +16,33 @@ const uint8_t kRuleFileMagic[4] = {'R', 'K', 'F', 'A'};
 
 namespace {
 constexpr uint32_t kPolynomial = 0x04C11DB7;
+constexpr uint32_t kReflectedPolynomial = 0xEDB88320;  // kPolynomial with its bits reversed
 
-// Four tables for four bytes at a time: Entry[0] is the byte-wise table of the polynomial,
-// Entry[k] advances it by k further zero bytes.
+// The checksum is the standard CRC-32 register, bits reversed, without the final inversion.
+// Feeding data bits least significant first into an MSB-first register is the same as the
+// reflected (LSB-first) register with the reflected polynomial, whose byte-wise tables take
+// eight bytes a step: Entry[0] is the byte table, Entry[k] advances it by k more zero bytes.
 struct CChecksumTable {
-  uint32_t Entry[4][256];
+  uint32_t Entry[8][256];
   CChecksumTable() {
     for (uint32_t i = 0; i < 256; ++i) {
-      uint32_t r = i << 24;
-      for (int bit = 0; bit < 8; ++bit) r = (r & 0x80000000u) ? (r << 1) ^ kPolynomial : r << 1;
-      Entry[0][i] = r;
+      uint32_t c = i;
+      for (int bit = 0; bit < 8; ++bit) c = (c & 1u) ? (c >> 1) ^ kReflectedPolynomial : c >> 1;
+      Entry[0][i] = c;
     }
-    for (int k = 1; k < 4; ++k)
-      for (uint32_t i = 0; i < 256; ++i)
-        Entry[k][i] = (Entry[k - 1][i] << 8) ^ Entry[0][Entry[k - 1][i] >> 24];
+    for (int k = 1; k < 8; ++k)
+      for (uint32_t i = 0; i < 256; ++i) Entry[k][i] = (Entry[k - 1][i] >> 8) ^ Entry[0][Entry[k - 1][i] & 0xFF];
   }
 };
 const CChecksumTable kTable;
 
-uint8_t ReverseByte(uint8_t b) {
-  b = static_cast<uint8_t>((b >> 4) | (b << 4));
-  b = static_cast<uint8_t>(((b & 0xCC) >> 2) | ((b & 0x33) << 2));
-  return static_cast<uint8_t>(((b & 0xAA) >> 1) | ((b & 0x55) << 1));
+uint32_t Reverse32(uint32_t v) {
+  v = ((v >> 1) & 0x55555555u) | ((v & 0x55555555u) << 1);
+  v = ((v >> 2) & 0x33333333u) | ((v & 0x33333333u) << 2);
+  v = ((v >> 4) & 0x0F0F0F0Fu) | ((v & 0x0F0F0F0Fu) << 4);
+  v = ((v >> 8) & 0x00FF00FFu) | ((v & 0x00FF00FFu) << 8);
+  return (v >> 16) | (v << 16);
 }
-
-struct CByteReversal {
-  uint8_t Entry[256];
-  CByteReversal() {
-    for (uint32_t i = 0; i < 256; ++i) Entry[i] = ReverseByte(static_cast<uint8_t>(i));
-  }
-};
-const CByteReversal kReversed;
 
 // Closes the file on every path out.
 class CFile {
@@ -67,23 +64,27 @@ class CFile {
   FileHandle handle_;
 };
 
+// No folder in it: no "\", "/" or ":" that is a character of its own (a GBK trail byte may be
+// 0x5C and is not a separator).
 bool IsBareName(const char* path) {
-  for (const char* p = path; *p; ++p)
-    if (*p == '\\' || *p == '/' || *p == ':') return false;
-  return *path != 0;
+  bool bare = *path != 0;
+  ForEachSingleByteChar(path, strlen(path), [&](size_t i) {
+    if (path[i] == '\\' || path[i] == '/' || path[i] == ':') bare = false;
+  });
+  return bare;
 }
 
-// A bare name is looked for next to the program first, then in the current folder.
-FileHandle OpenForReading(const char* path) {
-  if (IsBareName(path)) {
-    char beside[kPathTextSize];
-    if (GetProgramFilePath(path, beside)) {
-      FileHandle file = FileOpenRead(beside);
-      if (file != kInvalidFile) return file;
-    }
-  }
-  return FileOpenRead(path);
+// `path` with `suffix` added, when the whole still fits a 260-byte path buffer; a name that
+// does not fit is refused rather than cut, so the temporary never lands on another file.
+bool SiblingPath(const char* path, const char* suffix, std::string& out) {
+  size_t length = strlen(path) + strlen(suffix);
+  if (length >= kPathTextSize) return false;
+  out = std::string(path) + suffix;
+  return true;
 }
+
+const char kTemporarySuffix[] = ".new";
+const char kBackupSuffix[] = ".old";
 
 bool ReadExactly(FileHandle file, void* data, uint32_t size) {
   uint32_t done = 0;
@@ -123,18 +124,25 @@ bool ChecksumMatches(const uint8_t* body, uint32_t length, uint32_t expected) {
 
 uint32_t RuleFileChecksum(const void* data, uint32_t size) {
   const auto* p = static_cast<const uint8_t*>(data);
-  const uint8_t* rev = kReversed.Entry;
-  uint32_t r = 0xFFFFFFFFu;
-  // Data bits enter least significant first: that is the MSB-first update on reversed bytes.
-  uint32_t i = 0;
-  for (; size - i >= 4; i += 4) {
-    uint32_t x = r ^ ((static_cast<uint32_t>(rev[p[i]]) << 24) | (static_cast<uint32_t>(rev[p[i + 1]]) << 16) |
-                      (static_cast<uint32_t>(rev[p[i + 2]]) << 8) | rev[p[i + 3]]);
-    r = kTable.Entry[3][x >> 24] ^ kTable.Entry[2][(x >> 16) & 0xFF] ^ kTable.Entry[1][(x >> 8) & 0xFF] ^
-        kTable.Entry[0][x & 0xFF];
+  const uint32_t(*t)[256] = kTable.Entry;
+  uint32_t c = 0xFFFFFFFFu;  // its own reversal
+  // Eight bytes a step, two steps a turn (the loads of the second step do not wait for the first).
+  auto step = [t](uint32_t one, uint32_t two) {
+    return t[7][one & 0xFF] ^ t[6][(one >> 8) & 0xFF] ^ t[5][(one >> 16) & 0xFF] ^ t[4][one >> 24] ^
+           t[3][two & 0xFF] ^ t[2][(two >> 8) & 0xFF] ^ t[1][(two >> 16) & 0xFF] ^ t[0][two >> 24];
+  };
+  for (; size >= 16; size -= 16, p += 16) {
+    uint32_t three = LoadLe32(p + 8), four = LoadLe32(p + 12);
+    c = step(LoadLe32(p) ^ c, LoadLe32(p + 4));
+    c = step(three ^ c, four);
   }
-  for (; i < size; ++i) r = (r << 8) ^ kTable.Entry[0][(r >> 24) ^ rev[p[i]]];
-  return r;
+  if (size >= 8) {
+    c = step(LoadLe32(p) ^ c, LoadLe32(p + 4));
+    size -= 8;
+    p += 8;
+  }
+  for (; size != 0; --size, ++p) c = (c >> 8) ^ t[0][(c ^ *p) & 0xFF];
+  return Reverse32(c);
 }
 
 uint32_t RuleFileChecksumBitwise(const void* data, uint32_t size) {
@@ -163,10 +171,10 @@ uint32_t ParseRuleFileBytes(const uint8_t* data, uint32_t size, bool requireMagi
   return RESULT_OK;
 }
 
-uint32_t ReadRuleFileBody(const char* path, bool requireMagic, _bytePtr& body) {
-  body.Release();
-  if (path == nullptr) return RESULT_FILE_OPEN_FAILED;
-  CFile file(OpenForReading(path));
+namespace {
+// The file at exactly `path`.
+uint32_t ReadBodyAt(const char* path, bool requireMagic, _bytePtr& body) {
+  CFile file(FileOpenRead(path));
   if (!file.Valid()) return RESULT_FILE_OPEN_FAILED;
   uint8_t header[kRuleFileHeaderSize];
   if (!ReadExactly(file.Get(), header, sizeof header)) return RESULT_FAILED;
@@ -184,6 +192,39 @@ uint32_t ReadRuleFileBody(const char* path, bool requireMagic, _bytePtr& body) {
   return RESULT_OK;
 }
 
+// The file at `path`; when it is missing, a save that was cut off may have left the new
+// content complete as <name>.new, or the old content as <name>.old (the Win9x road): the
+// first of them that reads whole stands in for it.
+uint32_t ReadBodyRecovering(const char* path, bool requireMagic, _bytePtr& body) {
+  uint32_t result = ReadBodyAt(path, requireMagic, body);
+  if (result != RESULT_FILE_OPEN_FAILED || FileExists(path)) return result;
+  for (const char* suffix : {kTemporarySuffix, kBackupSuffix}) {
+    std::string sibling;
+    if (SiblingPath(path, suffix, sibling) && ReadBodyAt(sibling.c_str(), requireMagic, body) == RESULT_OK)
+      return RESULT_OK;
+  }
+  return RESULT_FILE_OPEN_FAILED;
+}
+}  // namespace
+
+uint32_t ReadRuleFileBody(const char* path, bool requireMagic, _bytePtr& body, RuleFileLookup lookup) {
+  body.Release();
+  if (path == nullptr) return RESULT_FILE_OPEN_FAILED;
+  try {
+    if (lookup == RuleFileLookup::ProgramFolderFirst && IsBareName(path)) {
+      char beside[kPathTextSize];
+      if (GetProgramFilePath(path, beside)) {
+        uint32_t result = ReadBodyRecovering(beside, requireMagic, body);
+        if (result != RESULT_FILE_OPEN_FAILED) return result;
+      }
+    }
+    return ReadBodyRecovering(path, requireMagic, body);
+  } catch (const std::bad_alloc&) {
+    body.Release();
+    return RESULT_FAILED;
+  }
+}
+
 uint32_t BuildRuleFileBytes(const _bytePtr& body, _bytePtr& file) {
   file.Release();
   if (!BodyUsable(body)) return RESULT_FAILED;
@@ -197,18 +238,38 @@ uint32_t BuildRuleFileBytes(const _bytePtr& body, _bytePtr& file) {
   return RESULT_OK;
 }
 
+namespace {
+// Puts the written temporary in place of `path`.
+bool PutInPlace(const std::string& temporary, const char* path, const std::string& backup) {
+  if (FileReplaceInOneStep()) return FileReplace(temporary.c_str(), path);
+  // Win9x has no replacing move. The old file steps aside as <name>.old and stays until the
+  // new one is in place; an interruption in between leaves both whole for the reader.
+  FileDelete(backup.c_str());  // left over from a save cut off earlier
+  bool hadOld = FileExists(path);
+  if (hadOld && !FileMove(path, backup.c_str())) return false;
+  if (FileMove(temporary.c_str(), path)) {
+    FileDelete(backup.c_str());
+    return true;
+  }
+  if (hadOld) FileMove(backup.c_str(), path);  // back in place; failing that, the reader finds it
+  return false;
+}
+}  // namespace
+
 uint32_t WriteFileReplacing(const char* path, const void* first, uint32_t firstSize, const void* second,
                             uint32_t secondSize) {
   if (path == nullptr || *path == 0) return RESULT_FAILED;
-  // The new content goes to a temporary file beside the target and replaces it in one step,
-  // so an interrupted save never leaves a short file where a good one was.
-  std::string temporary = std::string(path) + ".new";
+  // The new content goes to a temporary file beside the target and then takes its place, so
+  // an interrupted save never leaves a short file where a good one was.
+  std::string temporary, backup;
+  if (!SiblingPath(path, kTemporarySuffix, temporary) || !SiblingPath(path, kBackupSuffix, backup))
+    return RESULT_FAILED;
   CFile file(FileCreate(temporary.c_str()));
   if (!file.Valid()) return RESULT_FAILED;
   bool written = WriteExactly(file.Get(), first, firstSize) && WriteExactly(file.Get(), second, secondSize) &&
                  FileFlush(file.Get());
   bool closed = file.Close();
-  if (written && closed && FileReplace(temporary.c_str(), path)) return RESULT_OK;
+  if (written && closed && PutInPlace(temporary, path, backup)) return RESULT_OK;
   FileDelete(temporary.c_str());
   return RESULT_FAILED;
 }
@@ -220,30 +281,38 @@ uint32_t WriteRuleFileBody(const char* path, const _bytePtr& body) {
   return WriteFileReplacing(path, header, sizeof header, body.Data(), LoadLe32(body.Data()));
 }
 
-uint32_t ReadRuleFile(const char* path, _Array<_RKFW_RULE>& rules) {
+uint32_t ReadRuleFile(const char* path, _Array<_RKFW_RULE>& rules, RuleFileLookup lookup) {
   _bytePtr body;
-  uint32_t result = ReadRuleFileBody(path, false, body);
+  uint32_t result = ReadRuleFileBody(path, false, body, lookup);
   if (result != RESULT_OK) return result;
   return ParseRuleFileBody(body, rules);
 }
 
-uint32_t ReadAuditFile(const char* path, _Array<_RKFW_AUDIT_RULE>& rules) {
+uint32_t ReadAuditFile(const char* path, _Array<_RKFW_AUDIT_RULE>& rules, RuleFileLookup lookup) {
   _bytePtr body;
-  uint32_t result = ReadRuleFileBody(path, true, body);
+  uint32_t result = ReadRuleFileBody(path, true, body, lookup);
   if (result != RESULT_OK) return result;
   return ParseAuditBody(body, rules);
 }
 
 uint32_t WriteRuleFile(const char* path, const _Array<_RKFW_RULE>& rules) {
   _bytePtr body;
-  uint32_t result = BuildRuleFileBody(rules, body);
-  if (result != RESULT_OK) return result;
+  try {
+    uint32_t result = BuildRuleFileBody(rules, body);
+    if (result != RESULT_OK) return result;
+  } catch (const std::bad_alloc&) {
+    return RESULT_FAILED;  // nothing written
+  }
   return WriteRuleFileBody(path, body);
 }
 
 uint32_t WriteAuditFile(const char* path, const _Array<_RKFW_AUDIT_RULE>& rules) {
   _bytePtr body;
-  uint32_t result = BuildAuditBody(rules, body);
-  if (result != RESULT_OK) return result;
+  try {
+    uint32_t result = BuildAuditBody(rules, body);
+    if (result != RESULT_OK) return result;
+  } catch (const std::bad_alloc&) {
+    return RESULT_FAILED;  // nothing written
+  }
   return WriteRuleFileBody(path, body);
 }

@@ -17,27 +17,37 @@ uint32_t RuleFileChecksum(const void* data, uint32_t size);
 // The same, one bit at a time, straight from the definition (the tests' oracle).
 uint32_t RuleFileChecksumBitwise(const void* data, uint32_t size);
 
-// Appends the file's rules to `rules` (callers pass an empty array). 0; 10 when the file cannot
-// be opened; 1 when it is short, damaged or its body does not parse. A bare file name is looked
-// for in the program's folder first, then in the current folder.
-uint32_t ReadRuleFile(const char* path, _Array<_RKFW_RULE>& rules);
-uint32_t ReadAuditFile(const char* path, _Array<_RKFW_AUDIT_RULE>& rules);
+// Where a bare file name (no folder) is looked for: the console's level files live next to the
+// program, so it looks there first, then in the current folder; a tool reads the path given.
+enum class RuleFileLookup { ProgramFolderFirst, AsGiven };
 
-// Writes the rules; the array is not changed. The file is replaced in one step: a failed or
-// interrupted write leaves any old file as it was. 0, or 1 when not every byte reached the disk.
+// Appends the file's rules to `rules` (callers pass an empty array). 0; 10 when the file cannot
+// be opened; 1 when it is short, damaged, its body does not parse or memory runs out (nothing
+// throws). A missing file whose save was cut off is read from <name>.new or <name>.old.
+uint32_t ReadRuleFile(const char* path, _Array<_RKFW_RULE>& rules,
+                      RuleFileLookup lookup = RuleFileLookup::ProgramFolderFirst);
+uint32_t ReadAuditFile(const char* path, _Array<_RKFW_AUDIT_RULE>& rules,
+                       RuleFileLookup lookup = RuleFileLookup::ProgramFolderFirst);
+
+// Writes the rules; the array is not changed. A failed or interrupted write leaves the old file
+// or the new one. 0, or 1 when not every byte reached the disk, a record is in serialised form,
+// or the path leaves no room for "<name>.new".
 uint32_t WriteRuleFile(const char* path, const _Array<_RKFW_RULE>& rules);
 uint32_t WriteAuditFile(const char* path, const _Array<_RKFW_AUDIT_RULE>& rules);
 
 // The container on its own, for tools and tests. `body` starts with its own size.
 // ReadRuleFileBody returns the body (checked against length and checksum) in `body`;
 // `requireMagic` refuses a magic other than "RKFA" as the audit reader does.
-uint32_t ReadRuleFileBody(const char* path, bool requireMagic, _bytePtr& body);
+uint32_t ReadRuleFileBody(const char* path, bool requireMagic, _bytePtr& body,
+                          RuleFileLookup lookup = RuleFileLookup::ProgramFolderFirst);
 uint32_t WriteRuleFileBody(const char* path, const _bytePtr& body);
 // Header and body as one byte block, as the file holds them.
 uint32_t BuildRuleFileBytes(const _bytePtr& body, _bytePtr& file);
 // Checks a whole file held in memory and copies out its body; same codes as the readers.
 uint32_t ParseRuleFileBytes(const uint8_t* data, uint32_t size, bool requireMagic, _bytePtr& body);
-// Writes `first` then `second` to a temporary file beside `path`, flushes it and puts it in
-// place of `path` in one step. 0, or 1 (then `path` is as it was and no temporary remains).
+// Writes `first` then `second` to <path>.new, flushes it and puts it in place of `path`: one
+// replacing move on NT; on Win9x the old file waits as <path>.old until the new one is in place.
+// 0, or 1 (then `path` holds the old content, or, if it could not be put back, <path>.old does).
+// A path whose "<path>.new" would not fit 260 bytes is refused.
 uint32_t WriteFileReplacing(const char* path, const void* first, uint32_t firstSize, const void* second,
                             uint32_t secondSize);

@@ -14,7 +14,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko prompts
 
 VARDEEN_PACKAGES=(g++-multilib g++-mingw-w64-i686 mingw-w64-i686-dev cmake make googletest
   wine wine32:i386 wine64 xvfb xauth x11-utils xdotool fonts-wqy-zenhei locales imagemagick
-  clang libclang-rt-14-dev llvm procps)
+  clang libclang-rt-14-dev llvm procps zlib1g-dev:i386)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

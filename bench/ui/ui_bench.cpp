@@ -18,7 +18,7 @@
 #include "log/eventlog.h"
 #include "log/eventrecord.h"
 #include "log/formatters.h"
-#include "rules/iprules.h"
+#include "rules/caches.h"
 #include "ui/framework/application.h"
 #include "ui/framework/controls.h"
 #include "ui/framework/form.h"

@@ -3,9 +3,16 @@
 #include "base/result.h"
 #include "driver/connection.h"
 #include "driver/protocol.h"
+#include "driver/rkfw.h"
+
+namespace {
+bool g_hostIsNt = true;
+}  // namespace
+
+void SetHostPlatformForTests(bool nt) { g_hostIsNt = nt; }
 
 uint32_t DetectPlatformOnSystem(bool* nt) {
-  *nt = true;
+  *nt = g_hostIsNt;
   return RESULT_OK;
 }
 

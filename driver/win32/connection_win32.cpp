@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "driver/connection.h"
 #include "driver/protocol.h"
+#include "platform/win32/handles.h"
 
 namespace {
 using OpenSCManagerFn = SC_HANDLE(WINAPI*)(LPCSTR, LPCSTR, DWORD);
@@ -42,31 +43,20 @@ constexpr DWORD kServiceAllAccess = 0xF01FF;
 
 // The NT branch from the opened manager on; the caller closes the manager.
 uint32_t StartAndOpen(SC_HANDLE manager, uint8_t start, const char* serviceName, DeviceHandle* cell) {
-  SC_HANDLE service = g_fn.OpenServiceA(manager, serviceName, kServiceAllAccess);
-  if (service == nullptr)
+  CServiceHandle service(g_fn.OpenServiceA(manager, serviceName, kServiceAllAccess), g_fn.CloseServiceHandle);
+  if (!service.Valid())
     return GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST ? RESULT_SERVICE_NOT_INSTALLED
                                                           : RESULT_SERVICE_NOT_ACCESSIBLE;
   SERVICE_STATUS status = {};
-  uint32_t result;
-  if (!g_fn.QueryServiceStatus(service, &status)) {
-    result = RESULT_SERVICE_NOT_ACCESSIBLE;
-  } else {
-    if (start == 1 && status.dwCurrentState == SERVICE_STOPPED) {
-      g_fn.StartServiceA(service, 0, nullptr);
-      Sleep(500);  // one wait, no polling: a slow start is reported as not running
-      if (!g_fn.QueryServiceStatus(service, &status)) status.dwCurrentState = SERVICE_STOPPED;
-    }
-    if (status.dwCurrentState == SERVICE_RUNNING) {
-      *cell = DeviceOpen(RKFW_NT_DEVICE_NAME, kDeviceRead | kDeviceWrite, kDeviceShareRead, 0);
-      result = *cell == kInvalidDevice ? RESULT_DEVICE_OPEN_FAILED : RESULT_OK;
-    } else {
-      result = RESULT_SERVICE_NOT_RUNNING;
-    }
+  if (!g_fn.QueryServiceStatus(service.Get(), &status)) return RESULT_SERVICE_NOT_ACCESSIBLE;
+  if (start == 1 && status.dwCurrentState == SERVICE_STOPPED) {
+    g_fn.StartServiceA(service.Get(), 0, nullptr);
+    Sleep(500);  // one wait, no polling: a slow start is reported as not running
+    if (!g_fn.QueryServiceStatus(service.Get(), &status)) status.dwCurrentState = SERVICE_STOPPED;
   }
-  DWORD error = GetLastError();
-  g_fn.CloseServiceHandle(service);
-  SetLastError(error);
-  return result;
+  if (status.dwCurrentState != SERVICE_RUNNING) return RESULT_SERVICE_NOT_RUNNING;
+  *cell = DeviceOpen(RKFW_NT_DEVICE_NAME, kDeviceRead | kDeviceWrite, kDeviceShareRead, 0);
+  return *cell == kInvalidDevice ? RESULT_DEVICE_OPEN_FAILED : RESULT_OK;
 }
 }  // namespace
 
@@ -105,13 +95,10 @@ uint32_t OpenDriverNt(uint8_t start, const char* serviceName, DeviceHandle* cell
   if (!g_fn.OpenSCManagerA || !g_fn.OpenServiceA || !g_fn.StartServiceA ||
       !g_fn.QueryServiceStatus || !g_fn.CloseServiceHandle)
     return RESULT_SERVICE_LIBRARY_MISSING;
-  SC_HANDLE manager = g_fn.OpenSCManagerA(nullptr, nullptr, kManagerAllAccess);
-  if (manager == nullptr) return RESULT_FAILED;
-  uint32_t result = StartAndOpen(manager, start, serviceName, cell);
-  DWORD error = GetLastError();  // the caller may want the reason; closing must not change it
-  g_fn.CloseServiceHandle(manager);
-  SetLastError(error);
-  return result;
+  // Closing keeps the last error: the caller may want the reason.
+  CServiceHandle manager(g_fn.OpenSCManagerA(nullptr, nullptr, kManagerAllAccess), g_fn.CloseServiceHandle);
+  if (!manager.Valid()) return RESULT_FAILED;
+  return StartAndOpen(manager.Get(), start, serviceName, cell);
 }
 
 uint32_t OpenDriverWin9x(DeviceHandle* cell) {
@@ -121,25 +108,21 @@ uint32_t OpenDriverWin9x(DeviceHandle* cell) {
 
 bool ProcessPathById(uint32_t processId, char* path, uint32_t size) {
   if (!DriverConnection().nt || !g_fn.GetModuleFileNameExA || !g_fn.EnumProcessModules) return false;
-  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
-  if (process == nullptr) return false;
+  CKernelHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+  if (!process.Valid()) return false;
   static HMODULE modules[1024];  // one UI thread; too big for the stack of a timer handler
   DWORD needed = 0;
-  if (!g_fn.EnumProcessModules(process, modules, sizeof modules, &needed)) {
-    CloseHandle(process);
-    return false;
-  }
+  if (!g_fn.EnumProcessModules(process.Get(), modules, sizeof modules, &needed)) return false;
   DWORD count = needed / sizeof(HMODULE);
   if (count > 1024) count = 1024;
   path[0] = 0;
   for (DWORD i = 0; i < count; ++i) {
-    DWORD n = g_fn.GetModuleFileNameExA(process, modules[i], path, size);
+    DWORD n = g_fn.GetModuleFileNameExA(process.Get(), modules[i], path, size);
     path[n < size ? n : size - 1] = 0;
     const char* file = path + GbkCutAfterLast(path, strlen(path), '\\');
     const char* dot = strrchr(file, '.');
     if (dot != nullptr && CompareTextIgnoringCase(dot + 1, "exe") == 0) break;
   }
-  CloseHandle(process);
   return true;
 }
 

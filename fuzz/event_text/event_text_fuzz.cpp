@@ -7,7 +7,7 @@
 #include "log/eventbatch.h"
 #include "log/eventlog.h"
 #include "log/formatters.h"
-#include "rules/iprules.h"
+#include "rules/caches.h"
 
 namespace {
 char kShort[] = "规则";

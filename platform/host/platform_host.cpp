@@ -27,6 +27,7 @@ std::atomic<int32_t> g_liveBlocks{0};
 }  // namespace
 
 void* PlatformAlloc(uint32_t bytes) {
+  NoteHeapAlloc(bytes);
   void* block = calloc(1, bytes ? bytes : 1);
   if (block != nullptr) ++g_liveBlocks;
   return block;
@@ -180,9 +181,21 @@ bool FileGetSize(FileHandle file, uint32_t* size) {
   return true;
 }
 
+bool FileReplaceInOneStep() { return FileReplaceInOneStepOr(true); }
+
 bool FileReplace(const char* from, const char* to) {
   if (FileFaultInjected(FileOp::Replace)) return false;
+  if (!FileReplaceInOneStep()) return false;
   return rename(HostPath(from).c_str(), HostPath(to).c_str()) == 0;
+}
+
+bool FileMove(const char* from, const char* to) {
+  if (FileFaultInjected(FileOp::Move)) return false;
+  // A link fails when the target exists, as MoveFileA does; then the old name goes.
+  std::string source = HostPath(from), target = HostPath(to);
+  if (link(source.c_str(), target.c_str()) != 0) return false;
+  unlink(source.c_str());
+  return true;
 }
 
 bool FileDelete(const char* path) {

@@ -20,6 +20,7 @@ std::atomic<int32_t> g_liveBlocks{0};
 }  // namespace
 
 void* PlatformAlloc(uint32_t bytes) {
+  NoteHeapAlloc(bytes);
   void* block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, bytes ? bytes : 1);
   if (block != nullptr) ++g_liveBlocks;
   return block;
@@ -153,12 +154,19 @@ bool FileGetSize(FileHandle file, uint32_t* size) {
   return true;
 }
 
+bool FileReplaceInOneStep() {
+  static const bool nt = (GetVersion() & 0x80000000u) == 0;  // MoveFileExA fails on Win9x
+  return FileReplaceInOneStepOr(nt);
+}
+
 bool FileReplace(const char* from, const char* to) {
   if (FileFaultInjected(FileOp::Replace)) return false;
-  // Win9x has no MoveFileEx; there the old file must go first.
-  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-  if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
-  DeleteFileA(to);
+  if (!FileReplaceInOneStep()) return false;
+  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool FileMove(const char* from, const char* to) {
+  if (FileFaultInjected(FileOp::Move)) return false;
   return MoveFileA(from, to) != 0;
 }
 

@@ -19,21 +19,20 @@ static int MatchValueValid(const uint8_t* value, uint32_t extraSize) {
   return offset <= extraSize && count * 4u <= extraSize - offset;
 }
 
-/* Entry offsets (from the entry start, i.e. record offset - 1) of the match values a rule of
- * `protocol` uses. */
+/* Entry offsets of the match values a rule of `protocol` uses. */
 static uint32_t IpEntryMatchValues(uint32_t protocol, uint32_t offsets[4]) {
   switch (protocol) {
     case RULE_PROTO_IP:
     case RULE_PROTO_ICMP:
-      offsets[0] = 28;
-      offsets[1] = 37;
+      offsets[0] = IP_IMAGE_ENTRY_AT(LocalAddr);
+      offsets[1] = IP_IMAGE_ENTRY_AT(IpRemoteAddr);
       return 2;
     case RULE_PROTO_TCP:
     case RULE_PROTO_UDP:
-      offsets[0] = 28;
-      offsets[1] = 37;
-      offsets[2] = 46;
-      offsets[3] = 55;
+      offsets[0] = IP_IMAGE_ENTRY_AT(LocalAddr);
+      offsets[1] = IP_IMAGE_ENTRY_AT(LocalPort);
+      offsets[2] = IP_IMAGE_ENTRY_AT(RemoteAddr);
+      offsets[3] = IP_IMAGE_ENTRY_AT(RemotePort);
       return 4;
     default:
       return 0;
@@ -70,10 +69,13 @@ int RkfwIpImageValid(const uint8_t* image, uint32_t size) {
   return 1;
 }
 
-/* Record offsets (from the stored bytes, i.e. record offset - 4) of an audit rule's ten match
- * values and of its path reference. */
-static const uint32_t kAuditValues[10] = {28, 37, 50, 59, 68, 77, 90, 99, 108, 117};
-#define AUDIT_PATH_AT 4u
+/* Stored-record offsets of an audit rule's ten match values and of its path reference. */
+static const uint32_t kAuditValues[10] = {
+    AUDIT_BODY_RECORD_AT(IpLocalAddr),  AUDIT_BODY_RECORD_AT(IpRemoteAddr),  AUDIT_BODY_RECORD_AT(TcpLocalAddr),
+    AUDIT_BODY_RECORD_AT(TcpLocalPort), AUDIT_BODY_RECORD_AT(TcpRemoteAddr), AUDIT_BODY_RECORD_AT(TcpRemotePort),
+    AUDIT_BODY_RECORD_AT(UdpLocalAddr), AUDIT_BODY_RECORD_AT(UdpLocalPort),  AUDIT_BODY_RECORD_AT(UdpRemoteAddr),
+    AUDIT_BODY_RECORD_AT(UdpRemotePort)};
+#define AUDIT_PATH_AT AUDIT_BODY_RECORD_AT(AppPath)
 
 int RkfwAuditImageValid(const uint8_t* image, uint32_t size) {
   const uint8_t *records, *extra;

@@ -230,31 +230,33 @@ std::string DescribeIpImage(const uint8_t* image, uint32_t size) {
     uint32_t count = LoadLe32(at);
     for (uint32_t i = 0; i < count; ++i) {
       const uint8_t* e = at + 4 + i * IP_IMAGE_ENTRY_SIZE;
-      AppendFormat(out, "rule %s id=%u", ProtocolName(group), LoadLe32(e + 16));
-      AppendAction(out, "action", LoadLe32(e + 4));
-      AppendFormat(out, " conditions=0x%02X options=0x%02X", LoadLe32(e + 8), LoadLe32(e + 12));
-      if (LoadLe32(e) != group) AppendFormat(out, " protocol=%u", LoadLe32(e));
+      AppendFormat(out, "rule %s id=%u", ProtocolName(group), LoadLe32(e + IP_IMAGE_ENTRY_AT(RuleId)));
+      AppendAction(out, "action", LoadLe32(e + IP_IMAGE_ENTRY_AT(Action)));
+      AppendFormat(out, " conditions=0x%02X options=0x%02X", LoadLe32(e + IP_IMAGE_ENTRY_AT(Conditions)), LoadLe32(e + IP_IMAGE_ENTRY_AT(Options)));
+      if (LoadLe32(e + IP_IMAGE_ENTRY_AT(Protocol)) != group)
+        AppendFormat(out, " protocol=%u", LoadLe32(e + IP_IMAGE_ENTRY_AT(Protocol)));
       switch (group) {
         case RULE_PROTO_IP:
-          AppendMatch(out, "local", e + 28, extra, false);
-          AppendMatch(out, "remote", e + 37, extra, false);
+          AppendMatch(out, "local", e + IP_IMAGE_ENTRY_AT(LocalAddr), extra, false);
+          AppendMatch(out, "remote", e + IP_IMAGE_ENTRY_AT(IpRemoteAddr), extra, false);
           break;
         case RULE_PROTO_ICMP:
-          AppendMatch(out, "local", e + 28, extra, false);
-          AppendMatch(out, "remote", e + 37, extra, false);
-          AppendFormat(out, " icmp-types=0x%08X icmp-codes=0x%08X", LoadLe32(e + 46), LoadLe32(e + 50));
+          AppendMatch(out, "local", e + IP_IMAGE_ENTRY_AT(LocalAddr), extra, false);
+          AppendMatch(out, "remote", e + IP_IMAGE_ENTRY_AT(IpRemoteAddr), extra, false);
+          AppendFormat(out, " icmp-types=0x%08X icmp-codes=0x%08X", LoadLe32(e + IP_IMAGE_ENTRY_AT(IcmpTypeMask)),
+                       LoadLe32(e + IP_IMAGE_ENTRY_AT(IcmpCodeMask)));
           break;
         case RULE_PROTO_IGMP:
           break;
         default:
-          AppendMatch(out, "local", e + 28, extra, false);
-          AppendMatch(out, "local-port", e + 37, extra, true);
-          AppendMatch(out, "remote", e + 46, extra, false);
-          AppendMatch(out, "remote-port", e + 55, extra, true);
+          AppendMatch(out, "local", e + IP_IMAGE_ENTRY_AT(LocalAddr), extra, false);
+          AppendMatch(out, "local-port", e + IP_IMAGE_ENTRY_AT(LocalPort), extra, true);
+          AppendMatch(out, "remote", e + IP_IMAGE_ENTRY_AT(RemoteAddr), extra, false);
+          AppendMatch(out, "remote-port", e + IP_IMAGE_ENTRY_AT(RemotePort), extra, true);
           break;
       }
       out += " app=";
-      AppendQuoted(out, reinterpret_cast<const char*>(e + 64), RULE_APPLICATION_SIZE);
+      AppendQuoted(out, reinterpret_cast<const char*>(e + IP_IMAGE_ENTRY_AT(Application)), RULE_APPLICATION_SIZE);
       out += '\n';
     }
   }
@@ -275,18 +277,23 @@ std::string DescribeAuditImage(const uint8_t* image, uint32_t size) {
     const char* name;
     uint32_t at;
     bool port;
-  } kValues[10] = {{"ip-local", 28, false},       {"ip-remote", 37, false},
-                   {"tcp-local", 50, false},      {"tcp-local-port", 59, true},
-                   {"tcp-remote", 68, false},     {"tcp-remote-port", 77, true},
-                   {"udp-local", 90, false},      {"udp-local-port", 99, true},
-                   {"udp-remote", 108, false},    {"udp-remote-port", 117, true}};
+  } kValues[10] = {{"ip-local", AUDIT_BODY_RECORD_AT(IpLocalAddr), false},
+                   {"ip-remote", AUDIT_BODY_RECORD_AT(IpRemoteAddr), false},
+                   {"tcp-local", AUDIT_BODY_RECORD_AT(TcpLocalAddr), false},
+                   {"tcp-local-port", AUDIT_BODY_RECORD_AT(TcpLocalPort), true},
+                   {"tcp-remote", AUDIT_BODY_RECORD_AT(TcpRemoteAddr), false},
+                   {"tcp-remote-port", AUDIT_BODY_RECORD_AT(TcpRemotePort), true},
+                   {"udp-local", AUDIT_BODY_RECORD_AT(UdpLocalAddr), false},
+                   {"udp-local-port", AUDIT_BODY_RECORD_AT(UdpLocalPort), true},
+                   {"udp-remote", AUDIT_BODY_RECORD_AT(UdpRemoteAddr), false},
+                   {"udp-remote-port", AUDIT_BODY_RECORD_AT(UdpRemotePort), true}};
   for (uint32_t i = 0; i < count; ++i) {
-    const uint8_t* r = records + i * AUDIT_BODY_RECORD_SIZE;  // the record from its byte 4
-    uint32_t access = LoadLe32(r + 20);
-    AppendFormat(out, "audit id=%u path=", LoadLe32(r));
-    AppendQuoted(out, reinterpret_cast<const char*>(extra + LoadLe32(r + 4)), 0xFFFFFFFFu);
-    AppendAction(out, "match", LoadLe32(r + 8));
-    AppendAction(out, "miss", LoadLe32(r + 12));
+    const uint8_t* r = records + i * AUDIT_BODY_RECORD_SIZE;
+    uint32_t access = LoadLe32(r + AUDIT_BODY_RECORD_AT(Access));
+    AppendFormat(out, "audit id=%u path=", LoadLe32(r + AUDIT_BODY_RECORD_AT(RuleId)));
+    AppendQuoted(out, reinterpret_cast<const char*>(extra + LoadLe32(r + AUDIT_BODY_RECORD_AT(AppPath))), 0xFFFFFFFFu);
+    AppendAction(out, "match", LoadLe32(r + AUDIT_BODY_RECORD_AT(MatchAction)));
+    AppendAction(out, "miss", LoadLe32(r + AUDIT_BODY_RECORD_AT(MissAction)));
     const char* decision = "none";
     if (access & AUDIT_ACCESS_DETAILED)
       decision = "detailed";
@@ -296,10 +303,11 @@ std::string DescribeAuditImage(const uint8_t* image, uint32_t size) {
       decision = "notify";
     else if ((access & AUDIT_DECISION_MASK) == AUDIT_DECISION_BLOCK)
       decision = "block";
-    AppendFormat(out, " access=0x%02X decision=%s ip-ops=0x%02X", access, decision, LoadLe32(r + 24));
+    AppendFormat(out, " access=0x%02X decision=%s ip-ops=0x%02X", access, decision,
+                 LoadLe32(r + AUDIT_BODY_RECORD_AT(IpOps)));
     for (int v = 0; v < 10; ++v) {
-      if (v == 2) AppendFormat(out, " tcp-ops=0x%02X", LoadLe32(r + 46));
-      if (v == 6) AppendFormat(out, " udp-ops=0x%02X", LoadLe32(r + 86));
+      if (v == 2) AppendFormat(out, " tcp-ops=0x%02X", LoadLe32(r + AUDIT_BODY_RECORD_AT(TcpOps)));
+      if (v == 6) AppendFormat(out, " udp-ops=0x%02X", LoadLe32(r + AUDIT_BODY_RECORD_AT(UdpOps)));
       AppendMatch(out, kValues[v].name, r + kValues[v].at, extra, kValues[v].port);
     }
     out += '\n';

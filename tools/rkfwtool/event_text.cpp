@@ -11,7 +11,7 @@
 #include "log/eventbatch.h"
 #include "log/eventlog.h"
 #include "log/formatters.h"
-#include "rules/iprules.h"
+#include "rules/caches.h"
 #include "rules/loader.h"
 #include "rules/rulefile.h"
 #include "tools/rkfwtool/commands.h"
@@ -21,7 +21,7 @@ namespace {
 // The rules of a file stand in for the rules in force; the cache owns them until the end.
 uint32_t CacheRulesOf(const char* path) {
   _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
-  uint32_t result = ReadRuleFile(path, rules);
+  uint32_t result = ReadRuleFile(path, rules, RuleFileLookup::AsGiven);
   if (result != RESULT_OK) return result;
   IpRuleCache = _bufferPtr<_RKFW_RULE>(static_cast<uint32_t>(rules.Count));
   for (int32_t i = 0; i < rules.Count; ++i) IpRuleCache[i] = rules[i];  // names move along

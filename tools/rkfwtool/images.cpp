@@ -18,7 +18,7 @@ uint32_t RunIpImage(int argc, char** argv) {
     return RESULT_FAILED;
   }
   _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
-  uint32_t result = ReadRuleFile(argv[0], rules);
+  uint32_t result = ReadRuleFile(argv[0], rules, RuleFileLookup::AsGiven);
   if (result != RESULT_OK) return Report(result, "cannot read the rule file", argv[0]);
   _bytePtr image;
   BuildIpRuleImage(rules, image);
@@ -33,7 +33,7 @@ uint32_t RunAuditImage(int argc, char** argv) {
     return RESULT_FAILED;
   }
   _Array<_RKFW_AUDIT_RULE> rules(kAuditRuleGrowStep);
-  uint32_t result = ReadAuditFile(argv[0], rules);
+  uint32_t result = ReadAuditFile(argv[0], rules, RuleFileLookup::AsGiven);
   if (result != RESULT_OK) return Report(result, "cannot read the audit file", argv[0]);
   _bytePtr image;
   BuildAuditBody(rules, image);

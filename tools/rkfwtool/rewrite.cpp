@@ -20,13 +20,13 @@ uint32_t RunRewrite(int argc, char** argv) {
   if (result != RESULT_OK) return Report(result, "cannot read", argv[0]);
   if (IsAuditFile(argv[0], data, forced)) {
     _Array<_RKFW_AUDIT_RULE> rules(kAuditRuleGrowStep);
-    result = ReadAuditFile(argv[0], rules);
+    result = ReadAuditFile(argv[0], rules, RuleFileLookup::AsGiven);
     if (result != RESULT_OK) return Report(result, "cannot read the audit file", argv[0]);
     result = WriteAuditFile(argv[1], rules);
     ReleaseAuditRules(rules);
   } else {
     _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
-    result = ReadRuleFile(argv[0], rules);
+    result = ReadRuleFile(argv[0], rules, RuleFileLookup::AsGiven);
     if (result != RESULT_OK) return Report(result, "cannot read the rule file", argv[0]);
     result = WriteRuleFile(argv[1], rules);
     ReleaseRules(rules);

@@ -1,6 +1,6 @@
 #include "ui/tfwmain/driverseam.h"
 
-#include "driver/dispatch.h"
+#include "dispatch/dispatch.h"
 #include "driver/rkfw.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "app/qeltoption.h"
 #include "app/qeltutil.h"
-#include "driver/dispatch.h"
+#include "dispatch/dispatch.h"
 #include "log/eventrecord.h"
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
 #include "ui/tfwmain/driverseam.h"
@@ -80,5 +80,5 @@ void CMainEventWiring::FreeChild(void* prompt) {
 }
 
 uint32_t CMainEventWiring::PendingCount() const {
-  return static_cast<uint32_t>(impl_->dispatcher.PendingEvents().Count);
+  return static_cast<uint32_t>(impl_->dispatcher.PendingEvents().Count());
 }

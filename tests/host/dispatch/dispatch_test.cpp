@@ -1,17 +1,23 @@
-#include "driver/dispatch.h"
+#include "dispatch/dispatch.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <deque>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "base/result.h"
+#include "driver/rkfw.h"
 #include "log/eventlog.h"
 #include "log/eventrecord.h"
 #include "log/formatters.h"
 #include "platform/heap.h"
-#include "rules/auditrules.h"
+#include "rules/caches.h"
 #include "rules/driver_link.h"
 #include "tests/host/log/event_bytes.h"
 
@@ -149,9 +155,9 @@ class Dispatch : public ::testing::Test {
     for (const _REPORT_EVENT_HEAD& r : d.PendingEvents()) out.push_back(EventPathText(r));
     return out;
   }
-  // Live blocks other than the two arrays' storage and the rule cache: the path texts.
+  // Live blocks other than the queue's and the prompt list's storage and the rule cache: the path texts.
   int32_t TextBlocks() const {
-    return PlatformLiveBlocks() - (d.PendingEvents().Items ? 1 : 0) - (d.OpenPrompts().Items ? 1 : 0) -
+    return PlatformLiveBlocks() - d.PendingEvents().Blocks() - (d.OpenPrompts().Items ? 1 : 0) -
            (AuditRuleCache.Valid() ? 2 : 0) - blocksBefore;
   }
   // Every prompt answered and removed, the queue empty: every path text was freed once.
@@ -267,9 +273,9 @@ TEST_F(Dispatch, BatchOfThirtySevenRecordsInOnePoll) {
   for (int i = 0; i < 37; ++i) batch.push_back(Ask(11));
   Send(batch);
   EXPECT_EQ(console.shown.size(), 1u);
-  EXPECT_EQ(d.PendingEvents().Count, 36);
-  EXPECT_EQ(d.PendingEvents().Capacity, 36);  // four steps of nine
-  EXPECT_EQ(d.PendingEvents().GrowStep, kPendingEventsGrowStep);
+  EXPECT_EQ(d.PendingEvents().Count(), 36);
+  EXPECT_EQ(d.PendingEvents().Capacity(), 36);  // four steps of nine
+  EXPECT_EQ(d.PendingEvents().GrowStep(), kPendingEventsGrowStep);
   EXPECT_EQ(d.OpenPrompts().GrowStep, kOpenPromptsGrowStep);
   // The first answer records "permit" for mail.exe: the other 36 go without a window.
   Rules(0x27, 0x27, 0x27);
@@ -284,7 +290,7 @@ TEST_F(Dispatch, BatchOfThirtySevenRecordsInOnePoll) {
   for (int i = 0; i < 37; ++i) mixed.push_back(i % 3 == 1 ? Ask(12) : Logged(i % 3 == 0 ? 1 : 3));
   Send(mixed);
   EXPECT_EQ(console.memo.size(), 25u);
-  EXPECT_EQ(d.PendingEvents().Count, 11);
+  EXPECT_EQ(d.PendingEvents().Count(), 11);
   ExpectAllReleased();
 }
 
@@ -376,10 +382,21 @@ TEST_F(Dispatch, WhatTheDriverLeftAtTheReferenceFieldIsNeverTouched) {
 
 TEST_F(Dispatch, PathCopiesAreExactlyTheirLengthPlusOne) {
   console.paths[11] = "";
+  struct CSizes {
+    std::vector<uint32_t> asked;
+    static void Note(void* context, uint32_t bytes) { static_cast<CSizes*>(context)->asked.push_back(bytes); }
+  } sizes;
+  SetHeapAllocHookForTests(CSizes::Note, &sizes);
   Send({Ask(11), Ask(12)});
+  SetHeapAllocHookForTests(nullptr, nullptr);
   EXPECT_EQ(console.Newest()->Path(), "");
   EXPECT_TRUE(EventHasPath(console.Newest()->record));
   EXPECT_EQ(TextBlocks(), 2);  // one text each, nothing else kept
+  // The kept texts were asked for at exactly their length plus one: 1 byte and 17 bytes.
+  const uint32_t game = static_cast<uint32_t>(strlen(kGame)) + 1;
+  ASSERT_EQ(game, 17u);  // "D:\", two GBK characters, "\game.exe"
+  EXPECT_EQ(std::count(sizes.asked.begin(), sizes.asked.end(), 1u), 1);
+  EXPECT_EQ(std::count(sizes.asked.begin(), sizes.asked.end(), game), 1);
   ExpectAllReleased();
 }
 
@@ -395,6 +412,38 @@ TEST_F(Dispatch, BatchBufferBoundsTheRecordCount) {
   EXPECT_EQ(console.memo.size(), 2u);
 }
 
+#ifndef _WIN32  // the host's driver link can be told to find Win9x; Wine's finds its prefix's
+// The Win9x driver stamps events in UTC; the log used to print those times as local ones,
+// because nothing told the log text which family the platform detection had found.
+TEST_F(Dispatch, Win9xEventTimesAreShownInLocalTimeOnceThePlatformIsKnown) {
+  const char* zone = getenv("TZ");
+  std::string savedZone = zone != nullptr ? zone : "";
+  setenv("TZ", "CST-8", 1);  // eight hours east of UTC, no summer time
+  tzset();
+  const uint64_t kMidnightUtc = 134411616000000000ULL;  // 2026-12-08 00:00:00 UTC
+  auto timeLine = [&](bool nt) {
+    ResetDriverLinkForTests();
+    SetHostPlatformForTests(nt);
+    EXPECT_EQ(DetectPlatform(), RESULT_OK);
+    CEventBytes e = Logged(1);
+    e.Set64(EVENT_AT_TIME, kMidnightUtc);
+    Send({e});
+    return console.memo.back().substr(0, console.memo.back().find("\r\n"));
+  };
+  EXPECT_EQ(timeLine(true), "[时间]:     2026-12-08 00:00:00");   // NT: already local
+  EXPECT_EQ(timeLine(false), "[时间]:     2026-12-08 08:00:00");  // Win9x: UTC, shown local
+  ResetDriverLinkForTests();
+  SetHostPlatformForTests(true);
+  EXPECT_EQ(GetEventClock(), EventClock::Local);  // nothing detected: taken as local
+  if (zone != nullptr) {
+    setenv("TZ", savedZone.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
+}
+#endif
+
 TEST(DispatchLifetime, QueuedPathsAreReleasedWithTheDispatcher) {
   int32_t before = PlatformLiveBlocks();
   CFakeConsole console;
@@ -404,7 +453,7 @@ TEST(DispatchLifetime, QueuedPathsAreReleasedWithTheDispatcher) {
     std::vector<_REPORT_EVENT_HEAD> records(20);
     for (auto& r : records) memcpy(&r, CEventBytes(EVENT_KIND_APP_ASK).Set32(APP_AT_PROCESS_ID, 1).Bytes(), 220);
     d.DispatchEvents(records.data(), 20);
-    EXPECT_EQ(d.PendingEvents().Count, 19);
+    EXPECT_EQ(d.PendingEvents().Count(), 19);
   }
   // The prompt is the main window's child: it goes with the window, not with the dispatcher.
   ASSERT_EQ(console.live.size(), 1u);

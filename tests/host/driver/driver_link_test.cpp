@@ -261,7 +261,7 @@ TEST_F(DriverLink, GetConnectionsCountsThenCopiesAtMostTheCapacity) {
   EXPECT_EQ(rows[1].Key, 101u);
   EXPECT_EQ(rows[2].Key, 0xEEEEEEEEu);  // nothing beyond the capacity
   EXPECT_EQ(fake.requests.back().code, IOCTL_RKFW_GET_CONNECTIONS);
-  EXPECT_EQ(fake.requests.back().outSize, 3u * 172 + 8);
+  EXPECT_EQ(fake.requests.back().outSize, 2u * 172 + 8);  // room for the capacity only
 
   // The claimed length counts only as far as the rows actually returned.
   fake.answers[IOCTL_RKFW_GET_CONNECTIONS].bytes = Table(100000, 1);
@@ -273,6 +273,25 @@ TEST_F(DriverLink, GetConnectionsCountsThenCopiesAtMostTheCapacity) {
 
   fake.answers[IOCTL_RKFW_GET_CONNECTIONS].bytes = Table(0, 3);
   EXPECT_EQ(GetConnections(rows, &capacity, &tcp, &udp), RESULT_FAILED);
+}
+
+// A driver claiming 12 million rows once made every refresh ask for 2 GB (or throw).
+TEST_F(DriverLink, ARowCountClaimOfMillionsOffersOnlyTheCapacity) {
+  Open();
+  fake.answers[IOCTL_RKFW_GET_CONNECTION_COUNTS].bytes = Dwords({12000000, 1, 1});
+  fake.answers[IOCTL_RKFW_GET_CONNECTIONS].bytes = Table(2 * 172, 2);
+  _RKFW_NETWORKCONNECTION rows[4];
+  memset(rows, 0xEE, sizeof rows);
+  uint32_t capacity = 4, tcp = 0, udp = 0;
+  EXPECT_EQ(GetConnections(rows, &capacity, &tcp, &udp), RESULT_OK);
+  EXPECT_EQ(fake.requests.back().outSize, 4u * 172 + 8);
+  EXPECT_EQ(rows[1].Key, 101u);
+  EXPECT_EQ(rows[2].Key, 0xEEEEEEEEu);
+
+  // Even a caller claiming boundless room gets a bounded request, and no exception.
+  capacity = 0xFFFFFFFFu;
+  EXPECT_NO_THROW(EXPECT_EQ(GetConnections(rows, &capacity, &tcp, &udp), RESULT_OK));
+  EXPECT_LE(fake.requests.back().outSize, 0x10000u * 172 + 8);
 }
 
 TEST_F(DriverLink, ProcessPathFromTheDriverIsCutAndTerminated) {

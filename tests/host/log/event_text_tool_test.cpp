@@ -10,7 +10,7 @@
 #include "base/bytes.h"
 #include "log/eventlog.h"
 #include "log/formatters.h"
-#include "rules/iprules.h"
+#include "rules/caches.h"
 #include "rules/loader.h"
 #include "rules/rulefile.h"
 #include "tests/host/log/event_bytes.h"

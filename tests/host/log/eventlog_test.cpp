@@ -5,8 +5,7 @@
 #include <string>
 
 #include "log/formatters.h"
-#include "rules/auditrules.h"
-#include "rules/iprules.h"
+#include "rules/caches.h"
 #include "tests/host/log/event_bytes.h"
 
 namespace {

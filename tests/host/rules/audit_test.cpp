@@ -5,6 +5,7 @@
 #include "base/result.h"
 #include "platform/heap.h"
 #include "rule_helpers.h"
+#include "rules/decisions.h"
 #include "rules/loader.h"
 
 namespace {

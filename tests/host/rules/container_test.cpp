@@ -1,7 +1,9 @@
 // The rule file container: checksum, header checks, readers' failures, atomic writes.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 
 #include "base/bytes.h"
 #include "base/result.h"
@@ -10,6 +12,7 @@
 #include "platform/paths.h"
 #include "rule_helpers.h"
 #include "rules/rulefile.h"
+#include "rules/records.h"
 
 namespace {
 
@@ -179,18 +182,149 @@ TEST_F(Container, MissingFilesAndFoldersGiveTheirCodes) {
   EXPECT_EQ(WriteAuditFile(inMissingFolder.c_str(), audit), RESULT_FAILED);
 }
 
-TEST_F(Container, BareNamesAreFoundInTheProgramFolderFirst) {
-  std::string folderFile = ScratchPath("level.rul");
-  std::string folder = folderFile.substr(0, folderFile.find_last_of("/\\") + 1);
-  std::string bare = folderFile.substr(folder.size());
-  std::vector<uint8_t> one = OneRuleFile();
-  ASSERT_TRUE(WriteBytes(folderFile, one));
-  SetProgramFolderOverride(folder.c_str());
-  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
-  EXPECT_EQ(ReadRuleFile(bare.c_str(), rules), RESULT_OK);
-  EXPECT_EQ(rules.Count, 1);
-  ReleaseRules(rules);
+TEST_F(Container, BareNamesAreFoundInTheProgramFolderFirstAndToolsReadThePathGiven) {
+  std::string program = ScratchFolder("program");
+  std::string current = ScratchFolder("current");
+  const std::string bare = "level.rul";
+  ASSERT_TRUE(WriteBytes(program + bare, OneRuleFile()));
+  // A competing file of the same name in the current folder, with two rules.
+  _Array<_RKFW_RULE> two(kIpRuleGrowStep);
+  two.Append(MakeRule(RULE_PROTO_UDP, "a"));
+  two.Append(MakeRule(RULE_PROTO_ICMP, "b"));
+  ASSERT_EQ(WriteRuleFile((current + bare).c_str(), two), RESULT_OK);
+  ReleaseRules(two);
+  SetProgramFolderOverride(program.c_str());
+  {
+    CCurrentFolder inside(current);
+    uint32_t count = 0;
+    auto read = [&](RuleFileLookup lookup) {
+      _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+      uint32_t result = ReadRuleFile(bare.c_str(), rules, lookup);
+      count = static_cast<uint32_t>(rules.Count);
+      ReleaseRules(rules);
+      return result;
+    };
+    EXPECT_EQ(read(RuleFileLookup::ProgramFolderFirst), RESULT_OK);
+    EXPECT_EQ(count, 1u);  // the program's own, not the current folder's
+    EXPECT_EQ(read(RuleFileLookup::AsGiven), RESULT_OK);
+    EXPECT_EQ(count, 2u);  // a tool reads the file it was given
+    FileDelete(bare.c_str());
+    EXPECT_EQ(read(RuleFileLookup::AsGiven), RESULT_FILE_OPEN_FAILED);  // never the program's
+    EXPECT_EQ(read(RuleFileLookup::ProgramFolderFirst), RESULT_OK);
+  }
   SetProgramFolderOverride(nullptr);
+  FileDelete((program + bare).c_str());
+}
+
+// A GBK character whose trail byte is 0x5C ("\") was taken for a folder separator, so such a
+// bare level file name was never looked for next to the program.
+TEST_F(Container, AGbkTrailByteBackslashLeavesTheNameBare) {
+  std::string program = ScratchFolder("program");
+  std::string elsewhere = ScratchFolder("elsewhere");
+  const std::string bare = "\x81\x5C\xCA\xAE.rul";  // two GBK characters, the first ending in 0x5C
+  ASSERT_TRUE(WriteBytes(program + bare, OneRuleFile()));
+  SetProgramFolderOverride(program.c_str());
+  {
+    CCurrentFolder inside(elsewhere);
+    _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+    EXPECT_EQ(ReadRuleFile(bare.c_str(), rules), RESULT_OK);
+    EXPECT_EQ(rules.Count, 1);
+    ReleaseRules(rules);
+    // A real separator still makes it a path of its own.
+    EXPECT_EQ(ReadRuleFile(("sub\\" + bare).c_str(), rules), RESULT_FILE_OPEN_FAILED);
+  }
+  SetProgramFolderOverride(nullptr);
+  FileDelete((program + bare).c_str());
+}
+
+// A body whose `records` rules all name one text entry of `textBytes` bytes for both their
+// name and description: small on disk, gigabytes once every record has its own copy.
+std::vector<uint8_t> SharedTextRuleBody(uint32_t records, uint32_t textBytes) {
+  uint32_t recordsEnd = RULE_BODY_EMPTY_SIZE + records * sizeof(_RKFW_RULE);
+  uint32_t extra = 4 + textBytes;
+  std::vector<uint8_t> body(recordsEnd + extra, 0);
+  StoreLe32(&body[0], static_cast<uint32_t>(body.size()));
+  uint32_t at = RULE_BODY_HEADER_SIZE;
+  for (uint32_t group = 0; group < 5; ++group) {
+    StoreLe32(&body[4 + 4 * group], at);
+    StoreLe32(&body[at], group == 0 ? records : 0);
+    at += 4 + (group == 0 ? records * static_cast<uint32_t>(sizeof(_RKFW_RULE)) : 0);
+  }
+  StoreLe32(&body[RULE_BODY_EXTRA_OFFSET_AT], recordsEnd);
+  StoreLe32(&body[RULE_BODY_EXTRA_SIZE_AT], extra);
+  for (uint32_t i = 0; i < records; ++i) body[RULE_BODY_HEADER_SIZE + 4 + i * sizeof(_RKFW_RULE)] = 1;  // Packed
+  StoreLe32(&body[recordsEnd], textBytes);  // Name and Description offsets stay 0: the one entry
+  memset(&body[recordsEnd + 4], 'x', textBytes - 1);
+  return body;
+}
+
+// The same for audit bodies: every path the one long text at offset 0.
+std::vector<uint8_t> SharedPathAuditBody(uint32_t records, uint32_t textBytes) {
+  uint32_t recordBytes = records * AUDIT_BODY_RECORD_SIZE;
+  std::vector<uint8_t> body(AUDIT_BODY_HEADER_SIZE + recordBytes + textBytes + 1, 0);
+  StoreLe32(&body[0], static_cast<uint32_t>(body.size()));
+  StoreLe32(&body[8], records);
+  StoreLe32(&body[16], textBytes);
+  StoreLe32(&body[20], recordBytes);
+  memset(&body[AUDIT_BODY_HEADER_SIZE + recordBytes], 'p', textBytes - 1);
+  return body;
+}
+
+std::vector<uint8_t> FileAround(const std::vector<uint8_t>& body) {
+  _bytePtr held(static_cast<uint32_t>(body.size())), file;
+  memcpy(held.Data(), body.data(), body.size());
+  EXPECT_EQ(BuildRuleFileBytes(held, file), RESULT_OK);
+  return Bytes(file);
+}
+
+// A 1.3 MB file with a good checksum once asked for about 6 GB: std::bad_alloc escaped the
+// reader and ended the console. What a body may expand to is now bounded by what it holds.
+TEST_F(Container, SharedTextsCannotMakeASmallFileAskForGigabytes) {
+  std::vector<uint8_t> rules = FileAround(SharedTextRuleBody(12000, 1u << 20));
+  std::string path = ScratchPath("shared.rul");
+  ASSERT_TRUE(WriteBytes(path, rules));
+  int32_t before = PlatformLiveBlocks();
+  _Array<_RKFW_RULE> ip(kIpRuleGrowStep);
+  EXPECT_NO_THROW(EXPECT_EQ(ReadRuleFile(path.c_str(), ip), RESULT_FAILED));
+  EXPECT_EQ(ip.Count, 0);
+  EXPECT_EQ(PlatformLiveBlocks(), before);
+
+  std::vector<uint8_t> audit = FileAround(SharedPathAuditBody(8000, 1u << 20));
+  std::string auditPath = ScratchPath("shared.aud");
+  ASSERT_TRUE(WriteBytes(auditPath, audit));
+  _Array<_RKFW_AUDIT_RULE> apps(kAuditRuleGrowStep);
+  EXPECT_NO_THROW(EXPECT_EQ(ReadAuditFile(auditPath.c_str(), apps), RESULT_FAILED));
+  EXPECT_EQ(apps.Count, 0);
+  EXPECT_EQ(PlatformLiveBlocks(), before);
+}
+
+TEST_F(Container, ABodyMayReferToWhatItHoldsButNotTwice) {
+  // One rule naming the entry twice (name and description) asks for 2 x 68 bytes of 68.
+  std::vector<uint8_t> twice = SharedTextRuleBody(1, 64);
+  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+  EXPECT_EQ(ParseRuleFileBody(twice.data(), static_cast<uint32_t>(twice.size()), rules), RESULT_FAILED);
+  // With room for a second entry it parses, and the copies are whole.
+  std::vector<uint8_t> roomy = twice;
+  uint32_t extraAt = LoadLe32(&roomy[RULE_BODY_EXTRA_OFFSET_AT]);
+  roomy.resize(roomy.size() + 68, 0);
+  StoreLe32(&roomy[0], static_cast<uint32_t>(roomy.size()));
+  StoreLe32(&roomy[RULE_BODY_EXTRA_SIZE_AT], 2 * 68);
+  StoreLe32(&roomy[extraAt + 68], 1);  // an empty text at 68 for the description
+  StoreLe32(&roomy[RULE_BODY_HEADER_SIZE + 4 + offsetof(_RKFW_RULE, Description)], 68);
+  ASSERT_EQ(ParseRuleFileBody(roomy.data(), static_cast<uint32_t>(roomy.size()), rules), RESULT_OK);
+  ASSERT_EQ(rules.Count, 1);
+  EXPECT_EQ(strlen(rules[0].Name), 63u);
+  EXPECT_STREQ(rules[0].Description, "");
+  ReleaseRules(rules);
+
+  std::vector<uint8_t> paths = SharedPathAuditBody(2, 64);
+  _Array<_RKFW_AUDIT_RULE> audit(kAuditRuleGrowStep);
+  EXPECT_EQ(ParseAuditBody(paths.data(), static_cast<uint32_t>(paths.size()), audit), RESULT_FAILED);
+  std::vector<uint8_t> one = SharedPathAuditBody(1, 64);
+  ASSERT_EQ(ParseAuditBody(one.data(), static_cast<uint32_t>(one.size()), audit), RESULT_OK);
+  ASSERT_EQ(audit.Count, 1);
+  EXPECT_EQ(strlen(audit[0].AppPath), 63u);
+  ReleaseAuditRules(audit);
 }
 
 // Fails the n-th file call made while it is installed.
@@ -203,7 +337,116 @@ struct CFaultAt {
   }
 };
 
-TEST_F(Container, ASaveInterruptedAtAnyStepLeavesTheOldOrTheNewSet) {
+// Fails every file call from the n-th on: the machine stops there.
+struct CPowerCutAt {
+  int Target;
+  int Calls = 0;
+  static bool Hook(void* context, FileOp) {
+    auto* self = static_cast<CPowerCutAt*>(context);
+    return ++self->Calls >= self->Target;
+  }
+};
+
+// Both roads to put a saved file in place: one replacing move (NT, the host) and the Win9x
+// one, which has no replacing move.
+class SaveRoad : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override { SetFileReplaceInOneStepForTests(GetParam() ? 1 : 0); }
+  void TearDown() override { SetFileReplaceInOneStepForTests(-1); }
+  static uint32_t Load(const std::string& path, std::string* first) {
+    _Array<_RKFW_AUDIT_RULE> loaded(kAuditRuleGrowStep);
+    uint32_t read = ReadAuditFile(path.c_str(), loaded);
+    *first = read == RESULT_OK && loaded.Count > 0 ? loaded[0].AppPath : "";
+    ReleaseAuditRules(loaded);
+    return read;
+  }
+};
+
+// On Win9x the old file was deleted before the new one was moved in; a failed move then
+// deleted the new one too, and a stop between the steps left only <name>.new, which no reader
+// looked at. Wherever the machine stops, the reader now finds the old set or the new one.
+TEST_P(SaveRoad, AStopAtAnyStepLeavesTheOldOrTheNewSetForTheReader) {
+  std::string path = ScratchPath("stop.aud");
+  _Array<_RKFW_AUDIT_RULE> oldSet(kAuditRuleGrowStep), newSet(kAuditRuleGrowStep);
+  oldSet.Append(MakeAuditRule("C:\\old.exe", 1));
+  newSet.Append(MakeAuditRule("C:\\new.exe", 2));
+  CFaultAt count{-1};
+  ASSERT_EQ(WriteAuditFile(path.c_str(), oldSet), RESULT_OK);
+  SetFileFaultHook(CFaultAt::Hook, &count);
+  ASSERT_EQ(WriteAuditFile(path.c_str(), newSet), RESULT_OK);
+  SetFileFaultHook(nullptr, nullptr);
+  for (int step = 1; step <= count.Calls; ++step) {
+    for (const char* left : {"", ".new", ".old"}) FileDelete((path + left).c_str());
+    ASSERT_EQ(WriteAuditFile(path.c_str(), oldSet), RESULT_OK);
+    CPowerCutAt cut{step};
+    SetFileFaultHook(CPowerCutAt::Hook, &cut);
+    uint32_t result = WriteAuditFile(path.c_str(), newSet);
+    SetFileFaultHook(nullptr, nullptr);
+    std::string first;
+    ASSERT_EQ(Load(path, &first), RESULT_OK) << step;
+    if (result == RESULT_OK) {
+      EXPECT_EQ(first, "C:\\new.exe") << step;
+    }
+    EXPECT_TRUE(first == "C:\\old.exe" || first == "C:\\new.exe") << step << " " << first;
+  }
+  for (const char* left : {"", ".new", ".old"}) FileDelete((path + left).c_str());
+  ReleaseAuditRules(oldSet);
+  ReleaseAuditRules(newSet);
+}
+
+TEST_P(SaveRoad, AMissingFileIsReadFromAWholeNewOrOldCopyOnly) {
+  std::string path = ScratchPath("left.rul");
+  _Array<_RKFW_RULE> written(kIpRuleGrowStep);
+  written.Append(MakeRule(RULE_PROTO_TCP, "web"));
+  ASSERT_EQ(WriteRuleFile(path.c_str(), written), RESULT_OK);
+  ReleaseRules(written);
+  std::vector<uint8_t> one;
+  ASSERT_TRUE(ReadBytes(path, &one));
+  FileDelete(path.c_str());
+  uint32_t count = 0;
+  auto read = [&]() {
+    _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+    uint32_t result = ReadRuleFile(path.c_str(), rules);
+    count = static_cast<uint32_t>(rules.Count);
+    ReleaseRules(rules);
+    return result;
+  };
+  ASSERT_TRUE(WriteBytes(path + ".old", one));
+  EXPECT_EQ(read(), RESULT_OK);
+  EXPECT_EQ(count, 1u);
+  std::vector<uint8_t> cut(one.begin(), one.end() - 1);  // a .new cut short is passed over
+  ASSERT_TRUE(WriteBytes(path + ".new", cut));
+  EXPECT_EQ(read(), RESULT_OK);
+  EXPECT_EQ(count, 1u);
+  ASSERT_TRUE(WriteBytes(path, cut));  // the file itself is there: it decides, damaged or not
+  EXPECT_EQ(read(), RESULT_FAILED);
+  for (const char* left : {"", ".new", ".old"}) FileDelete((path + left).c_str());
+  EXPECT_EQ(read(), RESULT_FILE_OPEN_FAILED);
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, SaveRoad, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "OneReplacingMove" : "Win9x");
+                         });
+
+// A path whose temporary name would pass 260 bytes was cut, so the temporary could land on
+// another file; such a path is refused before anything is written.
+TEST_F(Container, PathsWithoutRoomForTheTemporaryNameAreRefused) {
+  std::string base = ScratchPath("");
+  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+  rules.Append(MakeRule(RULE_PROTO_TCP, "x"));
+  std::string fits = base + std::string(255 - base.size(), 'f');  // 255 + ".new" + zero = 260
+  std::string over = base + std::string(256 - base.size(), 'o');
+  EXPECT_EQ(WriteRuleFile(fits.c_str(), rules), RESULT_OK);
+  EXPECT_TRUE(FileExists(fits.c_str()));
+  EXPECT_EQ(WriteRuleFile(over.c_str(), rules), RESULT_FAILED);
+  EXPECT_FALSE(FileExists(over.c_str()));
+  EXPECT_FALSE(FileExists(over.substr(0, 259).c_str()));
+  ReleaseRules(rules);
+  FileDelete(fits.c_str());
+}
+
+TEST_P(SaveRoad, ASaveInterruptedAtAnyStepLeavesTheOldOrTheNewSet) {
   std::string path = ScratchPath("app.aud");
   _Array<_RKFW_AUDIT_RULE> oldSet(kAuditRuleGrowStep), newSet(kAuditRuleGrowStep);
   oldSet.Append(MakeAuditRule("C:\\old.exe", 1));
@@ -219,7 +462,7 @@ TEST_F(Container, ASaveInterruptedAtAnyStepLeavesTheOldOrTheNewSet) {
 
   for (bool targetExists : {true, false}) {
     for (int step = 1; step <= count.Calls; ++step) {
-      FileDelete(path.c_str());
+      for (const char* left : {"", ".new", ".old"}) FileDelete((path + left).c_str());
       if (targetExists) {
         ASSERT_EQ(WriteAuditFile(path.c_str(), oldSet), RESULT_OK);
       }
@@ -242,7 +485,7 @@ TEST_F(Container, ASaveInterruptedAtAnyStepLeavesTheOldOrTheNewSet) {
       ReleaseAuditRules(loaded);
     }
   }
-  FileDelete((path + ".new").c_str());
+  for (const char* left : {"", ".new", ".old"}) FileDelete((path + left).c_str());
   ReleaseAuditRules(oldSet);
   ReleaseAuditRules(newSet);
 }

@@ -11,6 +11,7 @@
 #include "driver/rkfw.h"
 #include "platform/device.h"
 #include "rule_helpers.h"
+#include "rules/decisions.h"
 #include "rules/loader.h"
 
 namespace {

@@ -1,10 +1,15 @@
 // Loading rules into the driver: the IP image, the apply operations and the two caches.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
+
 #include "base/bytes.h"
 #include "base/result.h"
+#include "platform/file.h"
 #include "platform/heap.h"
 #include "rule_helpers.h"
+#include "rules/decisions.h"
 #include "rules/loader.h"
 #include "rules/rulefile.h"
 
@@ -176,6 +181,91 @@ TEST_F(Loader, CopiesFromTheIpCacheAreSharedOrDeep) {
   shallow.Clear();
   ReleaseRules(deep);
   ASSERT_NE(FindIpRuleById(0), nullptr);
+}
+
+// The rule set page and the audit page apply arrays made from shallow copies of the cache; the
+// apply operations used to free the cache first and then copy the freed texts and lists.
+TEST_F(Loader, ApplyingAShallowCopyOfTheCacheKeepsEveryTextAndList) {
+  CFakeDriver driver;
+  _RKFW_RULE web = MakeRule(RULE_PROTO_TCP, "web rule", "permits the proxy");
+  web.RemoteAddr = MakeList({Addr(10, 0, 0, 1), Addr(10, 0, 0, 2)});
+  rules_.Append(web);
+  rules_.Append(MakeRule(RULE_PROTO_ICMP, "ping"));
+  ASSERT_EQ(ApplyIpRules(rules_), RESULT_OK);
+  _Array<_RKFW_RULE> shallow(kIpRuleGrowStep);
+  CopyIpRulesFromCache(shallow, false);
+  ASSERT_EQ(ApplyIpRules(shallow), RESULT_OK);
+  shallow.Clear();  // shares the old cache's texts: only the storage goes
+  ASSERT_EQ(IpRuleCache.Length(), 2u);
+  for (uint32_t i = 0; i < 2; ++i) {
+    std::string why;
+    EXPECT_TRUE(SameRule(IpRuleCache[i], rules_[i], &why)) << why;
+  }
+  ASSERT_EQ(driver.IpImages.size(), 2u);
+  EXPECT_EQ(driver.IpImages[1].size(), driver.IpImages[0].size());  // entries carry name pointers
+
+  _Array<_RKFW_AUDIT_RULE> apps(kAuditRuleGrowStep);
+  _RKFW_AUDIT_RULE mail = MakeAuditRule("C:\\Mail\\mail.exe", 7);
+  mail.TcpRemotePort = MakeList({Port(25), Port(110)});
+  apps.Append(mail);
+  ASSERT_EQ(ApplyAuditRules(apps), RESULT_OK);
+  _Array<_RKFW_AUDIT_RULE> shared(kAuditRuleGrowStep);
+  CopyAuditRulesFromCache(shared, false);
+  ASSERT_EQ(ApplyAuditRules(shared), RESULT_OK);
+  shared.Clear();
+  ASSERT_EQ(AuditRuleCache.Length(), 1u);
+  std::string why;
+  EXPECT_TRUE(SameAuditRule(AuditRuleCache[0], apps[0], &why)) << why;
+  EXPECT_EQ(driver.AuditImages[1], driver.AuditImages[0]);
+  ReleaseAuditRules(apps);
+}
+
+// CopyRule of a serialised record keeps its offsets; building from it once read those offsets as
+// pointers (a crash). Nothing is built from such a record, and nothing changes.
+TEST_F(Loader, SerialisedRecordsAreRefusedNotFollowed) {
+  CFakeDriver driver;
+  rules_.Append(MakeRule(RULE_PROTO_TCP, "kept"));
+  ASSERT_EQ(ApplyIpRules(rules_), RESULT_OK);
+  _Array<_RKFW_RULE> one(kIpRuleGrowStep);
+  _RKFW_RULE udp = MakeRule(RULE_PROTO_UDP, "udp", "a description");
+  udp.LocalPort = MakeList({Port(53)});
+  one.Append(udp);
+  _bytePtr body;
+  ASSERT_EQ(BuildRuleFileBody(one, body), RESULT_OK);
+  ReleaseRules(one);
+  _RKFW_RULE stored, copied;
+  memcpy(&stored, body.Data() + LoadLe32(body.Data() + 4 + 4 * RULE_PROTO_UDP) + 4, sizeof stored);  // UDP group
+  ASSERT_EQ(stored.Packed, 1);
+  ASSERT_EQ(static_cast<int32_t>(stored.Protocol), RULE_PROTO_UDP);  // a copy: the field is packed
+  memset(&copied, 0, sizeof copied);
+  CopyRule(&copied, &stored);  // byte for byte: offsets, not pointers
+  _Array<_RKFW_RULE> mixed(kIpRuleGrowStep);
+  mixed.Append(MakeRule(RULE_PROTO_IP, "fine"));
+  mixed.Append(copied);
+  _bytePtr out;
+  EXPECT_EQ(BuildRuleFileBody(mixed, out), RESULT_FAILED);
+  EXPECT_EQ(BuildIpRuleImage(mixed, out), RESULT_FAILED);
+  EXPECT_FALSE(out.Valid());
+  std::string path = ScratchPath("serialised.rul");
+  EXPECT_EQ(WriteRuleFile(path.c_str(), mixed), RESULT_FAILED);
+  EXPECT_FALSE(FileExists(path.c_str()));
+  EXPECT_EQ(ApplyIpRules(mixed), RESULT_FAILED);
+  ASSERT_EQ(IpRuleCache.Length(), 1u);
+  EXPECT_STREQ(IpRuleCache[0].Name, "kept");
+  EXPECT_EQ(driver.IpImages.size(), 1u);
+  ReleaseRules(mixed);  // the serialised record owns nothing and is left alone
+
+  _Array<_RKFW_AUDIT_RULE> apps(kAuditRuleGrowStep);
+  _RKFW_AUDIT_RULE packed = MakeAuditRule("C:\\a.exe", 3);
+  ReleaseAuditRule(&packed);
+  packed.Packed = 1;
+  packed.AppPath = reinterpret_cast<char*>(static_cast<uintptr_t>(5));  // an offset, as a body holds it
+  apps.Append(packed);
+  EXPECT_EQ(BuildAuditBody(apps, out), RESULT_FAILED);
+  EXPECT_EQ(WriteAuditFile(path.c_str(), apps), RESULT_FAILED);
+  EXPECT_EQ(ApplyAuditRules(apps), RESULT_FAILED);
+  EXPECT_TRUE(driver.AuditImages.empty());
+  apps.Clear();
 }
 
 TEST_F(Loader, LevelAndAuditFilesLoadOrLeaveEverythingAlone) {

@@ -60,6 +60,15 @@ same "audit image is the body" "$work/app.body" "$work/app.img"
 check "rewrite audit" 0 "$tool" rewrite "$work/app.aud" "$work/app2.aud"
 same "rewrite audit" "$work/app.aud" "$work/app2.aud"
 
+# A bare file name is the file in the current folder, never the build's file of that name.
+mkdir -p "$work/here"
+cp "$bin/lsec.rul" "$work/here/hsec.rul"
+cd "$work/here"
+check "rewrite a bare name" 0 "$tool" rewrite hsec.rul out.rul
+same "the current folder's file was read" "$work/here/hsec.rul" "$work/here/out.rul"
+check "a bare name missing here" 10 "$tool" ip-image msec.rul x.bin
+cd - >/dev/null
+
 # Failures: the code of the operation that failed, a message on standard error.
 check "missing file" 10 "$tool" dump "$work/none.rul"
 [ -s "$work/err" ] && passed=$((passed + 1)) || { failed=$((failed + 1)); echo "FAILED: no error text"; }

@@ -13,6 +13,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -148,10 +149,30 @@ class CScratch : public ::testing::Environment {
     paths_.push_back(path);
     return path;
   }
+  std::string AddFolder(const std::string& name) {
+    std::string path = Folder() + std::to_string(++counter_) + "_" + name;
+#ifdef _WIN32
+    CreateDirectoryA(path.c_str(), nullptr);
+    path += "\\";
+#else
+    mkdir(path.c_str(), 0755);
+    path += "/";
+#endif
+    folders_.push_back(path);
+    return path;
+  }
   void TearDown() override {
     for (const std::string& path : paths_) {
       FileDelete(path.c_str());
       FileDelete((path + ".new").c_str());
+      FileDelete((path + ".old").c_str());
+    }
+    for (auto it = folders_.rbegin(); it != folders_.rend(); ++it) {
+#ifdef _WIN32
+      RemoveDirectoryA(it->c_str());
+#else
+      rmdir(it->c_str());
+#endif
     }
     if (folder_.empty()) return;
 #ifdef _WIN32
@@ -164,12 +185,35 @@ class CScratch : public ::testing::Environment {
  private:
   std::string folder_;
   std::vector<std::string> paths_;
+  std::vector<std::string> folders_;
   int counter_ = 0;
 };
 CScratch* g_scratch = static_cast<CScratch*>(::testing::AddGlobalTestEnvironment(new CScratch));
 }  // namespace
 
 std::string ScratchPath(const std::string& name) { return g_scratch->Add(name); }
+std::string ScratchFolder(const std::string& name) { return g_scratch->AddFolder(name); }
+
+CCurrentFolder::CCurrentFolder(const std::string& folder) {
+#ifdef _WIN32
+  char saved[MAX_PATH] = {};
+  GetCurrentDirectoryA(sizeof saved, saved);
+  saved_ = saved;
+  SetCurrentDirectoryA(folder.c_str());
+#else
+  char saved[4096] = {};
+  if (getcwd(saved, sizeof saved) != nullptr) saved_ = saved;
+  if (chdir(folder.c_str()) != 0) ADD_FAILURE() << "cannot enter " << folder;
+#endif
+}
+
+CCurrentFolder::~CCurrentFolder() {
+#ifdef _WIN32
+  SetCurrentDirectoryA(saved_.c_str());
+#else
+  if (chdir(saved_.c_str()) != 0) ADD_FAILURE() << "cannot go back to " << saved_;
+#endif
+}
 
 bool ReadBytes(const std::string& path, std::vector<uint8_t>* bytes) {
   FILE* f = fopen(path.c_str(), "rb");

@@ -8,6 +8,8 @@
 #include "base/array.h"
 #include "base/bufferptr.h"
 #include "rules/auditrules.h"
+#include "rules/caches.h"
+#include "dispatch/dispatch.h"
 #include "rules/driver_link.h"
 #include "rules/iprules.h"
 #include "rules/records.h"
@@ -33,6 +35,8 @@ uint32_t Dword(const std::vector<uint8_t>& bytes, uint32_t at);
 
 // A fresh path for a scratch file of this test process.
 std::string ScratchPath(const std::string& name);
+// A fresh empty folder inside the scratch folder (removed at the end), ending in a separator.
+std::string ScratchFolder(const std::string& name);
 bool ReadBytes(const std::string& path, std::vector<uint8_t>* bytes);
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
@@ -47,6 +51,18 @@ struct CFakeDriver {
   ~CFakeDriver();
   CFakeDriver(const CFakeDriver&) = delete;
   CFakeDriver& operator=(const CFakeDriver&) = delete;
+};
+
+// Makes `folder` the current folder for its lifetime.
+class CCurrentFolder {
+ public:
+  explicit CCurrentFolder(const std::string& folder);
+  ~CCurrentFolder();
+  CCurrentFolder(const CCurrentFolder&) = delete;
+  CCurrentFolder& operator=(const CCurrentFolder&) = delete;
+
+ private:
+  std::string saved_;
 };
 
 // Empties both caches (each test starts from nothing).

@@ -17,6 +17,7 @@
 #include "rules/auditrules.h"
 #include "rules/driver_link.h"
 #include "rules/iprules.h"
+#include "rules/decisions.h"
 #include "rules/loader.h"
 #include "rules/rulefile.h"
 #include "driver/protocol.h"

@@ -11,13 +11,14 @@
 //   WM_NEXTEVENT:          NextEvent()
 //   WM_FREECHILD (prompt): FreeChild(prompt)
 //   a prompt's answer:     TakeNextPendingEvent(), then the prompt posts WM_FREECHILD
-// and, once DetectPlatform has run, SetEventClock (log/formatters.h): Utc unless IsNtPlatform().
+// The times in the log text follow the platform DetectPlatform found (log/formatters.h).
 #pragma once
 #include <cstdint>
 
 #include "base/array.h"
 #include "base/bufferptr.h"
 #include "base/text.h"
+#include "dispatch/eventqueue.h"
 #include "driver/protocol.h"
 
 #ifndef WM_FREECHILD
@@ -96,6 +97,11 @@ class CDriverProcessPaths final : public CProcessPathSource {
   _textPtr ProcessPath(const _REPORT_EVENT_HEAD& record) override;
 };
 
+// Answers an application event from the cached audit rules: 0 when a rule permits or blocks
+// the application outright and the verdict was sent; 13 when the user must be asked. Reads the
+// kind and the path text the record references; writes the verdict into the record.
+uint32_t AnswerFromAuditRules(_REPORT_EVENT_HEAD* event);
+
 class CEventDispatcher {
  public:
   CEventDispatcher(CEventWindows& windows, const CEventSettings& settings, CEventLogSink& log,
@@ -127,7 +133,7 @@ class CEventDispatcher {
 
   // Some open prompt still holds an event.
   bool PromptBusy() const;
-  const _Array<_REPORT_EVENT_HEAD>& PendingEvents() const { return pending_; }
+  const CEventQueue& PendingEvents() const { return pending_; }
   const _Array<CEventPrompt*>& OpenPrompts() const { return prompts_; }
 
  private:
@@ -138,6 +144,6 @@ class CEventDispatcher {
   const CEventSettings& settings_;
   CEventLogSink& log_;
   CProcessPathSource& paths_;
-  _Array<_REPORT_EVENT_HEAD> pending_{kPendingEventsGrowStep};  // each owns its path text
+  CEventQueue pending_{kPendingEventsGrowStep};                 // each owns its path text
   _Array<CEventPrompt*> prompts_{kOpenPromptsGrowStep};          // in creation order
 };

@@ -1,14 +1,26 @@
-#include "driver/dispatch.h"
+#include "dispatch/dispatch.h"
 
 #include <cstring>
 #include <new>
 
+#include "base/result.h"
 #include "driver/rkfw.h"
 #include "log/eventlog.h"
 #include "log/eventrecord.h"
-#include "rules/auditrules.h"
+#include "rules/caches.h"
+#include "rules/driver_link.h"
 
-static_assert(sizeof(_REPORT_EVENT_HEAD) == kEventRecordSize, "the event record is 220 bytes");
+uint32_t AnswerFromAuditRules(_REPORT_EVENT_HEAD* event) {
+  if (event == nullptr || EventKind(*event) != EVENT_KIND_APP_ASK || !EventHasPath(*event))
+    return RESULT_NO_AUTO_VERDICT;
+  _RKFW_AUDIT_RULE* rule = FindCachedAuditPath(EventPathText(*event));
+  if (rule == nullptr) return RESULT_NO_AUTO_VERDICT;
+  uint32_t decision = rule->Access & AUDIT_DECISION_MASK;
+  if (decision != AUDIT_DECISION_PERMIT && decision != AUDIT_DECISION_BLOCK) return RESULT_NO_AUTO_VERDICT;
+  SetEventVerdict(*event, decision == AUDIT_DECISION_PERMIT ? RKFW_VERDICT_PERMIT : RKFW_VERDICT_BLOCK);
+  RuleDriverLink().SendVerdict(event);
+  return RESULT_OK;
+}
 
 _textPtr CDriverProcessPaths::ProcessPath(const _REPORT_EVENT_HEAD& record) {
   _textPtr path;
@@ -21,7 +33,8 @@ CEventDispatcher::CEventDispatcher(CEventWindows& windows, const CEventSettings&
     : windows_(windows), settings_(settings), log_(log), paths_(paths) {}
 
 CEventDispatcher::~CEventDispatcher() {
-  for (_REPORT_EVENT_HEAD& record : pending_) ReleaseEventPath(record);
+  _REPORT_EVENT_HEAD record;
+  while (pending_.TakeFirst(&record)) ReleaseEventPath(record);
 }
 
 void CEventDispatcher::Release(_REPORT_EVENT_HEAD& record) { ReleaseEventPath(record); }
@@ -85,12 +98,9 @@ void CEventDispatcher::ShowEventPrompt(_REPORT_EVENT_HEAD& record) {
 }
 
 void CEventDispatcher::TakeNextPendingEvent() {
-  if (pending_.Empty()) return;
   // Out of the queue first: the queue may change while the prompt is being created.
   _REPORT_EVENT_HEAD next;
-  memcpy(&next, &pending_[0], sizeof next);
-  pending_.Remove(0);
-  ShowEventPrompt(next);
+  if (pending_.TakeFirst(&next)) ShowEventPrompt(next);
 }
 
 void CEventDispatcher::NextEvent() {
