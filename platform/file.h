@@ -15,6 +15,8 @@ bool FileGetSize(FileHandle file, uint32_t* size);
 // Put `from` in place of `to` in one step, whether `to` exists or not.
 bool FileReplace(const char* from, const char* to);
 bool FileDelete(const char* path);
+// Moves `from` to `to` only when nothing is at `to`: an earlier file there is never replaced.
+bool FileMoveNew(const char* from, const char* to);
 bool FileExists(const char* path);
 
 // Fault injection for tests: the hook sees each call before it is made and can fail it.

@@ -9,6 +9,7 @@
 #include "rules/driver_link.h"
 #include "rules/iprules.h"
 #include "rules/codec.h"
+#include "rules/damaged.h"
 #include "rules/rulefile.h"
 
 namespace {
@@ -105,6 +106,7 @@ uint32_t ApplyIpRules(const _Array<_RKFW_RULE>& rules) {
 uint32_t LoadLevelRules(const char* path) {
   _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
   uint32_t result = ReadRuleFile(path, rules);
+  NoteRuleFileLoad(path, result);
   if (result == RESULT_OK) result = ApplyIpRules(rules);
   ReleaseRules(rules);
   return result;
@@ -123,6 +125,7 @@ uint32_t ApplyAuditRules(const _Array<_RKFW_AUDIT_RULE>& rules) {
 uint32_t LoadAuditRules(const char* path) {
   _Array<_RKFW_AUDIT_RULE> rules(kAuditRuleGrowStep);
   uint32_t result = ReadAuditFile(path, rules);
+  NoteRuleFileLoad(path, result);
   if (result == RESULT_OK) result = ApplyAuditRules(rules);
   ReleaseAuditRules(rules);
   return result;

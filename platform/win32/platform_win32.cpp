@@ -155,9 +155,15 @@ bool FileGetSize(FileHandle file, uint32_t* size) {
 
 bool FileReplace(const char* from, const char* to) {
   if (FileFaultInjected(FileOp::Replace)) return false;
-  // Win9x has no MoveFileEx; there the old file must go first.
-  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-  if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
+  // Win9x has no MoveFileEx (looked up, so the program loads anywhere); there the old file
+  // must go first.
+  using MoveFileExFn = BOOL(WINAPI*)(const char*, const char*, DWORD);
+  static const auto moveFileEx = reinterpret_cast<MoveFileExFn>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "MoveFileExA"));
+  if (moveFileEx != nullptr) {
+    if (moveFileEx(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
+  }
   DeleteFileA(to);
   return MoveFileA(from, to) != 0;
 }
@@ -165,6 +171,11 @@ bool FileReplace(const char* from, const char* to) {
 bool FileDelete(const char* path) {
   if (FileFaultInjected(FileOp::Delete)) return false;
   return DeleteFileA(path) != 0;
+}
+
+bool FileMoveNew(const char* from, const char* to) {
+  if (FileFaultInjected(FileOp::Replace)) return false;
+  return MoveFileA(from, to) != 0;  // refuses an existing target
 }
 
 bool FileExists(const char* path) {
