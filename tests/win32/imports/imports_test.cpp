@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -72,6 +73,41 @@ TEST(ShippedImports, TheListIsSortedAndLeavesOutWhatLaterSystemsAdded) {
                             "kernel32.dll TryEnterCriticalSection", "kernel32.dll MoveFileExA",
                             "comctl32.dll InitCommonControlsEx"})
     EXPECT_EQ(0u, list.count(later)) << later;
+}
+
+std::string VersionText(const std::vector<char>& info, const char* name) {
+  char* value = nullptr;
+  UINT size = 0;
+  std::string path = std::string("\\StringFileInfo\\080403A8\\") + name;
+  if (!VerQueryValueA(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &size) || value == nullptr)
+    return "";
+  return std::string(value, strnlen(value, size));
+}
+
+// The tray, the task list and the file's properties show these.
+TEST(ShippedResources, EveryShippedBinaryCarriesTheIconAndAVersion) {
+  for (const std::string& file : Shipped()) {
+    std::string path = TestProgramFolder() + file;
+    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module) << file;
+    EXPECT_NE(nullptr, FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(14))) << file << ": no icon 1";
+    FreeLibrary(module);
+
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+    ASSERT_NE(0u, size) << file << ": no version";
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, info.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT fixedSize = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &fixedSize));
+    EXPECT_EQ(0xFEEF04BDu, fixed->dwSignature);
+    EXPECT_EQ(0x00060016u, fixed->dwFileVersionMS) << file;
+    EXPECT_EQ("Harlune", VersionText(info, "CompanyName")) << file;
+    EXPECT_EQ("6.22.0.0", VersionText(info, "FileVersion")) << file;
+    EXPECT_EQ(file, VersionText(info, "OriginalFilename"));
+    EXPECT_NE("", VersionText(info, "FileDescription")) << file;
+  }
 }
 
 // The reader against the loader: every function it finds in this test program was found by
