@@ -79,6 +79,12 @@ void AppendPort(std::string& out, uint32_t value) {
     AppendFormat(out, " 0x%08" PRIx32, value);
 }
 
+// The order of a stored address or port, for telling whether a range runs backwards.
+uint32_t Magnitude(uint32_t stored, bool port) {
+  if (port) return stored <= 0xFFFF ? NetToHost16(static_cast<uint16_t>(stored)) : stored;
+  return (stored & 0xFF) << 24 | ((stored >> 8) & 0xFF) << 16 | ((stored >> 16) & 0xFF) << 8 | stored >> 24;
+}
+
 void AppendMatch(std::string& out, const char* field, const _MATCH_VALUE& value, bool port) {
   auto element = [&](uint32_t v) { port ? AppendPort(out, v) : AppendAddress(out, v); };
   AppendFormat(out, "  %s", field);
@@ -87,12 +93,13 @@ void AppendMatch(std::string& out, const char* field, const _MATCH_VALUE& value,
       out += " any";
     else
       element(value.Value1);
-  } else if (value.Kind == MATCH_RANGE) {
+  } else if (value.Kind == MATCH_RANGE && Magnitude(value.Value2, port) <= Magnitude(value.Value1, port)) {
+    // A stored range that runs backwards comes out raw below: "range" refuses it.
     out += " range";
     element(value.Value2);
     element(value.Value1);
   } else if (value.Kind == MATCH_LIST) {
-    out += " list";
+    out += value.Value1 == 0 ? " list none" : " list";  // a bare "list" is refused as a slip
     const uint32_t* elements = MatchElements(value);
     for (uint32_t i = 0; i < value.Value1 && elements != nullptr; ++i) element(elements[i]);
   } else {
@@ -275,8 +282,9 @@ class CTextParser {
   }
   bool failed() const { return failed_; }
   unsigned line() const { return line_; }
-  // A rule-id given twice makes two rules the console cannot tell apart.
+  // A rule-id given twice makes two rules the console cannot tell apart (0 is no id at all).
   bool NoteRuleId(uint32_t id) {
+    if (id == 0) return true;
     auto seen = ruleIds_.find(id);
     if (seen == ruleIds_.end()) {
       ruleIds_[id] = line_;
@@ -480,12 +488,6 @@ bool ParseHexBytes(const std::string& text, uint8_t* out, uint32_t n) {
   return true;
 }
 
-// The order of a stored address or port, for telling whether a range runs backwards.
-uint32_t Magnitude(uint32_t stored, bool port) {
-  if (port) return stored <= 0xFFFF ? NetToHost16(static_cast<uint16_t>(stored)) : stored;
-  return (stored & 0xFF) << 24 | ((stored >> 8) & 0xFF) << 16 | ((stored >> 16) & 0xFF) << 8 | stored >> 24;
-}
-
 // A match value from its tokens (after the field name). Lists get a heap element block.
 bool ParseMatch(const std::vector<CToken>& t, bool port, _MATCH_VALUE* value) {
   auto element = [&](const std::string& s, uint32_t* v) { return port ? ParsePort(s, v) : ParseAddress(s, v); };
@@ -503,7 +505,8 @@ bool ParseMatch(const std::vector<CToken>& t, bool port, _MATCH_VALUE* value) {
   }
   if (form == "list") {
     std::vector<uint32_t> elements;
-    for (size_t i = 2; i < t.size(); ++i) {
+    bool none = t.size() == 3 && t[2].Text == "none";
+    for (size_t i = none ? 3 : 2; i < t.size(); ++i) {
       uint32_t v;
       if (!element(t[i].Text, &v)) return false;
       elements.push_back(v);
@@ -583,7 +586,7 @@ bool UnusedRange(int32_t protocol, uint32_t* from, uint32_t* to) {
 // backwards (the driver would match nothing).
 bool ParseMatchField(CTextParser& parser, const std::vector<CToken>& t, bool port, _MATCH_VALUE* slot,
                      const std::string& key) {
-  if (t.size() == 2 && t[1].Text == "list") return parser.Fail("empty list for", key);
+  if (t.size() == 2 && t[1].Text == "list") return parser.Fail("empty list (\"list none\" matches nothing) for", key);
   if (!ParseMatch(t, port, slot)) return parser.Fail("bad value for", key);
   if (slot->Kind == MATCH_RANGE && t[1].Text == "range" && Magnitude(slot->Value2, port) > Magnitude(slot->Value1, port))
     return parser.Fail("range ends before it begins for", key);

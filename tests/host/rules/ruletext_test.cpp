@@ -201,6 +201,27 @@ TEST(RuleText, Utf8DumpsComeBackByteForByte) {
   EXPECT_EQ(std::vector<uint8_t>(again.Data(), again.Data() + again.Length()), file);
 }
 
+// What a file may hold but a person should not write by slip still comes back: an empty list
+// is dumped as "list none", a range that runs backwards raw.
+TEST(RuleText, EmptyListsAndBackwardRangesInAFileComeBack) {
+  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+  _RKFW_RULE tcp = MakeRule(RULE_PROTO_TCP, "t");
+  tcp.LocalPort = MakeList({});
+  tcp.RemotePort = MakeRange(Port(2000), Port(1000));
+  tcp.LocalAddr = MakeRange(Addr(10, 0, 0, 9), Addr(10, 0, 0, 1));
+  rules.Append(tcp);
+  std::vector<uint8_t> file = FileOf(rules);
+  ReleaseRules(rules);
+  std::string text, error;
+  ASSERT_EQ(DumpRuleFileBytes(file.data(), static_cast<uint32_t>(file.size()), false, text, error), RESULT_OK);
+  EXPECT_NE(text.find("local-port list none\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("remote-port raw 2 "), std::string::npos) << text;
+  EXPECT_NE(text.find("local-addr raw 2 "), std::string::npos) << text;
+  _bytePtr again;
+  ASSERT_EQ(CompileRuleText(text.data(), static_cast<uint32_t>(text.size()), again, error), RESULT_OK) << error;
+  EXPECT_EQ(std::vector<uint8_t>(again.Data(), again.Data() + again.Length()), file);
+}
+
 TEST(RuleText, DamagedFilesAreNotDumped) {
   _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
   rules.Append(MakeRule(RULE_PROTO_UDP, "u"));
