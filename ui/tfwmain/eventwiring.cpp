@@ -7,6 +7,8 @@
 #include "app/qeltoption.h"
 #include "app/qeltutil.h"
 #include "driver/dispatch.h"
+#include "driver/rkfw.h"
+#include "log/formatters.h"
 #include "log/eventrecord.h"
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
 #include "ui/tfwmain/driverseam.h"
@@ -57,7 +59,11 @@ struct CMainEventWiring::CImpl final : CEventWindows, CEventSettings, CEventLogS
   CEventDispatcher dispatcher;
 };
 
-CMainEventWiring::CMainEventWiring(TFWMainForm& form) : impl_(new CImpl(form)) {}
+CMainEventWiring::CMainEventWiring(TFWMainForm& form) : impl_(new CImpl(form)) {
+  // The Win9x driver stamps its events in UTC, the NT one in local time; the log shows local
+  // time either way. (Without the real driver open, as in tests, the stamps stay as they are.)
+  SetEventClock(DriverIsOpen() && !IsNtPlatform() ? EventClock::Utc : EventClock::Local);
+}
 
 CMainEventWiring::~CMainEventWiring() {
   // Parked prompts are the window's; the dispatcher releases what is still queued.
