@@ -52,12 +52,14 @@ uint32_t WriteSettingsDword(const char* name, uint32_t value) {
   return status == ERROR_SUCCESS ? 0 : 1;
 }
 
-// Reads a 4-byte value of the settings key into `*value`; false leaves it untouched.
+// Reads a REG_DWORD of the settings key into `*value`; false (another type, another size, no
+// value) leaves it untouched.
 bool ReadSettingsDword(HKEY k, const char* name, DWORD* value) {
   DWORD data = 0, size = sizeof data;
-  if (RegQueryValueExA(k, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&data), &size) !=
+  DWORD type = 0;
+  if (RegQueryValueExA(k, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) !=
           ERROR_SUCCESS ||
-      size != sizeof data)
+      type != REG_DWORD || size != sizeof data)
     return false;
   *value = data;
   return true;
@@ -73,8 +75,9 @@ void CQELTOption::LoadSettings() {
   RECORDLOG = static_cast<int32_t>(ReadRegistryDword(HKEY_LOCAL_MACHINE, kSettingsKey, "RECORDLOG", 0));
   CLEANLOG = static_cast<int32_t>(ReadRegistryDword(HKEY_LOCAL_MACHINE, kSettingsKey, "CLEANLOG", 0));
   LOGSAVEDAYS = static_cast<int32_t>(ReadRegistryDword(HKEY_LOCAL_MACHINE, kSettingsKey, "LOGSAVEDAYS", 0));
-  LOGPATH = ReadRegistryText(HKEY_LOCAL_MACHINE, kSettingsKey, "LOGPATH", "");
-  BEEPALERT_PATH = ReadRegistryText(HKEY_LOCAL_MACHINE, kSettingsKey, "BEEPALERT_PATH", "");
+  // The paths go into 260-character buffers (the companion library's, the options page's).
+  LOGPATH = ReadRegistryText(HKEY_LOCAL_MACHINE, kSettingsKey, "LOGPATH", "", kPathTextSize);
+  BEEPALERT_PATH = ReadRegistryText(HKEY_LOCAL_MACHINE, kSettingsKey, "BEEPALERT_PATH", "", kPathTextSize);
   if (LOGPATH.empty()) LOGPATH = ProgramFile("QELTLog");
   if (BEEPALERT_PATH.empty()) BEEPALERT_PATH = ProgramFile("Alert.Wav");
 }
@@ -129,7 +132,7 @@ uint32_t WriteLevel(int32_t level) { return WriteSettingsDword("Level", static_c
 
 std::string ReadCustomRuleFile() {
   std::string path =
-      ReadRegistryText(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "Crul", kDefaultCustomRuleFile);
+      ReadRegistryText(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "Crul", kDefaultCustomRuleFile, kPathTextSize);
   // An empty name would load nothing at all; the default set is what the user expects.
   return path.empty() ? std::string(kDefaultCustomRuleFile) : path;
 }

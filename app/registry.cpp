@@ -38,17 +38,19 @@ uint32_t ReadRegistryDword(HKEY root, const char* key, const char* name, uint32_
   DWORD value = 0, size = sizeof value, type = 0;
   if (RegQueryValueExA(k.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
           ERROR_SUCCESS ||
-      size != sizeof value)
+      type != REG_DWORD || size != sizeof value)
     return fallback;
   return value;
 }
 
-std::string ReadRegistryText(HKEY root, const char* key, const char* name, const char* fallback) {
+std::string ReadRegistryText(HKEY root, const char* key, const char* name, const char* fallback,
+                             uint32_t maxLength) {
   std::string result = fallback ? fallback : "";
   CRegKey k;
   if (k.Open(root, key, KEY_READ) != ERROR_SUCCESS) return result;
   DWORD size = 0, type = 0;
-  if (RegQueryValueExA(k.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+  if (RegQueryValueExA(k.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+      type != REG_SZ)
     return result;
   if (size == 0) return std::string();
   // The value may grow between the two calls and need not end in a zero: read into a buffer
@@ -62,10 +64,12 @@ std::string ReadRegistryText(HKEY root, const char* key, const char* name, const
       size = got > size ? got : size * 2;
       continue;
     }
-    if (status != ERROR_SUCCESS) return result;
+    if (status != ERROR_SUCCESS || type != REG_SZ) return result;
     if (got > size) got = size;
     data[got] = 0;
-    return std::string(data.data());  // up to the first zero
+    std::string text(data.data());  // up to the first zero
+    // A text too long for the buffer it is meant for would be cut: it reads as missing.
+    return text.size() >= maxLength ? result : text;
   }
   return result;
 }

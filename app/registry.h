@@ -1,5 +1,6 @@
 // Registry helpers of the console and the places its settings live.
-// Win32 only. The helpers return 1 for success and 0 for failure; none checks the stored type.
+// Win32 only. The helpers return 1 for success and 0 for failure. A value of another type than
+// the one asked for reads as missing.
 #pragma once
 #include <windows.h>
 
@@ -14,13 +15,15 @@ constexpr const char* kSettingsKeyPath = "SOFTWARE\\Harlune\\Qelt\\";
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kRunValue = "QELT";
 
-// `fallback` when the key cannot be opened or the value cannot be read as exactly 4 bytes.
+// `fallback` when the key cannot be opened or the value is not a REG_DWORD of 4 bytes.
 uint32_t ReadRegistryDword(HKEY root, const char* key, const char* name, uint32_t fallback);
 
-// `fallback` when the key cannot be opened, the size query fails or reading fails; an empty
-// text for a value of size 0. The text ends at the first zero or at the value's end, whether
+// `fallback` when the key cannot be opened, the value is not a REG_SZ, the size query fails,
+// reading fails or the text has `maxLength` characters or more; an empty text for a value of
+// size 0. The text ends at the first zero or at the value's end, whether
 // or not the stored data carries its terminator.
-std::string ReadRegistryText(HKEY root, const char* key, const char* name, const char* fallback);
+std::string ReadRegistryText(HKEY root, const char* key, const char* name, const char* fallback,
+                             uint32_t maxLength = 0xFFFFFFFFu);
 
 // Creates or opens the key (ShowLastError and 0 when that fails) and sets a REG_DWORD.
 uint32_t WriteRegistryDword(HKEY root, const char* key, const char* name, uint32_t value);

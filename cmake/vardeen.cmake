@@ -76,3 +76,14 @@ function(vardeen_fuzzer name)
       ENVIRONMENT "VARDEEN_COUNT_FILE=${VARDEEN_RESULTS}/replay_${name}.count")
   endif()
 endfunction()
+
+# vardeen_shipped(target): a binary that ships. It is linked with the win32 thread model's
+# runtime (the sources compile as everywhere else; nothing shipped uses C++ threads), so that it
+# imports only what Windows 98 SE and NT 4.0 export; tests/win32/imports checks that.
+function(vardeen_shipped target)
+  if(WIN32)
+    set_target_properties(${target} PROPERTIES
+      CXX_LINKER_LAUNCHER ${CMAKE_SOURCE_DIR}/cmake/win32-threads-link.sh)
+    set_property(GLOBAL APPEND PROPERTY VARDEEN_SHIPPED ${target})
+  endif()
+endfunction()

@@ -20,6 +20,8 @@ bool FileReplaceInOneStep();
 // Renames `from` to `to`; fails when `to` exists.
 bool FileMove(const char* from, const char* to);
 bool FileDelete(const char* path);
+// Moves `from` to `to` only when nothing is at `to`: an earlier file there is never replaced.
+bool FileMoveNew(const char* from, const char* to);
 bool FileExists(const char* path);
 
 // Fault injection for tests: the hook sees each call before it is made and can fail it.

@@ -7,6 +7,7 @@
 #include "base/result.h"
 #include "rules/caches.h"
 #include "rules/driver_link.h"
+#include "rules/damaged.h"
 #include "rules/ipimage.h"
 #include "rules/rulefile.h"
 
@@ -53,6 +54,7 @@ uint32_t ApplyIpRules(const _Array<_RKFW_RULE>& rules) {
 uint32_t LoadLevelRules(const char* path) {
   _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
   uint32_t result = ReadRuleFile(path, rules);
+  NoteRuleFileLoad(path, result);
   if (result == RESULT_OK) result = ApplyIpRules(rules);
   ReleaseRules(rules);
   return result;
@@ -77,6 +79,7 @@ uint32_t ApplyAuditRules(const _Array<_RKFW_AUDIT_RULE>& rules) {
 uint32_t LoadAuditRules(const char* path) {
   _Array<_RKFW_AUDIT_RULE> rules(kAuditRuleGrowStep);
   uint32_t result = ReadAuditFile(path, rules);
+  NoteRuleFileLoad(path, result);
   if (result == RESULT_OK) result = ApplyAuditRules(rules);
   ReleaseAuditRules(rules);
   return result;

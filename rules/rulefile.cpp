@@ -10,6 +10,7 @@
 #include "platform/file.h"
 #include "platform/paths.h"
 #include "rules/auditrules.h"
+#include "rules/damaged.h"
 #include "rules/iprules.h"
 
 const uint8_t kRuleFileMagic[4] = {'R', 'K', 'F', 'A'};
@@ -276,6 +277,8 @@ uint32_t WriteFileReplacing(const char* path, const void* first, uint32_t firstS
 
 uint32_t WriteRuleFileBody(const char* path, const _bytePtr& body) {
   if (!BodyUsable(body)) return RESULT_FAILED;
+  // A file that failed to load holds the user's rules in some form: it goes aside, not away.
+  if (KeepAsideFailedRuleFile(path) != RESULT_OK) return RESULT_FAILED;
   uint8_t header[kRuleFileHeaderSize];
   BuildHeader(body, header);
   return WriteFileReplacing(path, header, sizeof header, body.Data(), LoadLe32(body.Data()));

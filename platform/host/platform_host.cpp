@@ -203,6 +203,16 @@ bool FileDelete(const char* path) {
   return unlink(HostPath(path).c_str()) == 0;
 }
 
+bool FileMoveNew(const char* from, const char* to) {
+  if (FileFaultInjected(FileOp::Replace)) return false;
+  // link() refuses an existing target, so an earlier file there is never replaced.
+  std::string source = HostPath(from), target = HostPath(to);
+  if (link(source.c_str(), target.c_str()) != 0) return false;
+  if (unlink(source.c_str()) == 0) return true;
+  unlink(target.c_str());
+  return false;
+}
+
 bool FileExists(const char* path) {
   struct stat st{};
   return stat(HostPath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);

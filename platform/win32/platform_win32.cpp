@@ -162,7 +162,11 @@ bool FileReplaceInOneStep() {
 bool FileReplace(const char* from, const char* to) {
   if (FileFaultInjected(FileOp::Replace)) return false;
   if (!FileReplaceInOneStep()) return false;
-  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  // Looked up, not imported, so that the program loads on Win9x, which has no MoveFileEx.
+  using MoveFileExFn = BOOL(WINAPI*)(const char*, const char*, DWORD);
+  static const auto moveFileEx = reinterpret_cast<MoveFileExFn>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "MoveFileExA"));
+  return moveFileEx != nullptr && moveFileEx(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool FileMove(const char* from, const char* to) {
@@ -173,6 +177,11 @@ bool FileMove(const char* from, const char* to) {
 bool FileDelete(const char* path) {
   if (FileFaultInjected(FileOp::Delete)) return false;
   return DeleteFileA(path) != 0;
+}
+
+bool FileMoveNew(const char* from, const char* to) {
+  if (FileFaultInjected(FileOp::Replace)) return false;
+  return MoveFileA(from, to) != 0;  // refuses an existing target
 }
 
 bool FileExists(const char* path) {

@@ -17,12 +17,18 @@
 #else
 #define STANDIN_DEVICE L"\\Device\\RkFw_slot"
 #define STANDIN_LINK L"\\DosDevices\\RkFw_slot"
+/* The name the console opens on Win9x ("\\.\RkFw.VXD"), so a prefix that reports Windows 98
+ * reaches the same device. */
+#define STANDIN_9X_LINK L"\\DosDevices\\RkFw.VXD"
 #endif
 
 static RKFW_STATE* g_state;
 static KSPIN_LOCK g_lock;
 static PDEVICE_OBJECT g_device;
 static UNICODE_STRING g_linkName;
+#ifdef STANDIN_9X_LINK
+static UNICODE_STRING g_9xLinkName;
+#endif
 
 static NTSTATUS ToNtStatus(int status) {
   switch (status) {
@@ -71,6 +77,9 @@ static NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT device, PIRP irp) {
 
 static void NTAPI DriverUnload(PDRIVER_OBJECT driver) {
   (void)driver;
+#ifdef STANDIN_9X_LINK
+  IoDeleteSymbolicLink(&g_9xLinkName);
+#endif
   IoDeleteSymbolicLink(&g_linkName);
   if (g_device != NULL) IoDeleteDevice(g_device);
   g_device = NULL;
@@ -111,6 +120,18 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) 
     g_state = NULL;
     return status;
   }
+#ifdef STANDIN_9X_LINK
+  RtlInitUnicodeString(&g_9xLinkName, STANDIN_9X_LINK);
+  status = IoCreateSymbolicLink(&g_9xLinkName, &deviceName);
+  if (!NT_SUCCESS(status)) {
+    IoDeleteSymbolicLink(&g_linkName);
+    IoDeleteDevice(g_device);
+    g_device = NULL;
+    ExFreePoolWithTag(g_state, STANDIN_POOL_TAG);
+    g_state = NULL;
+    return status;
+  }
+#endif
   g_device->Flags |= DO_BUFFERED_IO;
   g_device->Flags &= ~DO_DEVICE_INITIALIZING;
 

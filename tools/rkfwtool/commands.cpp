@@ -1,7 +1,7 @@
 #include "tools/rkfwtool/commands.h"
 
 const CToolCommand kCommands[] = {
-    {"dump", "FILE [--audit]", RunDump},
+    {"dump", "FILE [--audit] [--utf8 | --gbk]", RunDump},
     {"compile", "TEXT OUT", RunCompile},
     {"ip-image", "IN.rul OUT.bin", RunIpImage},
     {"audit-image", "IN.aud OUT.bin", RunAuditImage},

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <new>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "rules/auditrules.h"
 #include "rules/iprules.h"
 #include "rules/rulefile.h"
+#include "tools/rkfwtool/encoding.h"
 
 namespace {
 constexpr uint32_t kRuleSize = sizeof(_RKFW_RULE);
@@ -77,6 +79,12 @@ void AppendPort(std::string& out, uint32_t value) {
     AppendFormat(out, " 0x%08" PRIx32, value);
 }
 
+// The order of a stored address or port, for telling whether a range runs backwards.
+uint32_t Magnitude(uint32_t stored, bool port) {
+  if (port) return stored <= 0xFFFF ? NetToHost16(static_cast<uint16_t>(stored)) : stored;
+  return (stored & 0xFF) << 24 | ((stored >> 8) & 0xFF) << 16 | ((stored >> 16) & 0xFF) << 8 | stored >> 24;
+}
+
 void AppendMatch(std::string& out, const char* field, const _MATCH_VALUE& value, bool port) {
   auto element = [&](uint32_t v) { port ? AppendPort(out, v) : AppendAddress(out, v); };
   AppendFormat(out, "  %s", field);
@@ -85,12 +93,13 @@ void AppendMatch(std::string& out, const char* field, const _MATCH_VALUE& value,
       out += " any";
     else
       element(value.Value1);
-  } else if (value.Kind == MATCH_RANGE) {
+  } else if (value.Kind == MATCH_RANGE && Magnitude(value.Value2, port) <= Magnitude(value.Value1, port)) {
+    // A stored range that runs backwards comes out raw below: "range" refuses it.
     out += " range";
     element(value.Value2);
     element(value.Value1);
   } else if (value.Kind == MATCH_LIST) {
-    out += " list";
+    out += value.Value1 == 0 ? " list none" : " list";  // a bare "list" is refused as a slip
     const uint32_t* elements = MatchElements(value);
     for (uint32_t i = 0; i < value.Value1 && elements != nullptr; ++i) element(elements[i]);
   } else {
@@ -272,8 +281,25 @@ class CTextParser {
     return false;
   }
   bool failed() const { return failed_; }
+  unsigned line() const { return line_; }
+  // A rule-id given twice makes two rules the console cannot tell apart (0 is no id at all).
+  bool NoteRuleId(uint32_t id) {
+    if (id == 0) return true;
+    auto seen = ruleIds_.find(id);
+    if (seen == ruleIds_.end()) {
+      ruleIds_[id] = line_;
+      return true;
+    }
+    return Fail(("rule-id already used on line " + std::to_string(seen->second) + ":").c_str(), ToHex(id));
+  }
 
  private:
+  static std::string ToHex(uint32_t v) {
+    char text[16];
+    snprintf(text, sizeof text, "0x%08" PRIx32, v);
+    return text;
+  }
+  std::map<uint32_t, unsigned> ruleIds_;
   static int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -479,7 +505,8 @@ bool ParseMatch(const std::vector<CToken>& t, bool port, _MATCH_VALUE* value) {
   }
   if (form == "list") {
     std::vector<uint32_t> elements;
-    for (size_t i = 2; i < t.size(); ++i) {
+    bool none = t.size() == 3 && t[2].Text == "none";
+    for (size_t i = none ? 3 : 2; i < t.size(); ++i) {
       uint32_t v;
       if (!element(t[i].Text, &v)) return false;
       elements.push_back(v);
@@ -555,12 +582,27 @@ bool UnusedRange(int32_t protocol, uint32_t* from, uint32_t* to) {
   return true;
 }
 
+// A match field's value: besides its form, a list needs elements and a range must not run
+// backwards (the driver would match nothing).
+bool ParseMatchField(CTextParser& parser, const std::vector<CToken>& t, bool port, _MATCH_VALUE* slot,
+                     const std::string& key) {
+  if (t.size() == 2 && t[1].Text == "list") return parser.Fail("empty list (\"list none\" matches nothing) for", key);
+  if (!ParseMatch(t, port, slot)) return parser.Fail("bad value for", key);
+  if (slot->Kind == MATCH_RANGE && t[1].Text == "range" && Magnitude(slot->Value2, port) > Magnitude(slot->Value1, port))
+    return parser.Fail("range ends before it begins for", key);
+  return true;
+}
+
 bool ParseRuleBlock(CTextParser& parser, std::vector<CToken>& t, _RKFW_RULE& rule) {
   bool protocolSeen = false;
   while (parser.NextLine(t)) {
     const std::string& key = t[0].Text;
     auto one = [&]() { return t.size() == 2; };
-    if (key == "end") return t.size() == 1 ? true : parser.Fail("bad line", key);
+    if (key == "end") {
+      if (t.size() != 1) return parser.Fail("bad line", key);
+      // Without one the rule would silently become an IP rule.
+      return protocolSeen ? true : parser.Fail("rule without protocol");
+    }
     bool matchField = key == "local-addr" || key == "remote-addr" || key == "local-port" || key == "remote-port";
     if ((matchField || key == "icmp-types" || key == "icmp-codes" || key == "unused") && !protocolSeen)
       return parser.Fail("protocol must come before", key);
@@ -580,6 +622,7 @@ bool ParseRuleBlock(CTextParser& parser, std::vector<CToken>& t, _RKFW_RULE& rul
       ok = BitsInto(t[1].Text, kOptionNames, kLowBits, 4, &rule.Options);
     } else if (key == "rule-id" && one()) {
       ok = NumberInto(t[1].Text, &rule.RuleId);
+      if (ok && !parser.NoteRuleId(rule.RuleId)) return false;
     } else if (key == "reserved1" && one()) {
       ok = NumberInto(t[1].Text, &rule.Reserved1);
     } else if (key == "reserved2" && one()) {
@@ -604,7 +647,7 @@ bool ParseRuleBlock(CTextParser& parser, std::vector<CToken>& t, _RKFW_RULE& rul
       if (key == "local-port" && tcpUdp) slot = &rule.LocalPort;
       if (key == "remote-port" && tcpUdp) slot = &rule.RemotePort;
       if (slot == nullptr) return parser.Fail("field not used by this protocol", key);
-      ok = ParseMatch(t, key.find("port") != std::string::npos, slot);
+      if (!ParseMatchField(parser, t, key.find("port") != std::string::npos, slot, key)) return false;
     } else if ((key == "icmp-types" || key == "icmp-codes") && one()) {
       if (rule.Protocol != RULE_PROTO_ICMP) return parser.Fail("field not used by this protocol", key);
       ok = NumberInto(t[1].Text, key == "icmp-types" ? static_cast<void*>(&rule.IcmpTypeMask) : static_cast<void*>(&rule.IcmpCodeMask));
@@ -648,11 +691,12 @@ bool ParseAuditBlock(CTextParser& parser, std::vector<CToken>& t, _RKFW_AUDIT_RU
     for (const Field& f : fields)
       if (key == f.Name) field = &f;
     if (field != nullptr) {
-      ok = ParseMatch(t, field->Port, field->Value);
+      if (!ParseMatchField(parser, t, field->Port, field->Value, key)) return false;
     } else if (key == "path" && one() && t[1].Quoted) {
       SetText(&rule.AppPath, t[1].Text);
     } else if (key == "rule-id" && one()) {
       ok = NumberInto(t[1].Text, &rule.RuleId);
+      if (ok && !parser.NoteRuleId(rule.RuleId)) return false;
     } else if ((key == "match-action" || key == "miss-action") && one()) {
       ok = ParseNamed(t[1].Text, kActionNames, 3, &named);
       (key == "match-action" ? rule.MatchAction : rule.MissAction) = static_cast<uint32_t>(named);
@@ -682,10 +726,13 @@ bool ParseText(const char* text, uint32_t size, CParsedText& parsed, std::string
   parsed.Audit = t[0].Text == "audit-file";
   while (parser.NextLine(t)) {
     const std::string& key = t[0].Text;
-    if (key == "magic" && t.size() == 2 && t[1].Quoted && t[1].Text.size() == 4) {
+    if (key == "magic" && t.size() == 2 && t[1].Quoted) {
+      // The console writes nothing else, and the audit reader refuses anything else.
+      if (t[1].Text != "RKFA") return parser.Fail("wrong magic (a rule file's magic is \"RKFA\"):", t[1].Text);
       memcpy(parsed.Magic, t[1].Text.data(), 4);
     } else if (key == "version" && t.size() == 2) {
       if (!ParseNumber(t[1].Text, &parsed.Version)) return parser.Fail("bad value for", key);
+      if (parsed.Version != kRuleFileVersion) return parser.Fail("wrong version (rule files have version 256):", t[1].Text);
     } else if (!parsed.Audit && key == "unused-records" && t.size() == 2) {
       if (!ParseNumber(t[1].Text, &parsed.UnusedRecords) || parsed.UnusedRecords > 0xFFFF)
         return parser.Fail("bad value for", key);
@@ -773,6 +820,18 @@ uint32_t DumpRuleFileBytes(const uint8_t* data, uint32_t size, bool audit, std::
 
 uint32_t CompileRuleText(const char* text, uint32_t size, _bytePtr& file, std::string& error, bool* audit) {
   file.Release();
+  // UTF-8 (with or without a byte order mark) is stored as GBK, as the console reads it.
+  bool marked = size >= 3 && memcmp(text, "\xEF\xBB\xBF", 3) == 0;
+  std::string gbk;
+  if (marked || LooksLikeUtf8(text, size)) {
+    uint32_t badLine = 0;
+    if (!Utf8TextToGbk(std::string(text + (marked ? 3 : 0), size - (marked ? 3 : 0)), gbk, &badLine)) {
+      error = "line " + std::to_string(badLine) + ": a character GBK cannot hold, or malformed UTF-8";
+      return RESULT_FAILED;
+    }
+    text = gbk.data();
+    size = static_cast<uint32_t>(gbk.size());
+  }
   CParsedText parsed;
   if (!ParseText(text, size, parsed, error)) return RESULT_FAILED;
   if (audit != nullptr) *audit = parsed.Audit;

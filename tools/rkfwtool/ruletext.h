@@ -11,7 +11,8 @@
 //     ...
 //   end
 //
-// Texts are quoted and kept in GBK as stored; "\\", "\"" and "\xHH" are the only escapes.
+// Texts are quoted and kept in GBK as stored (rkfwtool dump shows them in UTF-8 on a UTF-8
+// terminal); "\\", "\"" and "\xHH" are the only escapes.
 // "#" starts a comment outside quotes. Every stored byte has a field, so dump then compile
 // gives back the same file for any file the console wrote.
 #pragma once
@@ -24,7 +25,8 @@
 // read that failed (1) with `error` saying why.
 uint32_t DumpRuleFileBytes(const uint8_t* data, uint32_t size, bool audit, std::string& text, std::string& error);
 // Text back to the bytes of a whole file. 0, or 1 with `error` naming the line. `audit` tells
-// which kind of file the text described.
+// which kind of file the text described. The text is GBK, or UTF-8 (recognised by its byte
+// order mark or by being well-formed UTF-8), which is turned into GBK first.
 uint32_t CompileRuleText(const char* text, uint32_t size, _bytePtr& file, std::string& error,
                          bool* audit = nullptr);
 // True when the dumped text of the file compiles back to the same bytes.

@@ -50,9 +50,14 @@ CApplication::~CApplication() = default;
 void CApplication::Initialize() {
   if (initialized_) return;
   initialized_ = true;
-  // The internet classes bring the IP address control ("SysIPAddress32").
+  // The common controls of NT 4.0 (before 4.70) have no InitCommonControlsEx: it is looked up,
+  // and the old call registers the same classes there. The internet classes bring the IP
+  // address control ("SysIPAddress32"), which those versions lack.
   INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_BAR_CLASSES | ICC_INTERNET_CLASSES};
-  InitCommonControlsEx(&icc);
+  using InitEx = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  HMODULE comctl = GetModuleHandleA("comctl32.dll");
+  auto initEx = comctl != nullptr ? reinterpret_cast<InitEx>(GetProcAddress(comctl, "InitCommonControlsEx")) : nullptr;
+  if (initEx == nullptr || !initEx(&icc)) InitCommonControls();
   window_ = new COwnerWindow(this);
   window_->SetText(title_.c_str());
   window_->Create();

@@ -152,6 +152,22 @@ HBITMAP MakeGlyph(TGlyphPicture picture, int size) {
       Polygon(c.dc(), arrow, 3);
       break;
     }
+    case TGlyphPicture::SwitchOn:
+    case TGlyphPicture::SwitchOff: {
+      // The colours of the two picture files, so the state reads the same either way.
+      bool on = picture == TGlyphPicture::SwitchOn;
+      COLORREF disc = on ? RGB(34, 160, 70) : RGB(200, 50, 45);
+      c.Shape(disc, disc);
+      Ellipse(c.dc(), s(2), s(2), s(30), s(30));
+      c.Shape(RGB(255, 255, 255), RGB(255, 255, 255), s(4) > 0 ? s(4) : 1);
+      if (on) {
+        c.Line(s(9), s(16), s(14), s(21));
+        c.Line(s(14), s(21), s(23), s(11));
+      } else {
+        c.Line(s(9), s(16), s(23), s(16));
+      }
+      break;
+    }
   }
   c.Release();
   return c.Take();

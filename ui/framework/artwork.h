@@ -14,6 +14,8 @@ enum class TGlyphPicture {
   Clear,        // an eraser over lines
   Collapse,     // an arrow up
   Expand,       // an arrow down
+  SwitchOn,     // a green disc with a check: filtering on, when res\enable.bmp is missing
+  SwitchOff,    // a red disc with a bar: filtering off, when res\disable.bmp is missing
 };
 
 // A size × size glyph on the key colour. The caller owns the bitmap.

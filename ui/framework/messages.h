@@ -23,6 +23,10 @@ constexpr const char* kCompanionWindowClass = "MORX_Class";
 constexpr UINT kMsgButtonLayout = 0x621;  // wParam: glyph layout; lParam: HFONT
 constexpr UINT kMsgButtonGlyph = 0x622;   // wParam: transparent colour; lParam: HBITMAP
 
+// The main window to itself at start-up: the rule files that did not load are told once the
+// message loop runs.
+constexpr UINT kMsgShowLoadProblems = WM_APP + 0x131;
+
 // The widget layer's own.
 constexpr UINT kMsgReleaseComponent = WM_APP + 0x101;  // lParam: a component freed later
 constexpr UINT kMsgTrayCallback = WM_APP + 0x200;      // the tray icon's mouse messages

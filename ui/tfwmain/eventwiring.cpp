@@ -57,6 +57,7 @@ struct CMainEventWiring::CImpl final : CEventWindows, CEventSettings, CEventLogS
   CEventDispatcher dispatcher;
 };
 
+// The log's clock follows the platform the driver link detected (UTC stamps on Win9x).
 CMainEventWiring::CMainEventWiring(TFWMainForm& form) : impl_(new CImpl(form)) {}
 
 CMainEventWiring::~CMainEventWiring() {

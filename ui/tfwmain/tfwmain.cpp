@@ -4,8 +4,10 @@
 #include <string>
 
 #include "app/qeltoption.h"
+#include "base/result.h"
 #include "platform/paths.h"
 #include "rules/auditrules.h"
+#include "rules/damaged.h"
 #include "rules/loader.h"
 #include "rules/rulefile.h"
 #include "ui/framework/application.h"
@@ -35,6 +37,25 @@ std::string ProgramFile(const char* name) {
   char path[kPathTextSize];
   GetProgramFilePath(name, path);
   return path;
+}
+
+const char* const kLevelTitles[] = {"高安全级别", "中安全级别", "低安全级别", "自定义级别"};
+
+// The slider position of a stored level: the level whose file LevelRuleFile loads for it.
+int SliderLevel(int level) { return level >= 0 && level <= 3 ? level : 1; }
+
+// The last part of a path, as the user knows the file.
+std::string FileNameOf(const std::string& path) {
+  size_t cut = 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (c >= 0x81 && c <= 0xFE && i + 1 < path.size()) {
+      ++i;  // a GBK pair never ends a name
+    } else if (c == '\\' || c == '/') {
+      cut = i + 1;
+    }
+  }
+  return path.substr(cut);
 }
 }  // namespace
 
@@ -221,14 +242,56 @@ void TFWMainForm::FormCreate(CComponent*) {
   LogFrame->SetAlign(TAlign::Client);
   events_ = new CMainEventWiring(*this);
 
-  LoadAuditRules(ProgramFile("app.aud").c_str());
+  std::string auditPath = ProgramFile("app.aud");
+  CheckAuditLoad(LoadAuditRules(auditPath.c_str()), auditPath, false);
   SysInfoBtnClick(SysInfoBtn);
-  TrackBar1->SetPosition(level);
-  LoadLevelRules(LevelRuleFile(level).c_str());
+  // The slider shows the level whose file is loaded; a stored value outside 0..3 loads the
+  // medium set and so shows medium.
+  levelInForce_ = SliderLevel(level);
+  TrackBar1->SetPosition(levelInForce_);
+  std::string levelFile = LevelRuleFile(level);
+  if (LoadLevelRules(levelFile.c_str()) != RESULT_OK) {
+    // Nothing else is in force: the stored level stays the user's choice for the next start.
+    TellLoadProblem("无法载入" + std::string(kLevelTitles[levelInForce_]) + "的规则文件“" + FileNameOf(levelFile) +
+                        "”，防火墙现在没有使用任何IP规则。",
+                    false);
+  }
   Collapse();
 
   TrayIcon1->SetVisible(true);
   NotifyTimer->SetEnabled(true);
+  if (!pendingProblems_.empty()) PostMessageA(Handle(), kMsgShowLoadProblems, 0, 0);
+}
+
+void TFWMainForm::CheckAuditLoad(uint32_t result, const std::string& path, bool now) {
+  if (result == RESULT_OK || !RuleFileLoadFailed(path.c_str())) return;  // loaded, or no file
+  for (const std::string& told : toldFiles_)
+    if (told == path) return;
+  toldFiles_.push_back(path);
+  TellLoadProblem("程序规则文件“" + FileNameOf(path) + "”已损坏，无法载入。本次运行的程序规则退出时照常保存，损坏的文件另存为“" +
+                      FileNameOf(DamagedFileName(path.c_str())) + "”。",
+                  now);
+}
+
+void TFWMainForm::TellLoadProblem(const std::string& text, bool now) {
+  if (LogFrame != nullptr) {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    char stamp[32];
+    wsprintfA(stamp, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+    LogFrame->AppendLog(("[时间]:     " + std::string(stamp) + "\r\n[错误]:     " + text + "\r\n").c_str());
+  }
+  if (now) {
+    MessageDlg(this, text.c_str(), "错误", kMbOk | kMbIconWarning);
+  } else {
+    pendingProblems_.push_back(text);
+  }
+}
+
+void TFWMainForm::ShowPendingLoadProblems() {
+  std::vector<std::string> problems;
+  problems.swap(pendingProblems_);
+  for (const std::string& text : problems) MessageDlg(this, text.c_str(), "错误", kMbOk | kMbIconWarning);
 }
 
 void TFWMainForm::FailInitialisation() {
@@ -238,7 +301,9 @@ void TFWMainForm::FailInitialisation() {
 
 void TFWMainForm::LoadEnableGlyph(bool enabled) {
   std::string path = ProgramFile(enabled ? "res\\enable.bmp" : "res\\disable.bmp");
-  EnableBtn->LoadGlyphFromFile(path.c_str());
+  // Without its picture file the state is drawn by code, never left as the other state's.
+  if (!EnableBtn->LoadGlyphFromFile(path.c_str()))
+    EnableBtn->SetGlyph(MakeGlyph(enabled ? TGlyphPicture::SwitchOn : TGlyphPicture::SwitchOff, 32));
 }
 
 void TFWMainForm::PostFilterState(uint8_t enabled) {
@@ -311,6 +376,7 @@ bool TFWMainForm::ClosePage() {
 }
 
 void TFWMainForm::ShowLogPage() {
+  Expand();  // asked for by the user: a page on a collapsed window would stay out of sight
   if (LogFrame == nullptr || CurrentPage == LogFrame) return;
   if (!ClosePage()) return;
   LogFrame->Show();
@@ -345,9 +411,18 @@ void TFWMainForm::TrackBar1Change(CComponent*) {
   int level = TrackBar1->Position();
   try {
     std::string file = LevelRuleFile(level);
-    WriteLevel(level);
-    LoadAuditRules(ProgramFile("app.aud").c_str());
-    LoadLevelRules(file.c_str());
+    std::string auditPath = ProgramFile("app.aud");
+    CheckAuditLoad(LoadAuditRules(auditPath.c_str()), auditPath, true);
+    if (LoadLevelRules(file.c_str()) == RESULT_OK) {
+      WriteLevel(level);
+      levelInForce_ = level;
+      return;
+    }
+    // The driver keeps the old set: so do the slider and the stored level.
+    TrackBar1->SetPosition(levelInForce_);
+    TellLoadProblem("无法载入" + std::string(kLevelTitles[SliderLevel(level)]) + "的规则文件“" + FileNameOf(file) +
+                        "”，仍使用" + kLevelTitles[levelInForce_] + "的规则。",
+                    true);
   } catch (const std::exception&) {  // no memory, or a framework error
     FailInitialisation();
   }
@@ -398,6 +473,9 @@ LRESULT TFWMainForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SHOWLOGVIEW:
       ShowLogPage();
       return 0;
+    case kMsgShowLoadProblems:
+      ShowPendingLoadProblems();
+      return 0;
     case WM_FREECHILD:
       if (events_ != nullptr) events_->FreeChild(reinterpret_cast<void*>(lParam));
       return 0;
@@ -410,6 +488,12 @@ LRESULT TFWMainForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_MINIMIZE) {
         Application.Minimize();  // minimised, the console lives in the tray
+        return 0;
+      }
+      if ((wParam & 0xFFF0) == SC_RESTORE) {
+        // Also how a second start brings this console back from the tray.
+        Application.Restore();
+        SetForegroundWindow(Handle());
         return 0;
       }
       break;

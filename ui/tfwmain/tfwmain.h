@@ -2,6 +2,8 @@
 // that hosts one page at a time, the tray icon and the 200 ms event poll.
 #pragma once
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "ui/framework/controls.h"
 #include "ui/framework/form.h"
@@ -104,6 +106,14 @@ class TFWMainForm : public CForm {
 
  private:
   void LoadEnableGlyph(bool enabled);
+  // Rule files that did not load: each is told once, in a box owned by this window and in a
+  // line of the log page; at start-up the box waits until the message loop runs.
+  void TellLoadProblem(const std::string& text, bool now);
+  void ShowPendingLoadProblems();
+  void CheckAuditLoad(uint32_t result, const std::string& path, bool now);
+  std::vector<std::string> pendingProblems_;
+  std::vector<std::string> toldFiles_;
+  int levelInForce_ = 1;  // the slider's position whose rule file the driver holds
   // Tells the user the firewall could not be set up and ends the console.
   void FailInitialisation();
   CGlyphButton* AddPageButton(const char* name, const char* labelName, const char* caption,

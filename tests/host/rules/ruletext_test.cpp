@@ -5,6 +5,7 @@
 #include "base/result.h"
 #include "rule_helpers.h"
 #include "rules/rulefile.h"
+#include "tools/rkfwtool/encoding.h"
 #include "tools/rkfwtool/ruletext.h"
 
 namespace {
@@ -136,6 +137,17 @@ TEST(RuleText, BadTextIsRefusedWithItsLine) {
       {"audit-file\naudit-rule\n  access 7\nend\n", "without path"},
       {"audit-file\nrule\nend\n", "line 2"},
       {"audit-file\nmagic \"RKF[\"\n", "magic"},  // the audit reader would refuse the file
+      {"rule-file\nmagic \"RKFB\"\n", "line 2: wrong magic"},
+      {"rule-file\nversion 257\n", "line 2: wrong version"},
+      {"rule-file\nrule\n  name \"a\"\nend\n", "line 4: rule without protocol"},
+      {"rule-file\nrule\n  protocol TCP\n  rule-id 5\nend\nrule\n  protocol UDP\n  rule-id 0x5\nend\n",
+       "line 8: rule-id already used on line 4"},
+      {"audit-file\naudit-rule\n  path \"a\"\n  rule-id 9\nend\naudit-rule\n  path \"b\"\n  rule-id 9\nend\n",
+       "line 8: rule-id already used on line 4"},
+      {"rule-file\nrule\n  protocol TCP\n  local-port range 2000 1000\nend\n", "line 4: range ends before"},
+      {"rule-file\nrule\n  protocol TCP\n  remote-addr range 10.0.0.9 10.0.0.1\nend\n", "line 4: range ends before"},
+      {"rule-file\nrule\n  protocol UDP\n  remote-port list\nend\n", "line 4: empty list"},
+      {"audit-file\naudit-rule\n  path \"a\"\n  tcp-remote-port list\nend\n", "line 4: empty list"},
   };
   for (const Row& row : rows) {
     _bytePtr file;
@@ -145,6 +157,69 @@ TEST(RuleText, BadTextIsRefusedWithItsLine) {
     EXPECT_NE(error.find(row.line), std::string::npos) << row.text << " gave: " << error;
     EXPECT_FALSE(file.Valid());
   }
+}
+
+// The same rule written three ways: GBK as stored, UTF-8, UTF-8 with a byte order mark.
+TEST(RuleText, Utf8TextCompilesToTheSameGbkFile) {
+  const std::string gbk = "rule-file\nrule\n  name \"禁止TCP连接请求\"\n  protocol TCP\nend\n";
+  const std::string utf8 = u8"rule-file\nrule\n  name \"禁止TCP连接请求\"\n  protocol TCP\nend\n";
+  ASSERT_NE(gbk, utf8);
+  _bytePtr fromGbk, fromUtf8, fromMarked;
+  std::string error;
+  ASSERT_EQ(CompileRuleText(gbk.data(), static_cast<uint32_t>(gbk.size()), fromGbk, error), RESULT_OK) << error;
+  ASSERT_EQ(CompileRuleText(utf8.data(), static_cast<uint32_t>(utf8.size()), fromUtf8, error), RESULT_OK) << error;
+  const std::string marked = "\xEF\xBB\xBF" + utf8;
+  ASSERT_EQ(CompileRuleText(marked.data(), static_cast<uint32_t>(marked.size()), fromMarked, error), RESULT_OK) << error;
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(fromGbk.Data()), fromGbk.Length()),
+            std::string(reinterpret_cast<const char*>(fromUtf8.Data()), fromUtf8.Length()));
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(fromGbk.Data()), fromGbk.Length()),
+            std::string(reinterpret_cast<const char*>(fromMarked.Data()), fromMarked.Length()));
+
+  // A character GBK has no room for is refused with its line.
+  const std::string smile = u8"rule-file\nrule\n  protocol TCP\n  name \"\U0001F600\"\nend\n";
+  _bytePtr refused;
+  EXPECT_EQ(CompileRuleText(smile.data(), static_cast<uint32_t>(smile.size()), refused, error), RESULT_FAILED);
+  EXPECT_NE(error.find("line 4"), std::string::npos) << error;
+}
+
+// Shown in UTF-8, a dump still compiles back to the same bytes, also for texts that are not
+// GBK at all (they come out as escapes).
+TEST(RuleText, Utf8DumpsComeBackByteForByte) {
+  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+  rules.Append(MakeRule(RULE_PROTO_TCP, "禁止TCP连接请求"));
+  rules.Append(MakeRule(RULE_PROTO_UDP, "\x81\x30 odd \xff"));
+  std::vector<uint8_t> file = FileOf(rules);
+  ReleaseRules(rules);
+  std::string text, error;
+  ASSERT_EQ(DumpRuleFileBytes(file.data(), static_cast<uint32_t>(file.size()), false, text, error), RESULT_OK);
+  std::string utf8 = GbkTextToUtf8(text);
+  EXPECT_NE(utf8.find(u8"禁止TCP连接请求"), std::string::npos) << utf8;
+  EXPECT_TRUE(LooksLikeUtf8(utf8.data(), static_cast<uint32_t>(utf8.size())));
+  EXPECT_FALSE(LooksLikeUtf8(text.data(), static_cast<uint32_t>(text.size())));
+  _bytePtr again;
+  ASSERT_EQ(CompileRuleText(utf8.data(), static_cast<uint32_t>(utf8.size()), again, error), RESULT_OK) << error;
+  EXPECT_EQ(std::vector<uint8_t>(again.Data(), again.Data() + again.Length()), file);
+}
+
+// What a file may hold but a person should not write by slip still comes back: an empty list
+// is dumped as "list none", a range that runs backwards raw.
+TEST(RuleText, EmptyListsAndBackwardRangesInAFileComeBack) {
+  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+  _RKFW_RULE tcp = MakeRule(RULE_PROTO_TCP, "t");
+  tcp.LocalPort = MakeList({});
+  tcp.RemotePort = MakeRange(Port(2000), Port(1000));
+  tcp.LocalAddr = MakeRange(Addr(10, 0, 0, 9), Addr(10, 0, 0, 1));
+  rules.Append(tcp);
+  std::vector<uint8_t> file = FileOf(rules);
+  ReleaseRules(rules);
+  std::string text, error;
+  ASSERT_EQ(DumpRuleFileBytes(file.data(), static_cast<uint32_t>(file.size()), false, text, error), RESULT_OK);
+  EXPECT_NE(text.find("local-port list none\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("remote-port raw 2 "), std::string::npos) << text;
+  EXPECT_NE(text.find("local-addr raw 2 "), std::string::npos) << text;
+  _bytePtr again;
+  ASSERT_EQ(CompileRuleText(text.data(), static_cast<uint32_t>(text.size()), again, error), RESULT_OK) << error;
+  EXPECT_EQ(std::vector<uint8_t>(again.Data(), again.Data() + again.Length()), file);
 }
 
 TEST(RuleText, DamagedFilesAreNotDumped) {
