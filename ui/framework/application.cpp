@@ -113,7 +113,10 @@ void CApplication::ProcessMessages() {
 
 bool CApplication::IsDialogKey(const MSG& msg) {
   if (msg.message != WM_KEYDOWN || msg.hwnd == nullptr) return false;
-  auto* form = dynamic_cast<CForm*>(CControl::FromHandle(GetAncestor(msg.hwnd, GA_ROOT)));
+  // The top window of the key's window (GetAncestor is not on NT 4.0).
+  HWND top = msg.hwnd;
+  while ((GetWindowLongA(top, GWL_STYLE) & WS_CHILD) && GetParent(top) != nullptr) top = GetParent(top);
+  auto* form = dynamic_cast<CForm*>(CControl::FromHandle(top));
   return form != nullptr && form->DialogKey(msg);
 }
 
