@@ -34,12 +34,6 @@ void CListBox::Clear() {
   if (Handle() != nullptr) SendMessageA(Handle(), LB_RESETCONTENT, 0, 0);
 }
 
-int CListBox::IndexOfValue(uint32_t value) const {
-  for (size_t i = 0; i < items_.size(); ++i)
-    if (items_[i].value == value) return static_cast<int>(i);
-  return -1;
-}
-
 int CListBox::ItemIndex() const {
   if (Handle() == nullptr) return -1;
   return static_cast<int>(SendMessageA(Handle(), multiSelect_ ? LB_GETCARETINDEX : LB_GETCURSEL, 0, 0));

@@ -5,12 +5,12 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "ui/framework/control.h"
+#include "ui/framework/valueitems.h"
 
-class CListBox : public CControl {
+class CListBox : public CControl, public CValueItems {
  public:
   CListBox(CComponent* owner, const char* name);
   const char* ClassName() const override { return "TListBox"; }
@@ -20,11 +20,6 @@ class CListBox : public CControl {
   int AddItem(const char* text, uint32_t value = 0);
   void DeleteItem(int index);
   void Clear();
-  int Count() const { return static_cast<int>(items_.size()); }
-  const std::string& ItemText(int index) const { return items_[static_cast<size_t>(index)].text; }
-  uint32_t ItemValue(int index) const { return items_[static_cast<size_t>(index)].value; }
-  // The first item with this value, or -1.
-  int IndexOfValue(uint32_t value) const;
 
   // The item with the caret (single selection: the selected one), or -1.
   int ItemIndex() const;
@@ -44,10 +39,5 @@ class CListBox : public CControl {
   void HandleCreated() override;
 
  private:
-  struct CItem {
-    std::string text;
-    uint32_t value;
-  };
-  std::vector<CItem> items_;
   bool multiSelect_ = false;
 };
