@@ -10,23 +10,6 @@
 #include "tools/rkfwtool/ruletext.h"
 #include "tools/rkfwtool/toolio.h"
 
-namespace {
-// Removes `flag` from the arguments; true when it was there.
-bool TakeFlag(int& argc, char** argv, const char* flag) {
-  bool found = false;
-  for (int i = 0; i < argc;) {
-    if (strcmp(argv[i], flag) == 0) {
-      found = true;
-      for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
-      --argc;
-    } else {
-      ++i;
-    }
-  }
-  return found;
-}
-}  // namespace
-
 uint32_t RunDump(int argc, char** argv) {
   bool audit = TakeAuditFlag(argc, argv);
   bool utf8 = TakeFlag(argc, argv, "--utf8");

@@ -34,10 +34,10 @@ bool IsAuditFile(const char* path, const _bytePtr& data, bool forced) {
          CompareTextIgnoringCase(path + n - 4, ".aud") == 0;
 }
 
-bool TakeAuditFlag(int& argc, char** argv) {
+bool TakeFlag(int& argc, char** argv, const char* flag) {
   bool found = false;
   for (int i = 0; i < argc;) {
-    if (strcmp(argv[i], "--audit") == 0) {
+    if (strcmp(argv[i], flag) == 0) {
       found = true;
       for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
       --argc;
@@ -47,6 +47,8 @@ bool TakeAuditFlag(int& argc, char** argv) {
   }
   return found;
 }
+
+bool TakeAuditFlag(int& argc, char** argv) { return TakeFlag(argc, argv, "--audit"); }
 
 uint32_t Report(uint32_t code, const char* what, const char* path) {
   fprintf(stderr, "rkfwtool: %s: %s (result %u)\n", what, path, code);

@@ -627,6 +627,15 @@ void CControl::SetText(const char* text) {
   else if (windowless_) Invalidate();
 }
 
+std::string CControl::WindowText() const {
+  if (hwnd_ == nullptr) return text_;
+  int length = GetWindowTextLengthA(hwnd_);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  int got = GetWindowTextA(hwnd_, &text[0], length + 1);
+  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return text;
+}
+
 void CControl::SetColor(COLORREF color) {
   color_ = color;
   parentColor_ = false;

@@ -63,6 +63,8 @@ class CControl : public CComponent {
 
   // The caption (window text).
   void SetText(const char* text);
+  // What the window shows now (the user may have typed it); the caption without a window.
+  std::string WindowText() const;
   // Updates the caption kept here without touching the window (which already shows it).
   void SetCaptionOnly(const char* text) { text_ = text ? text : ""; }
   const std::string& Text() const { return text_; }

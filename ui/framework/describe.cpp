@@ -8,15 +8,6 @@
 #include "ui/framework/messages.h"
 
 namespace {
-std::string TextOf(CControl* c) {
-  if (c->Handle() == nullptr) return c->Text();
-  int length = GetWindowTextLengthA(c->Handle());
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  int got = GetWindowTextA(c->Handle(), &text[0], length + 1);
-  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-  return text;
-}
-
 void Describe(CControl* c, int depth, std::string& out) {
   char line[256];
   // A form's place on the screen depends on the screen: it is described at 0,0.
@@ -25,7 +16,7 @@ void Describe(CControl* c, int depth, std::string& out) {
            c->Name()[0] ? c->Name() : "-", top ? 0 : c->Left(), top ? 0 : c->Top(), c->Width(), c->Height(),
            c->Visible() ? "visible" : "hidden", c->Enabled() ? "enabled" : "disabled");
   out += line;
-  for (char ch : TextOf(c)) {
+  for (char ch : c->WindowText()) {
     if (ch == '\r') out += "\\r";
     else if (ch == '\n') out += "\\n";
     else out += ch;
@@ -69,7 +60,7 @@ std::string QueryLine(CControl* c) {
            r.left, r.top, r.right, r.bottom, c->Showing() ? 1 : 0, c->Enabled() ? 1 : 0,
            static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(c->Handle())),
            static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(c->HostHandle())));
-  return line + TextOf(c);
+  return line + c->WindowText();
 }
 
 bool AnswerWindowQuery(CControl* form, WPARAM wParam, LPARAM lParam) {

@@ -1,7 +1,5 @@
 #include "ui/framework/edit.h"
 
-#include <string>
-
 CEdit::CEdit(CComponent* owner, const char* name) : CControl(owner, name) {
   SetTabStop(true);
   SetColor(GetSysColor(COLOR_WINDOW));
@@ -43,11 +41,6 @@ bool CEdit::HandleNotification(UINT msg, WPARAM wParam, LPARAM, LRESULT* result)
 }
 
 void SyncTextFromWindow(CControl* control) {
-  if (control->Handle() == nullptr) return;
-  int length = GetWindowTextLengthA(control->Handle());
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  int got = GetWindowTextA(control->Handle(), &text[0], length + 1);
-  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
   // The caption only: the window already shows it.
-  control->SetCaptionOnly(text.c_str());
+  if (control->Handle() != nullptr) control->SetCaptionOnly(control->WindowText().c_str());
 }
