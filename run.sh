@@ -27,7 +27,7 @@ trap finish EXIT
 
 prepare_all
 echo "run: building the console, the stand-in driver and the tools"
-VARDEEN_TARGETS="Vardeen QeltUtil level_rules rkfwctl vardeenui RkFw RkFwSlow" build_win32
+VARDEEN_TARGETS="Vardeen QeltUtil level_rules rkfwctl vardeenui RkFw RkFwSlow versioned_app" build_win32
 tools/install-standin.sh
 
 # The demo's program folder, fresh each run: the console, its pictures, the companion
@@ -45,6 +45,10 @@ for value in Enable:1 Level:1 RECORDLOG:1 BEEPALERT:0 CLEANLOG:0 LOADATSTART:0; 
   wine_tool reg add "$settings" /v "${value%%:*}" /t REG_DWORD /d "${value#*:}" /f >/dev/null
 done
 wine_tool reg delete "$settings" /v Crul /f >/dev/null 2>&1 || true
+
+# The program the demo's prompt asks about: a small program with a Chinese version record.
+browser="$WINEPREFIX/drive_c/Program Files/浏览器"
+mkdir -p "$browser" && cp "$bin/versioned_app.exe" "$browser/browser.exe"
 
 rkfwctl stop >/dev/null 2>&1 || true  # the console starts a fresh driver, as at boot
 echo "run: starting Vardeen.exe"
@@ -77,10 +81,11 @@ if [ "$headless" -eq 0 ]; then
   exit 0
 fi
 
-# Headless: the collapsed window, then the log page the demo filled, then a user's close.
+# Headless: the prompt the browser raised, answered for good; the collapsed window, then the
+# log page the demo filled, then a user's close.
 snapshot() {
   local window
-  window=$(xdotool search --onlyvisible --name '^Vardeen$' | tail -1)
+  window=$(xdotool search --onlyvisible --name "${2:-^Vardeen\$}" | tail -1)
   sleep 0.5
   import -window "$window" "out/$1.png"
   echo "run: wrote out/$1.png"
@@ -91,6 +96,19 @@ click() {
   xdotool mousemove "$x" "$y" click 1
   sleep 0.3
 }
+if ! vardeenui wait-for TFWEventNotifyForm 20000; then
+  echo "run: the browser's prompt did not appear" >&2
+  exit 1
+fi
+snapshot prompt '^Vardeen应用程序审核$'
+click TFWEventNotifyForm/AuditCheckBox
+click TFWEventNotifyForm/PermitRadioButton
+click TFWEventNotifyForm/OkBitBtn
+rkfwctl wait-verdicts 3 10000 >/dev/null
+rkfwctl event ask path="C:\Program Files\浏览器\browser.exe" pid=2100 op=connect proto=tcp \
+  local=192.168.1.5:1031 remote=220.181.6.18:443 >/dev/null
+rkfwctl wait-verdicts 4 10000 >/dev/null
+echo "run: the browser was permitted for good; its next connection: $(rkfwctl verdicts 3 | tr -d '\r')"
 snapshot console-collapsed
 click open
 vardeenui show-log

@@ -58,6 +58,12 @@ void CEventDispatcher::DispatchOne(const _REPORT_EVENT_HEAD& record) {
     // Whatever the driver left at 212 is not ours; the copy references only our own text.
     AttachEventPath(copy, NewEventPathText(path.Valid() ? path.Data() : ""));
     if (PromptBusy()) {
+      // A program its rule decides is answered now: it must not wait behind a question to
+      // the user about another program.
+      if (AnswerFromAuditRules(&copy) == 0) {
+        Release(copy);
+        return;
+      }
       try {
         pending_.Append(copy);
       } catch (const std::bad_alloc&) {

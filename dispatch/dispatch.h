@@ -1,7 +1,7 @@
 // Event dispatch: what the console does with each record of an event batch. System events and
 // logged application events become log text; an application event that waits for a verdict is
-// answered at once from the audit rules or put to the user in a prompt, one prompt at a time,
-// with later events queued behind it.
+// answered at once from the audit rules (also while a prompt is open) or put to the user in a
+// prompt, one prompt at a time, with later events that need the user queued behind it.
 //
 // Portable: the windows, the settings, the companion library and the process path look-up are
 // reached only through the small interfaces below, which the main window implements.

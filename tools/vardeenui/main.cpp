@@ -1,7 +1,10 @@
 // vardeenui.exe: what a script needs of the running console's main window.
 //   vardeenui wait [MS]      waits (default 15000 ms) until the window is shown; 1 when it is not
+//   vardeenui wait-for CLASS [MS]  waits until a top window of that class is shown (a prompt)
 //   vardeenui where NAME     prints the screen point "x y" at the middle of the control NAME
 //   vardeenui text NAME      prints the control's text (GBK), the log page's memo too
+//                            (NAME may be CLASS/NAME: a control of another top window, such as
+//                            TFWEventNotifyForm/PermitBtn)
 //   vardeenui describe       prints the main window's description, one line per control
 //   vardeenui show-log       shows the log page, as the information page's view-log button does
 #include <windows.h>
@@ -20,8 +23,13 @@ HWND MainWindow() {
   return window != nullptr && IsWindowVisible(window) ? window : nullptr;
 }
 
+HWND ShownWindowOfClass(const std::string& windowClass) {
+  HWND window = FindWindowA(windowClass.c_str(), nullptr);
+  return window != nullptr && IsWindowVisible(window) ? window : nullptr;
+}
+
 int Usage() {
-  fputs("usage: vardeenui wait [MS] | where NAME | text NAME | show-log | describe\n", stderr);
+  fputs("usage: vardeenui wait [MS] | wait-for CLASS [MS] | where NAME | text NAME | show-log | describe\n", stderr);
   return 2;
 }
 }  // namespace
@@ -34,6 +42,17 @@ int main(int argc, char** argv) {
     for (DWORD waited = 0; MainWindow() == nullptr; waited += 100) {
       if (waited >= limit) {
         fputs("vardeenui: the console window did not appear\n", stderr);
+        return 1;
+      }
+      Sleep(100);
+    }
+    return 0;
+  }
+  if (strcmp(command, "wait-for") == 0 && (argc == 3 || argc == 4)) {
+    DWORD limit = argc > 3 ? strtoul(argv[3], nullptr, 10) : 15000;
+    for (DWORD waited = 0; ShownWindowOfClass(argv[2]) == nullptr; waited += 100) {
+      if (waited >= limit) {
+        fprintf(stderr, "vardeenui: no %s appeared\n", argv[2]);
         return 1;
       }
       Sleep(100);
@@ -53,8 +72,15 @@ int main(int argc, char** argv) {
   }
   if (argc != 3 || (strcmp(command, "where") != 0 && strcmp(command, "text") != 0)) return Usage();
   // Labels and pictures have no window of their own: the console answers for every control.
+  std::string name = argv[2];
+  HWND top = main;
+  size_t slash = name.find('/');
+  if (slash != std::string::npos) {
+    top = ShownWindowOfClass(name.substr(0, slash));
+    name.erase(0, slash + 1);
+  }
   CControlInfo control;
-  if (!QueryControl(main, argv[2], &control) || !control.showing) {
+  if (top == nullptr || !QueryControl(top, name.c_str(), &control) || !control.showing) {
     fprintf(stderr, "vardeenui: no visible control %s\n", argv[2]);
     return 1;
   }

@@ -168,6 +168,28 @@ HBITMAP MakeGlyph(TGlyphPicture picture, int size) {
       }
       break;
     }
+    case TGlyphPicture::Ok:
+      c.Shape(RGB(30, 150, 60), RGB(30, 150, 60), s(4) > 0 ? s(4) : 1);
+      c.Line(s(5), s(17), s(12), s(24));
+      c.Line(s(12), s(24), s(27), s(8));
+      break;
+    case TGlyphPicture::Cancel:
+      c.Shape(RGB(200, 40, 40), RGB(200, 40, 40), s(4) > 0 ? s(4) : 1);
+      c.Line(s(8), s(8), s(24), s(24));
+      c.Line(s(24), s(8), s(8), s(24));
+      break;
+    case TGlyphPicture::Help:
+      c.Shape(kBlue, kBlue);
+      Ellipse(c.dc(), s(3), s(3), s(29), s(29));
+      c.Shape(RGB(255, 255, 255), RGB(255, 255, 255), s(3) > 0 ? s(3) : 1);
+      c.Line(s(11), s(12), s(13), s(9));
+      c.Line(s(13), s(9), s(19), s(9));
+      c.Line(s(19), s(9), s(21), s(12));
+      c.Line(s(21), s(12), s(21), s(14));
+      c.Line(s(21), s(14), s(16), s(18));
+      c.Line(s(16), s(18), s(16), s(20));
+      c.Fill(s(15), s(22), s(18), s(25), RGB(255, 255, 255));
+      break;
   }
   c.Release();
   return c.Take();

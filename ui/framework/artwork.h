@@ -16,6 +16,9 @@ enum class TGlyphPicture {
   Expand,       // an arrow down
   SwitchOn,     // a green disc with a check: filtering on, when res\enable.bmp is missing
   SwitchOff,    // a red disc with a bar: filtering off, when res\disable.bmp is missing
+  Ok,           // a green check mark: the buttons that permit or confirm
+  Cancel,       // a red cross: the buttons that forbid or cancel
+  Help,         // a blue question mark: "ask the user"
 };
 
 // A size × size glyph on the key colour. The caller owns the bitmap.

@@ -51,7 +51,8 @@ void CForm::CreateParams(CCreateParams& params) {
       params.exStyle = WS_EX_DLGMODALFRAME;
       break;
     default:
-      params.style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+      params.style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+      if (minimizeBox_) params.style |= WS_MINIMIZEBOX;
       break;
   }
   if (topMost_) params.exStyle |= WS_EX_TOPMOST;
@@ -107,6 +108,15 @@ void CForm::Show() {
   if (Handle() != nullptr) {
     ShowWindow(Handle(), SW_SHOW);
   }
+  Fire(OnShow, this);
+}
+
+void CForm::ShowInactive() {
+  EnsureCreated();
+  CControl::SetVisible(true);
+  if (Handle() != nullptr)
+    SetWindowPos(Handle(), topMost_ ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   Fire(OnShow, this);
 }
 
@@ -336,6 +346,7 @@ bool CForm::DialogKey(const MSG& msg) {
       CControl* button = FindButton(this, [](CControl* c) { return c->IsButton() && c->IsCancel(); });
       if (button != nullptr) button->Click();
       else if (modal_) modalResult_ = mrCancel;
+      else if (closeOnEscape_) Close();
       else return false;
       return true;
     }

@@ -34,10 +34,17 @@ class CForm : public CControl {
   // The form's own font (owned), handed to every control without a font of its own.
   void SetFormFont(const char* face, int pixels);
   void SetTopMost(bool topMost);
+  // A single-bordered form without the minimise box: the system menu only.
+  void SetMinimizeBox(bool minimizeBox) { minimizeBox_ = minimizeBox; }
+  // Esc on a form without a cancel button closes it (as its close box does).
+  void SetCloseOnEscape(bool closes) { closeOnEscape_ = closes; }
 
   // Creates the window and runs the create handler once.
   void EnsureCreated();
   void Show();       // shows and activates
+  // Shows the form without taking the keyboard from the window that has it; a top-most form
+  // comes to the top of the top-most windows.
+  void ShowInactive();
   // Asks OnCloseQuery, runs the close handler, then hides, frees or ends the application
   // (a modal form ends its loop with mrCancel).
   void Close();
@@ -86,6 +93,8 @@ class CForm : public CControl {
   bool created_ = false;
   bool modal_ = false;
   bool topMost_ = false;
+  bool minimizeBox_ = true;
+  bool closeOnEscape_ = false;
   int modalResult_ = mrNone;
 };
 

@@ -8,34 +8,28 @@
 #include "app/qeltutil.h"
 #include "dispatch/dispatch.h"
 #include "log/eventrecord.h"
+#include "ui/tfweventnotifyform/tfweventnotifyform.h"
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
 #include "ui/tfwmain/driverseam.h"
 #include "ui/tfwmain/tfwmain.h"
 
-namespace {
-// Until the event prompt window exists, an application event that needs the user is parked
-// here: it holds the event (so later ones wait in PendingEvents, in order) and releases the
-// path text when the main window goes away. The driver keeps waiting for its verdict.
-class CParkedPrompt final : public CEventPrompt {
- public:
-  explicit CParkedPrompt(const _REPORT_EVENT_HEAD& record) { memcpy(&record_, &record, sizeof record_); }
-  ~CParkedPrompt() { ReleaseEventPath(record_); }
-  bool HoldsEvent() const override { return true; }
 
- private:
-  _REPORT_EVENT_HEAD record_;
-};
-}  // namespace
-
-struct CMainEventWiring::CImpl final : CEventWindows, CEventSettings, CEventLogSink, CProcessPathSource {
+struct CMainEventWiring::CImpl final : CEventWindows, CEventSettings, CEventLogSink, CProcessPathSource,
+                                       CPromptHost {
   explicit CImpl(TFWMainForm& form) : form(form), dispatcher(*this, *this, *this, *this) {}
 
   CEventPrompt* CreateEventPrompt(const _REPORT_EVENT_HEAD& record) override {
-    return new CParkedPrompt(record);
+    auto* prompt = new TFWEventNotifyForm(&form, *this);
+    prompt->SetEvent(&record);
+    prompt->Present();
+    return prompt;
   }
   void DestroyEventPrompt(CEventPrompt* prompt) override {
-    delete static_cast<CParkedPrompt*>(prompt);
+    delete static_cast<TFWEventNotifyForm*>(prompt);
   }
+  void TakeNextPendingEvent() override { dispatcher.TakeNextPendingEvent(); }
+  void RefreshAuditPage() override { form.RefreshAuditPage(); }
+  HWND PromptOwnerWindow() const override { return form.Handle(); }
   void AppendLogText(const char* text) override {
     if (form.LogFrame != nullptr) form.LogFrame->AppendLog(text);
   }
@@ -61,7 +55,8 @@ struct CMainEventWiring::CImpl final : CEventWindows, CEventSettings, CEventLogS
 CMainEventWiring::CMainEventWiring(TFWMainForm& form) : impl_(new CImpl(form)) {}
 
 CMainEventWiring::~CMainEventWiring() {
-  // Parked prompts are the window's; the dispatcher releases what is still queued.
+  // Open prompts go now, before the window that owns them; the dispatcher releases what is
+  // still queued.
   const _Array<CEventPrompt*>& prompts = impl_->dispatcher.OpenPrompts();
   for (int32_t i = 0; i < prompts.Count; ++i) impl_->DestroyEventPrompt(prompts[i]);
   delete impl_;

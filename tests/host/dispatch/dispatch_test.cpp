@@ -238,6 +238,21 @@ TEST_F(Dispatch, PathsDifferingOnlyInLetterCaseMatch) {
   ExpectAllReleased();
 }
 
+TEST_F(Dispatch, ADecidedProgramIsAnsweredWhileAPromptForAnotherIsOpen) {
+  Rules(0x07, 0x00, 0x27);
+  Send({Ask(13), Ask(12), Ask(10), Ask(11), Ask(13)});
+  // new.exe asks the user; notepad and mail are decided at once; game and the second new.exe
+  // still need the user and wait in order.
+  EXPECT_EQ(console.shown, std::vector<std::string>({"C:\\new.exe"}));
+  ASSERT_EQ(g_sent.size(), 2u);
+  EXPECT_EQ(g_sent[0].path, "c:\\windows\\notepad.exe");
+  EXPECT_EQ(g_sent[0].verdict, 0u);
+  EXPECT_EQ(g_sent[1].path, kMail);
+  EXPECT_EQ(g_sent[1].verdict, 1u);
+  EXPECT_EQ(QueuedPaths(), std::vector<std::string>({kGame, "C:\\new.exe"}));
+  ExpectAllReleased();
+}
+
 TEST_F(Dispatch, AutomaticVerdictEarlyInABatchDoesNotOpenASecondPrompt) {
   Rules(0x07, 0x27, 0x27);
   Send({Ask(10), Ask(11), Ask(12)});  // decided, prompted, queued

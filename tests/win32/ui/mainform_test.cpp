@@ -414,7 +414,7 @@ TEST_F(MainFormTest, PrivateMessagesFromOutsideCannotFreeWhatTheWindowDoesNotHol
   EXPECT_EQ(form->Events()->PendingCount(), 1u) << "the held event still holds the queue";
 }
 
-TEST_F(MainFormTest, ThePollLogsRuleHitsWhileHiddenAndParksApplicationEvents) {
+TEST_F(MainFormTest, ThePollLogsRuleHitsWhileHiddenAndAsksAboutOneApplicationEventAtATime) {
   TFWMainForm* form = Start();
   g_batch.clear();
   QueueRecord(1);
@@ -436,10 +436,19 @@ TEST_F(MainFormTest, ThePollLogsRuleHitsWhileHiddenAndParksApplicationEvents) {
   }
   std::string log = form->LogFrame->LogMemo->AllText();
   EXPECT_EQ(log.substr(0, expected.size()), expected);
-  // No prompt window yet: the first application event is held, the next one waits.
+  // A prompt asks about the first application event; the next one waits behind it.
+  HWND prompt = FindWindowA("TFWEventNotifyForm", nullptr);
+  ASSERT_NE(prompt, nullptr);
+  EXPECT_TRUE(IsWindowVisible(prompt));
   EXPECT_EQ(form->Events()->PendingCount(), 1u);
   SendMessageA(form->Handle(), WM_NEXTEVENT, 0, 0);
-  EXPECT_EQ(form->Events()->PendingCount(), 1u) << "the queue waits while an event is held";
+  EXPECT_EQ(form->Events()->PendingCount(), 1u) << "the queue waits while the prompt asks";
+  // Answered, the prompt takes up the queued event and is gone after its WM_FREECHILD.
+  SendMessageA(prompt, WM_CLOSE, 0, 0);
+  EXPECT_EQ(form->Events()->PendingCount(), 0u);
+  Pump();
+  EXPECT_FALSE(IsWindow(prompt));
+  EXPECT_NE(FindWindowA("TFWEventNotifyForm", nullptr), nullptr) << "the second event's prompt";
 }
 
 TEST_F(MainFormTest, AnUnsupportedPlatformEndsBeforeTheDriverIsOpened) {
