@@ -9,11 +9,14 @@
 #include "tests/e2e/console_fixture.h"
 
 namespace {
-const char* const kAsk = "event ask pid=300 op=connect proto=tcp local=192.168.1.5:1030 remote=10.0.0.9:80 ";
+const char* const kAsk = "event ask proto=tcp local=192.168.1.5:1030 remote=10.0.0.9:80 ";
 
 class PromptE2E : public ConsoleE2E {
  protected:
-  void Ask(const std::string& arguments) {
+  // An application event; pid 300 and a connection unless `arguments` say otherwise.
+  void Ask(std::string arguments) {
+    if (!Contains(arguments, "pid=")) arguments += " pid=300";
+    if (!Contains(arguments, "op=")) arguments += " op=connect";
     int status = 1;
     Rkfwctl(std::string(kAsk) + arguments, &status);
     ASSERT_EQ(kRkfwctlOk, status) << arguments;
