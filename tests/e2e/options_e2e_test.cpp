@@ -1,0 +1,195 @@
+// The options page of the real console: what save writes, what apply changes in the running
+// console, the question before the page is left, and deleting the logs.
+#include "tests/e2e/console_fixture.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+constexpr const char* kRunKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// Every log file's text in `folder`, one after the other.
+std::string LogsIn(const std::string& folder) {
+  std::string all;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\QELT-*.log").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return all;
+  do all += ReadWholeFile(folder + "\\" + found.cFileName);
+  while (FindNextFileA(search, &found));
+  FindClose(search);
+  return all;
+}
+
+bool RunEntry(std::string* value) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+  char data[MAX_PATH + 1] = {};
+  DWORD size = MAX_PATH, type = 0;
+  bool present = RegQueryValueExA(key, "QELT", nullptr, &type, reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  if (present && value != nullptr) *value = data;
+  return present;
+}
+
+void RemoveRunEntry() {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+  RegDeleteValueA(key, "QELT");
+  RegCloseKey(key);
+}
+
+std::string SettingText(const char* name) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Harlune\\Qelt", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return "<none>";
+  char data[1024] = {};
+  DWORD size = sizeof data - 1, type = 0;
+  bool present = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return present ? data : "<none>";
+}
+
+class ConsoleOptionsE2E : public ConsoleE2E {
+ protected:
+  void SetUp() override {
+    ConsoleE2E::SetUp();
+    RemoveRunEntry();
+  }
+  void TearDown() override { RemoveRunEntry(); }
+
+  // Opens the options page on an expanded window; its controls are then the page's.
+  void OpenOptions(CConsole& console) {
+    HWND setup = console.Control("SetupBitBtn");
+    ASSERT_NE(nullptr, setup);
+    ClickControl(setup);
+    ASSERT_TRUE(WaitUntil([&] {
+      HWND page = console.Control("LoadAtStartCheck");
+      return page != nullptr && IsWindowVisible(page);
+    })) << "no options page";
+  }
+  static void Type(HWND edit, const std::string& text) {
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  }
+  static bool Checked(HWND box) { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+  // Answers the console's box with `caption` by the button `id`; false when none came.
+  static bool Answer(const CConsole& console, const char* caption, int id, std::string* text = nullptr) {
+    HWND box = WaitMessageBox(console, caption);
+    if (box == nullptr) return false;
+    if (text != nullptr) *text = MessageBoxText(box);
+    HWND button = GetDlgItem(box, id);
+    if (button == nullptr) return false;
+    ClickControl(button);
+    return WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); });
+  }
+  static void RuleHit() {
+    int status = 1;
+    Rkfwctl("event rule proto=tcp action=block op=receive local=192.168.1.5:139 remote=10.0.0.9:4000", &status);
+    ASSERT_EQ(kRkfwctlOk, status);
+  }
+};
+
+TEST_F(ConsoleOptionsE2E, SavedAndAppliedLoggingLandsInTheNewFolderAndStartWithWindowsIsMirrored) {
+  CProgramFolder folder("options");
+  ASSERT_TRUE(folder.CopyFromBuild("QeltUtil.DLL", "QeltUtil.DLL"));
+  const std::string logs = folder.File("新日志");
+  CConsole console;
+  StartConsole(console, folder);
+  OpenOptions(console);
+  HWND record = console.Control("RecordLogCheck"), path = console.Control("LogPath");
+  HWND start = console.Control("LoadAtStartCheck");
+  ASSERT_TRUE(record && path && start);
+  EXPECT_FALSE(IsWindowEnabled(path)) << "logging is off on a fresh machine";
+  ClickControl(record);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(path) != FALSE; }));
+  Type(path, logs);
+  ClickControl(start);
+  EXPECT_TRUE(WaitUntil([&] { return Checked(start); }));
+  ClickControl(console.Control("SaveBitBtn"));
+  EXPECT_TRUE(WaitUntil([] { return SettingText("LOGPATH") != "<none>"; }));
+  EXPECT_EQ(logs, SettingText("LOGPATH"));
+  DWORD stored = 0;
+  EXPECT_TRUE(ReadSettingDword("RECORDLOG", &stored));
+  EXPECT_EQ(1u, stored);
+  std::string run;
+  EXPECT_TRUE(RunEntry(&run));
+  EXPECT_TRUE(Contains(run, "Vardeen.exe")) << run;
+
+  // Saved is not yet in force; applied, the next hit goes to the new folder.
+  ClickControl(console.Control("ApplyBitBtn"));
+  EXPECT_TRUE(SyncWith(console.MainWindow()));
+  RuleHit();
+  std::string text;
+  EXPECT_TRUE(WaitUntil([&] { return Contains(text = LogsIn(logs), " 10.  0.  0.  9:4000\r\n"); })) << text;
+
+  ClickControl(start);
+  ClickControl(console.Control("SaveBitBtn"));
+  EXPECT_TRUE(WaitUntil([] { return !RunEntry(nullptr); })) << "unticked, the Run entry goes";
+  CloseConsole(console);  // saved: no question holds the console
+}
+
+TEST_F(ConsoleOptionsE2E, ApplyWithoutSaveChangesTheRunningConsoleOnlyAndLeavingAsks) {
+  CProgramFolder folder("apply");
+  ASSERT_TRUE(folder.CopyFromBuild("QeltUtil.DLL", "QeltUtil.DLL"));
+  const std::string logs = folder.File("applied");
+  CConsole console;
+  StartConsole(console, folder);
+  OpenOptions(console);
+  ClickControl(console.Control("RecordLogCheck"));
+  Type(console.Control("LogPath"), logs);
+  ClickControl(console.Control("ApplyBitBtn"));
+  EXPECT_TRUE(SyncWith(console.MainWindow()));
+  RuleHit();
+  EXPECT_TRUE(WaitUntil([&] { return !LogsIn(logs).empty(); })) << "applied logging is in force";
+  EXPECT_EQ("<none>", SettingText("LOGPATH")) << "apply writes nothing";
+
+  // Another page: the question comes; Cancel stays on the page.
+  ClickControl(console.Control("SysInfoBtn"));
+  std::string question;
+  ASSERT_TRUE(Answer(console, "保存", IDCANCEL, &question));
+  EXPECT_EQ("设置已被修改，还未被保存，是否保存?", question);
+  EXPECT_TRUE(SyncWith(console.MainWindow()));
+  HWND page = console.Control("LoadAtStartCheck");
+  EXPECT_TRUE(page != nullptr && IsWindowVisible(page)) << "the page stays";
+
+  // Closing the console asks too; No ends it without saving.
+  CControlInfo close = console.Find("Label13");
+  ClickControl(close);
+  ASSERT_TRUE(Answer(console, "保存", IDNO));
+  DWORD code = 1;
+  ASSERT_TRUE(console.WaitExit(&code));
+  EXPECT_EQ(0u, code);
+  EXPECT_EQ("<none>", SettingText("LOGPATH"));
+}
+
+TEST_F(ConsoleOptionsE2E, ClearLogDeletesEveryLogFileOfTheFolderAndNothingElse) {
+  CProgramFolder folder("clearlog");
+  ASSERT_TRUE(folder.CopyFromBuild("QeltUtil.DLL", "QeltUtil.DLL"));
+  const std::string logs = folder.File("logs");
+  ASSERT_TRUE(CreateDirectoryA(logs.c_str(), nullptr));
+  for (const char* name : {"QELT-2026-12-01.log", "QELT-2019-05-05.log", "notes.txt", "QELT-2026-12-01.bak"})
+    ASSERT_TRUE(WriteWholeFile(logs + "\\" + name, "x\r\n"));
+  ASSERT_TRUE(SetSettingDword("RECORDLOG", 1));
+  ASSERT_TRUE(SetSettingText("LOGPATH", logs.c_str()));
+  CConsole console;
+  StartConsole(console, folder);
+  OpenOptions(console);
+  HWND clear = console.Control("ClearLog");
+  ASSERT_NE(nullptr, clear);
+
+  ClickControl(clear);
+  std::string question;
+  ASSERT_TRUE(Answer(console, "提示", IDNO, &question));
+  EXPECT_EQ("确定要删除所有的日志文件吗?", question);
+  EXPECT_TRUE(PathExists(logs + "\\QELT-2026-12-01.log"));
+  ClickControl(clear);
+  ASSERT_TRUE(Answer(console, "提示", IDYES));
+  EXPECT_TRUE(WaitUntil([&] { return !PathExists(logs + "\\QELT-2026-12-01.log"); }));
+  EXPECT_FALSE(PathExists(logs + "\\QELT-2019-05-05.log"));
+  EXPECT_TRUE(PathExists(logs + "\\notes.txt"));
+  EXPECT_TRUE(PathExists(logs + "\\QELT-2026-12-01.bak"));
+  CloseConsole(console);
+}
+
+}  // namespace
