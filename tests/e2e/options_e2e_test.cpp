@@ -144,14 +144,15 @@ TEST_F(ConsoleOptionsE2E, ApplyWithoutSaveChangesTheRunningConsoleOnlyAndLeaving
   EXPECT_TRUE(WaitUntil([&] { return !LogsIn(logs).empty(); })) << "applied logging is in force";
   EXPECT_EQ("<none>", SettingText("LOGPATH")) << "apply writes nothing";
 
-  // Another page: the question comes; Cancel stays on the page.
-  ClickControl(console.Control("SysInfoBtn"));
+  // Another page (the log page): the question comes; Cancel stays on the page.
+  PostMessageA(console.MainWindow(), kShowLogView, 0, 0);
   std::string question;
   ASSERT_TRUE(Answer(console, "保存", IDCANCEL, &question));
   EXPECT_EQ("设置已被修改，还未被保存，是否保存?", question);
   EXPECT_TRUE(SyncWith(console.MainWindow()));
   HWND page = console.Control("LoadAtStartCheck");
   EXPECT_TRUE(page != nullptr && IsWindowVisible(page)) << "the page stays";
+  EXPECT_FALSE(IsWindowVisible(console.Control("LogMemo")));
 
   // Closing the console asks too; No ends it without saving.
   CControlInfo close = console.Find("Label13");
