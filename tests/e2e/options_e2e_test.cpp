@@ -22,42 +22,22 @@ std::string LogsIn(const std::string& folder) {
   return all;
 }
 
-bool RunEntry(std::string* value) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
-  char data[MAX_PATH + 1] = {};
-  DWORD size = MAX_PATH, type = 0;
-  bool present = RegQueryValueExA(key, "QELT", nullptr, &type, reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS;
-  RegCloseKey(key);
-  if (present && value != nullptr) *value = data;
-  return present;
-}
-
-void RemoveRunEntry() {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kRunKeyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-  RegDeleteValueA(key, "QELT");
-  RegCloseKey(key);
-}
-
-std::string SettingText(const char* name) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Harlune\\Qelt", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-    return "<none>";
+// A text value as stored, or "<none>".
+std::string RegText(HKEY root, const char* key, const char* name) {
   char data[1024] = {};
-  DWORD size = sizeof data - 1, type = 0;
-  bool present = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS;
-  RegCloseKey(key);
-  return present ? data : "<none>";
+  DWORD size = sizeof data;
+  return RegGetValueA(root, key, name, RRF_RT_REG_SZ, nullptr, data, &size) == ERROR_SUCCESS ? data : "<none>";
 }
+std::string RunEntry() { return RegText(HKEY_CURRENT_USER, kRunKeyPath, "QELT"); }
+std::string SettingText(const char* name) { return RegText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Harlune\\Qelt", name); }
 
 class ConsoleOptionsE2E : public ConsoleE2E {
  protected:
   void SetUp() override {
     ConsoleE2E::SetUp();
-    RemoveRunEntry();
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKeyPath, "QELT");
   }
-  void TearDown() override { RemoveRunEntry(); }
+  void TearDown() override { RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKeyPath, "QELT"); }
 
   // Opens the options page on an expanded window; its controls are then the page's.
   void OpenOptions(CConsole& console) {
@@ -112,11 +92,9 @@ TEST_F(ConsoleOptionsE2E, SavedAndAppliedLoggingLandsInTheNewFolderAndStartWithW
   DWORD stored = 0;
   EXPECT_TRUE(ReadSettingDword("RECORDLOG", &stored));
   EXPECT_EQ(1u, stored);
-  std::string run;
-  EXPECT_TRUE(RunEntry(&run));
-  EXPECT_TRUE(Contains(run, "Vardeen.exe")) << run;
+  EXPECT_EQ(folder.File("Vardeen.exe"), RunEntry());
 
-  // Saved is not yet in force; applied, the next hit goes to the new folder.
+  // Applied, the next hit goes to the new folder.
   ClickControl(console.Control("ApplyBitBtn"));
   EXPECT_TRUE(SyncWith(console.MainWindow()));
   RuleHit();
@@ -125,7 +103,21 @@ TEST_F(ConsoleOptionsE2E, SavedAndAppliedLoggingLandsInTheNewFolderAndStartWithW
 
   ClickControl(start);
   ClickControl(console.Control("SaveBitBtn"));
-  EXPECT_TRUE(WaitUntil([] { return !RunEntry(nullptr); })) << "unticked, the Run entry goes";
+  EXPECT_TRUE(WaitUntil([] { return RunEntry() == "<none>"; })) << "unticked, the Run entry goes";
+
+  // "清除日志": No keeps the logs; Yes deletes every log file of the folder and nothing else.
+  ASSERT_TRUE(WriteWholeFile(logs + "\\QELT-2019-05-05.log", "x\r\n"));
+  ASSERT_TRUE(WriteWholeFile(logs + "\\notes.txt", "x\r\n"));
+  HWND clear = console.Control("ClearLog");
+  ClickControl(clear);
+  std::string question;
+  ASSERT_TRUE(Answer(console, "提示", IDNO, &question));
+  EXPECT_EQ("确定要删除所有的日志文件吗?", question);
+  EXPECT_TRUE(PathExists(logs + "\\QELT-2019-05-05.log"));
+  ClickControl(clear);
+  ASSERT_TRUE(Answer(console, "提示", IDYES));
+  EXPECT_TRUE(WaitUntil([&] { return LogsIn(logs).empty() && !PathExists(logs + "\\QELT-2019-05-05.log"); }));
+  EXPECT_TRUE(PathExists(logs + "\\notes.txt"));
   CloseConsole(console);  // saved: no question holds the console
 }
 
@@ -162,35 +154,6 @@ TEST_F(ConsoleOptionsE2E, ApplyWithoutSaveChangesTheRunningConsoleOnlyAndLeaving
   ASSERT_TRUE(console.WaitExit(&code));
   EXPECT_EQ(0u, code);
   EXPECT_EQ("<none>", SettingText("LOGPATH"));
-}
-
-TEST_F(ConsoleOptionsE2E, ClearLogDeletesEveryLogFileOfTheFolderAndNothingElse) {
-  CProgramFolder folder("clearlog");
-  ASSERT_TRUE(folder.CopyFromBuild("QeltUtil.DLL", "QeltUtil.DLL"));
-  const std::string logs = folder.File("logs");
-  ASSERT_TRUE(CreateDirectoryA(logs.c_str(), nullptr));
-  for (const char* name : {"QELT-2026-12-01.log", "QELT-2019-05-05.log", "notes.txt", "QELT-2026-12-01.bak"})
-    ASSERT_TRUE(WriteWholeFile(logs + "\\" + name, "x\r\n"));
-  ASSERT_TRUE(SetSettingDword("RECORDLOG", 1));
-  ASSERT_TRUE(SetSettingText("LOGPATH", logs.c_str()));
-  CConsole console;
-  StartConsole(console, folder);
-  OpenOptions(console);
-  HWND clear = console.Control("ClearLog");
-  ASSERT_NE(nullptr, clear);
-
-  ClickControl(clear);
-  std::string question;
-  ASSERT_TRUE(Answer(console, "提示", IDNO, &question));
-  EXPECT_EQ("确定要删除所有的日志文件吗?", question);
-  EXPECT_TRUE(PathExists(logs + "\\QELT-2026-12-01.log"));
-  ClickControl(clear);
-  ASSERT_TRUE(Answer(console, "提示", IDYES));
-  EXPECT_TRUE(WaitUntil([&] { return !PathExists(logs + "\\QELT-2026-12-01.log"); }));
-  EXPECT_FALSE(PathExists(logs + "\\QELT-2019-05-05.log"));
-  EXPECT_TRUE(PathExists(logs + "\\notes.txt"));
-  EXPECT_TRUE(PathExists(logs + "\\QELT-2026-12-01.bak"));
-  CloseConsole(console);
 }
 
 }  // namespace
