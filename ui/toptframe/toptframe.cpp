@@ -182,7 +182,10 @@ void TTOptionFrame::ReadControls() {
   EditedSettings.BEEPALERT = BeepAlert->Checked() ? 1 : 0;
   EditedSettings.LOGPATH = LogPath->Text();
   EditedSettings.BEEPALERT_PATH = BeepFileEdit->Text();
-  EditedSettings.LOGSAVEDAYS = DaysCombo->ItemIndex() + 1;  // 0 when nothing is chosen
+  // The list cannot be emptied by the user: nothing chosen means the stored count is not in
+  // the list (0, or more than 60 from elsewhere). It stays as it is; saved as 0 it would make
+  // the trimming at exit delete every log but today's.
+  if (DaysCombo->ItemIndex() >= 0) EditedSettings.LOGSAVEDAYS = DaysCombo->ItemIndex() + 1;
 }
 
 bool TTOptionFrame::ValidateSettings() {

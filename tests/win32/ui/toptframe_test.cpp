@@ -136,13 +136,20 @@ TEST_F(OptionFrameTest, SaveChecksThePathsInOrderAndWritesNothingUntilTheyPass) 
   }
 }
 
-TEST_F(OptionFrameTest, NoDayChosenIsSavedAsZeroAndAChosenDayAsItsNumber) {
+TEST_F(OptionFrameTest, AStoredDayCountTheListLacksIsKeptAndAChosenDaySavedAsItsNumber) {
   WriteRegistryDword(HKEY_LOCAL_MACHINE, kSettingsKey, "CLEANLOG", 1);
   TTOptionFrame* page = Open();
   EXPECT_EQ(page->DaysCombo->ItemIndex(), -1);
   page->LoadAtStartCheck->Click();
   page->SaveBitBtn->Click();
   EXPECT_EQ(StoredDword("LOGSAVEDAYS"), 0u);
+  Application.Shutdown();
+  WriteRegistryDword(HKEY_LOCAL_MACHINE, kSettingsKey, "LOGSAVEDAYS", 90);
+  page = Open();
+  EXPECT_EQ(page->DaysCombo->ItemIndex(), -1);
+  page->LoadAtStartCheck->Click();
+  page->SaveBitBtn->Click();
+  EXPECT_EQ(StoredDword("LOGSAVEDAYS"), 90u) << "not 0, which would trim all but today's logs";
   page->DaysCombo->SetItemIndex(29);
   page->DaysComboChange(page->DaysCombo);
   page->SaveBitBtn->Click();
