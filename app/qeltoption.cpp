@@ -75,9 +75,10 @@ void CQELTOption::LoadSettings() {
   RECORDLOG = static_cast<int32_t>(ReadRegistryDword(HKEY_LOCAL_MACHINE, kSettingsKey, "RECORDLOG", 0));
   CLEANLOG = static_cast<int32_t>(ReadRegistryDword(HKEY_LOCAL_MACHINE, kSettingsKey, "CLEANLOG", 0));
   LOGSAVEDAYS = static_cast<int32_t>(ReadRegistryDword(HKEY_LOCAL_MACHINE, kSettingsKey, "LOGSAVEDAYS", 0));
-  // The paths go into 260-character buffers (the companion library's, the options page's).
-  LOGPATH = ReadRegistryText(HKEY_LOCAL_MACHINE, kSettingsKey, "LOGPATH", "", kPathTextSize);
-  BEEPALERT_PATH = ReadRegistryText(HKEY_LOCAL_MACHINE, kSettingsKey, "BEEPALERT_PATH", "", kPathTextSize);
+  // The options page saves paths of up to 260 characters; each must read back as saved, not
+  // turn into the default folder at the next start.
+  LOGPATH = ReadRegistryText(HKEY_LOCAL_MACHINE, kSettingsKey, "LOGPATH", "", kPathTextSize + 1);
+  BEEPALERT_PATH = ReadRegistryText(HKEY_LOCAL_MACHINE, kSettingsKey, "BEEPALERT_PATH", "", kPathTextSize + 1);
   if (LOGPATH.empty()) LOGPATH = ProgramFile("QELTLog");
   if (BEEPALERT_PATH.empty()) BEEPALERT_PATH = ProgramFile("Alert.Wav");
 }

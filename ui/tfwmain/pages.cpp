@@ -2,6 +2,7 @@
 // here; until then its button only expands the window.
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
 #include "ui/tfwmain/tfwmain.h"
+#include "ui/toptframe/toptframe.h"
 
 #include <cstring>
 
@@ -10,7 +11,7 @@ const CPageClass kPages[] = {
     {"TFWInfoFrame", nullptr},
     {"TProcFrame", nullptr},
     {"TSysRuleFrame", nullptr},
-    {"TTOptionFrame", nullptr},
+    {"TTOptionFrame", [](CComponent* o) -> CPage* { return new TTOptionFrame(o); }},
     {"TFWAuditRuleFrame", nullptr},
     {nullptr, nullptr},
 };

@@ -210,6 +210,7 @@ TFWMainForm::TFWMainForm(CComponent* owner) : CForm(owner, "FWMainForm") {
 
   OnCreate = Bind(this, &TFWMainForm::FormCreate);
   OnClose = Bind(this, &TFWMainForm::FormClose);
+  OnCloseQuery = Bind(this, &TFWMainForm::FormCloseQuery);
   OnDestroy = Bind(this, &TFWMainForm::FormDestroy);
   OnActivate = Bind(this, &TFWMainForm::FormActivate);
   SetVisible(true);
@@ -315,6 +316,10 @@ void TFWMainForm::SaveAuditRules() {
   _Array<_RKFW_AUDIT_RULE> rules(12);
   CopyAuditRulesFromCache(rules, false);  // shares the cache's texts: nothing to release
   WriteAuditFile(ProgramFile("app.aud").c_str(), rules);
+}
+
+void TFWMainForm::FormCloseQuery(CComponent*, bool& CanClose) {
+  if (CurrentPage != nullptr && !CurrentPage->QueryClose()) CanClose = false;
 }
 
 void TFWMainForm::FormClose(CComponent*, TCloseAction&) {

@@ -45,6 +45,8 @@ class TFWMainForm : public CForm {
 
   void FormCreate(CComponent* Sender);
   void FormClose(CComponent* Sender, TCloseAction& Action);
+  // A page with unsaved edits may keep the console open.
+  void FormCloseQuery(CComponent* Sender, bool& CanClose);
   void FormDestroy(CComponent* Sender);
 
   void SysInfoBtnClick(CComponent* Sender);

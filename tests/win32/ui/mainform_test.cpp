@@ -566,3 +566,15 @@ TEST_F(MainFormTest, TheLogPageKeepsWhatArrivedWhileHiddenAndClearsOnItsButton) 
   EXPECT_EQ(memo->TextLength(), 0u);
   EXPECT_EQ(form->CurrentPage, form->LogFrame);
 }
+
+TEST_F(MainFormTest, APageThatMayNotBeLeftKeepsTheConsoleFromClosing) {
+  TFWMainForm* form = Start();
+  form->RuleSetupBtn->Click();
+  g_mayLeave = false;
+  form->Label13->Click();
+  EXPECT_FALSE(Application.Terminated());
+  EXPECT_TRUE(form->CurrentPage->IsClass("TSysRuleFrame"));
+  g_mayLeave = true;
+  form->Label13->Click();
+  EXPECT_TRUE(Application.Terminated());
+}
