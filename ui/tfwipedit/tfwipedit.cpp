@@ -25,6 +25,7 @@ TFWIPEditForm::TFWIPEditForm(CComponent* owner) : CForm(owner, "FWIPEditForm") {
 
 void TFWIPEditForm::FormCreate(CComponent*) {
   ApplyFlatLookToButtons(this, kGlyphKeyColor);
+  IPEditChange(IPEdit);  // a value given before the window existed
 }
 
 void TFWIPEditForm::IPEditChange(CComponent*) { OKBitBtn->SetEnabled(!IPEdit->WindowText().empty()); }

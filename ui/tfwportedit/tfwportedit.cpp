@@ -27,6 +27,7 @@ TFWPortEditForm::TFWPortEditForm(CComponent* owner) : CForm(owner, "FWPortEditFo
 
 void TFWPortEditForm::FormCreate(CComponent*) {
   ApplyFlatLookToButtons(this, kGlyphKeyColor);
+  PortSpinEditChange(PortSpinEdit);  // a value given before the window existed
 }
 
 void TFWPortEditForm::SetIcmpCodeMode() {

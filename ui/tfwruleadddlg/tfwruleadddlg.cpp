@@ -1,5 +1,7 @@
 #include "ui/tfwruleadddlg/tfwruleadddlg.h"
 
+#include <commctrl.h>
+
 #include <cstring>
 #include <new>
 #include <string>
@@ -230,6 +232,11 @@ void TFWNewRuleDlg::FormCreate(CComponent*) {
   IPAddressCtrl = NewControl<CIPAddress>(this, IPMaskEdit->Parent(), "IPAddressCtrl", IPMaskEdit->Left(),
                                          IPMaskEdit->Top(), IPMaskEdit->Width(), IPMaskEdit->Height());
   IPAddressCtrl->SetFont(dialogFont_.Get());
+
+  // The five tabs fit the page control's width without scroll arrows.
+  SendMessageA(RulePageControl->Handle(), TCM_SETMINTABWIDTH, 0, 40);
+  RulePageControl->SetBounds(RulePageControl->Left(), RulePageControl->Top(), RulePageControl->Width(),
+                             RulePageControl->Height());
 
   IPStyleComboBox->SetItemIndex(0);
   IPStyleComboBoxChange(IPStyleComboBox);
