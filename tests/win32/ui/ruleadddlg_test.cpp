@@ -232,6 +232,17 @@ TEST_F(RuleDlgTest, OperationsObjectAndActionGoIntoTheRecord) {
   dlg->SendCheckBox->SetChecked(false);
   // UDP for an application: the third box means "acts as a server" (0x10).
   dlg->SpecAppRadioButton->Click();
+  // The browse button keeps the file name without its folder.
+  SetFileDialogScript(
+      [](void*, CFileDialog* d) {
+        EXPECT_EQ(d->Title, "选择应用程序");
+        d->FileName = "C:\\Program Files\\邮件\\mail.exe";
+        return true;
+      },
+      nullptr);
+  dlg->AppOpenBtn->Click();
+  SetFileDialogScript(nullptr, nullptr);
+  EXPECT_EQ(dlg->AppEdit->WindowText(), "mail.exe");
   dlg->AppEdit->SetText("abcdefghijklmnopqrstuvwxyz1234中文.exe");
   Page(dlg->UDP);
   EXPECT_EQ(dlg->ConnectCheckBox->Text(), "作为服务程序时");
