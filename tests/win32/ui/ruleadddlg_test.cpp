@@ -1,0 +1,505 @@
+// The rule edit dialog under Wine, scripted through the modal and message box seams: the
+// checks on OK with their messages in order, the record each kind of entry gives, rules
+// loaded back and stored again byte for byte, the keyboard, and the dialog's description.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/array.h"
+#include "platform/heap.h"
+#include "platform/msgbox.h"
+#include "rules/codec.h"
+#include "rules/iprules.h"
+#include "rules/rulefile.h"
+#include "tests/win32/support/golden.h"
+#include "tools/rkfwtool/ruletext.h"
+#include "ui/addrentry/addrentry.h"
+#include "ui/framework/application.h"
+#include "ui/framework/describe.h"
+#include "ui/tfwipedit/tfwipedit.h"
+#include "ui/tfwportedit/tfwportedit.h"
+#include "ui/tfwruleadddlg/tfwruleadddlg.h"
+
+namespace {
+uint32_t Addr(int a, int b, int c, int d) {
+  return static_cast<uint32_t>(a) | static_cast<uint32_t>(b) << 8 | static_cast<uint32_t>(c) << 16 |
+         static_cast<uint32_t>(d) << 24;
+}
+uint32_t Port(int p) { return static_cast<uint32_t>(((p & 0xFF) << 8) | ((p >> 8) & 0xFF)); }
+
+std::vector<std::string> g_messages;
+std::function<void(CForm*)> g_picker;  // answers the pickers the dialog opens
+
+class RuleDlgTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Application.Initialize();
+    g_messages.clear();
+    g_picker = nullptr;
+    SetMessageBoxScript(
+        [](void*, void*, const char* text, const char* caption, uint32_t) {
+          g_messages.push_back(std::string(caption) + ":" + text);
+          return kIdOk;
+        },
+        nullptr);
+    SetModalScript(
+        [](void*, CForm* f) {
+          if (g_picker) g_picker(f);
+          return f->ModalResult() != mrNone ? f->ModalResult() : mrCancel;
+        },
+        nullptr);
+    dlg = new TFWNewRuleDlg(&Application);
+  }
+  void TearDown() override {
+    if (dlg != nullptr && owned_) {
+      ReleaseRule(dlg->Rule);
+      PlatformFree(dlg->Rule);
+    }
+    SetModalScript(nullptr, nullptr);
+    SetMessageBoxScript(nullptr, nullptr);
+    SetHostLookup(nullptr, nullptr);
+    Application.Shutdown();
+  }
+  // Presses OK; true when the dialog would close with mrOk.
+  bool Ok() {
+    dlg->SetModalResult(mrNone);
+    dlg->OKBtn->Click();
+    return dlg->ModalResult() == mrOk;
+  }
+  // Name and "send" filled in: the least that passes.
+  void Minimal() {
+    dlg->RuleEdit->SetText("r");
+    dlg->SendCheckBox->SetChecked(true);
+  }
+  void Page(CTabSheet* page) {
+    dlg->RulePageControl->SetActivePage(page);
+    dlg->RulePageControlChange(dlg->RulePageControl);
+  }
+  void Choose(CComboBox* box, int index) {
+    box->SetItemIndex(index);
+    Fire(box->OnChange, box);
+  }
+  void Tick(CCheckBox* box, bool on) {
+    if (box->Checked() != on) box->Click();
+  }
+  // The message boxes since the last call, then forgets them.
+  std::vector<std::string> Messages() { return std::exchange(g_messages, {}); }
+
+  TFWNewRuleDlg* dlg = nullptr;
+  bool owned_ = true;  // the test owns dlg->Rule
+};
+
+std::vector<std::string> Error(const char* text) { return {std::string("错误:") + text}; }
+
+// The rkfwtool text of one rule, for comparing records field by field.
+std::string Dump(const _RKFW_RULE& rule) {
+  _Array<_RKFW_RULE> rules;
+  rules.Append(rule);
+  _bytePtr body, file;
+  EXPECT_EQ(BuildRuleFileBody(rules, body), 0u);
+  EXPECT_EQ(BuildRuleFileBytes(body, file), 0u);
+  std::string text, error;
+  EXPECT_EQ(DumpRuleFileBytes(file.Data(), file.Length(), false, text, error), 0u) << error;
+  rules.Clear();
+  return text;
+}
+
+_MATCH_VALUE List(std::initializer_list<uint32_t> values) {
+  auto* elements = static_cast<uint32_t*>(PlatformAlloc(static_cast<uint32_t>(values.size() * 4)));
+  std::copy(values.begin(), values.end(), elements);
+  _MATCH_VALUE v{};
+  v.Kind = MATCH_LIST;
+  v.Value1 = static_cast<uint32_t>(values.size());
+  v.Value2 = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(elements));
+  return v;
+}
+_MATCH_VALUE One(uint32_t value) { return _MATCH_VALUE{MATCH_SINGLE, value, 0}; }
+_MATCH_VALUE Range(uint32_t first, uint32_t last) { return _MATCH_VALUE{MATCH_RANGE, last, first}; }
+}  // namespace
+
+TEST_F(RuleDlgTest, AnEmptyDialogAsksOnlyForTheNameAndPutsTheCaretThere) {
+  dlg->Show();
+  SetForegroundWindow(dlg->Handle());
+  dlg->SendCheckBox->SetFocus();
+  EXPECT_FALSE(Ok());
+  EXPECT_EQ(Messages(), Error("规则名称未填!"));
+  EXPECT_EQ(dlg->FocusedControl(), dlg->RuleEdit);
+  EXPECT_EQ(dlg->Rule, nullptr);
+  // A new rule: TCP, the system, any address and port, "通行".
+  dlg->RuleEdit->SetText("r");
+  EXPECT_FALSE(Ok());
+  EXPECT_EQ(Messages(), Error("网络条件未选择!"));
+  dlg->SendCheckBox->SetChecked(true);
+  ASSERT_TRUE(Ok());
+  ASSERT_NE(dlg->Rule, nullptr);
+  EXPECT_EQ(dlg->Rule->Protocol, RULE_PROTO_TCP);
+  EXPECT_EQ(dlg->Rule->Action, RULE_ACTION_PERMIT);
+  EXPECT_EQ(dlg->Rule->Options, 0u);
+  EXPECT_EQ(dlg->Rule->RemoteAddr.Value1, 0u);
+  EXPECT_STREQ(dlg->Rule->Description, "");
+}
+
+TEST_F(RuleDlgTest, EachReadingFailsWithItsMessageAndTheDialogStaysOpen) {
+  Minimal();
+  std::vector<uint32_t> unused;
+  struct Step {
+    std::function<void()> enter;
+    const char* message;
+  } steps[] = {
+      {[&] { Choose(dlg->IPStyleComboBox, -1); }, "未选择对方IP地址类型"},
+      {[&] { Choose(dlg->IPStyleComboBox, 1); }, "对方IP地址未填"},
+      {[&] { dlg->AddrEdit->SetText("nowhere.invalid"); }, "对方IP地址或域名无效"},
+      {[&] {
+         Choose(dlg->IPStyleComboBox, 2);
+         dlg->AddrEdit->SetText("192.168.1.77");
+         // Three of the four mask fields.
+         HWND field = GetWindow(dlg->IPAddressCtrl->Handle(), GW_CHILD);
+         for (int i = 0; i < 3 && field != nullptr; ++i, field = GetWindow(field, GW_HWNDNEXT))
+           SetWindowTextA(field, "255");
+       },
+       "对方IP地址掩码错误"},
+      {[&] { Choose(dlg->IPStyleComboBox, 3); }, "对方IP地址列表空"},
+      {[&] {
+         Choose(dlg->IPStyleComboBox, 4);
+         dlg->AddrEdit->SetText("");
+       },
+       "对方IP起始地址未填"},
+      {[&] { dlg->AddrEdit->SetText("10.0.0.9"); }, "对方IP结束地址未填"},
+      {[&] {
+         dlg->AddrEdit->SetText("a.invalid");
+         dlg->IPMaskEdit->SetText("10.0.0.1");
+       },
+       "对方IP起始地址或域名无效"},
+      {[&] {
+         dlg->AddrEdit->SetText("10.0.0.9");
+         dlg->IPMaskEdit->SetText("b.invalid");
+       },
+       "对方IP结束地址或域名无效"},
+      {[&] { dlg->IPMaskEdit->SetText("10.0.0.1"); }, "对方IP起始地址大于结束地址"},
+      {[&] {
+         dlg->IPMaskEdit->SetText("10.0.0.9");
+         Tick(dlg->SrcIPCheckBox, true);
+       },
+       "本地IP地址列表空"},
+      {[&] {
+         Tick(dlg->SrcIPCheckBox, false);
+         Choose(dlg->TCPDstPortBox, -1);
+       },
+       "对方端口输入类型错误"},
+      {[&] { Choose(dlg->TCPDstPortBox, 1); }, "指定对方端口不能为零"},
+      {[&] {
+         Choose(dlg->TCPDstPortBox, 2);
+         dlg->TCPDstPort.SpinEdit->SetValue(81);
+         dlg->TCPDstPort.EndSpinEdit->SetValue(80);
+       },
+       "指定对方起始端口大于结束端口"},
+      {[&] {
+         dlg->TCPDstPort.SpinEdit->SetValue(80);
+         Choose(dlg->TCPSrcPortBox, 2);
+       },
+       "指定本地起始端口不能为零"},
+      {[&] { dlg->TCPSrcPort.SpinEdit->SetValue(1024); }, "指定本地结束端口不能为零"},
+      {[&] { Choose(dlg->TCPSrcPortBox, 3); }, "指定本地端口列表为空"},
+      {[&] {
+         Choose(dlg->TCPSrcPortBox, 0);
+         dlg->SpecAppRadioButton->Click();
+       },
+       "指定应用程序未填"},
+  };
+  for (const Step& step : steps) {
+    step.enter();
+    EXPECT_FALSE(Ok()) << step.message;
+    EXPECT_EQ(Messages(), Error(step.message));
+    EXPECT_EQ(dlg->Rule, nullptr);
+  }
+  dlg->AppEdit->SetText("app.exe");
+  ASSERT_TRUE(Ok()) << (g_messages.empty() ? "" : g_messages[0]);
+  // Port range 80 to 80 is accepted, and stored in network byte order.
+  EXPECT_EQ(dlg->Rule->RemotePort.Kind, MATCH_RANGE);
+  EXPECT_EQ(dlg->Rule->RemotePort.Value2, Port(80));
+  EXPECT_EQ(dlg->Rule->RemotePort.Value1, Port(80));
+  EXPECT_EQ(dlg->Rule->RemoteAddr.Value2, Addr(10, 0, 0, 9));
+}
+
+TEST_F(RuleDlgTest, OperationsObjectAndActionGoIntoTheRecord) {
+  Minimal();
+  dlg->SendCheckBox->SetChecked(false);
+  // UDP for an application: the third box means "acts as a server" (0x10).
+  dlg->SpecAppRadioButton->Click();
+  // The browse button keeps the file name without its folder.
+  SetFileDialogScript(
+      [](void*, CFileDialog* d) {
+        EXPECT_EQ(d->Title, "选择应用程序");
+        d->FileName = "C:\\Program Files\\邮件\\mail.exe";
+        return true;
+      },
+      nullptr);
+  dlg->AppOpenBtn->Click();
+  SetFileDialogScript(nullptr, nullptr);
+  EXPECT_EQ(dlg->AppEdit->WindowText(), "mail.exe");
+  dlg->AppEdit->SetText("abcdefghijklmnopqrstuvwxyz1234中文.exe");
+  Page(dlg->UDP);
+  EXPECT_EQ(dlg->ConnectCheckBox->Text(), "作为服务程序时");
+  EXPECT_FALSE(dlg->AcceptCheckBox->Visible());
+  dlg->ConnectCheckBox->SetChecked(true);
+  ASSERT_TRUE(Ok());
+  EXPECT_EQ(dlg->Rule->Conditions, static_cast<uint32_t>(RULE_COND_SERVICE));
+  EXPECT_EQ(dlg->Rule->Options, static_cast<uint32_t>(RULE_OPT_APPLICATION));
+  // 31 bytes would split "中": the name stops before it.
+  EXPECT_STREQ(dlg->Rule->Application, "abcdefghijklmnopqrstuvwxyz1234");
+  // The same box on the TCP page means connect.
+  Page(dlg->TCP);
+  EXPECT_EQ(dlg->ConnectCheckBox->Text(), "连接时");
+  ASSERT_TRUE(Ok());
+  EXPECT_EQ(dlg->Rule->Conditions, static_cast<uint32_t>(RULE_COND_CONNECT));
+  dlg->AppEdit->SetText("abcdefghijklmnopqrstuvwxyz0123456789.exe");
+  ASSERT_TRUE(Ok());
+  EXPECT_EQ(std::string(dlg->Rule->Application), "abcdefghijklmnopqrstuvwxyz01234");
+
+  // "通知用户" falls back to "通行" for the system; "忽略" survives both ways.
+  dlg->CondComboBox->SetItemIndex(2);
+  dlg->SysRadioButton->Click();
+  EXPECT_EQ(dlg->CondComboBox->Count(), 3);
+  EXPECT_EQ(dlg->CondComboBox->ItemText(dlg->CondComboBox->ItemIndex()), "通行");
+  dlg->CondComboBox->SetItemIndex(2);
+  dlg->AllAppRadioButton->Click();
+  EXPECT_EQ(dlg->CondComboBox->ItemText(dlg->CondComboBox->ItemIndex()), "忽略(用于记录)");
+  dlg->LogCheckBox->SetChecked(true);
+  dlg->AlertCheckBox->SetChecked(true);
+  ASSERT_TRUE(Ok());
+  EXPECT_EQ(dlg->Rule->Action, RULE_ACTION_IGNORE);
+  EXPECT_EQ(dlg->Rule->Options, static_cast<uint32_t>(RULE_OPT_APPLICATION | RULE_OPT_LOG | RULE_OPT_ALERT));
+  EXPECT_EQ(dlg->Rule->Application[0], 0) << "all applications";
+
+  // Choosing an application on the ICMP page hides ICMP and IGMP and shows UDP.
+  dlg->SysRadioButton->Click();
+  Page(dlg->ICMP);
+  EXPECT_FALSE(dlg->ConnectCheckBox->Visible());
+  dlg->SpecAppRadioButton->Click();
+  EXPECT_EQ(dlg->RulePageControl->ActivePage(), dlg->UDP);
+  EXPECT_FALSE(dlg->ICMP->TabVisible());
+  EXPECT_FALSE(dlg->IGMP->TabVisible());
+  EXPECT_TRUE(dlg->ConnectCheckBox->Visible());
+}
+
+TEST_F(RuleDlgTest, AddressesPortsAndIcmpEntriesGiveTheirMatchValues) {
+  Minimal();
+  // A subnet is stored as its range and comes back as "地址范围".
+  Choose(dlg->IPStyleComboBox, 2);
+  dlg->AddrEdit->SetText("192.168.1.77");
+  dlg->IPAddressCtrl->SetAddress(Addr(255, 255, 255, 0));
+  ASSERT_TRUE(Ok());
+  EXPECT_EQ(dlg->Rule->RemoteAddr.Kind, MATCH_RANGE);
+  EXPECT_EQ(dlg->Rule->RemoteAddr.Value2, Addr(192, 168, 1, 0));
+  EXPECT_EQ(dlg->Rule->RemoteAddr.Value1, Addr(192, 168, 1, 255));
+  dlg->ShowRemoteAddress(dlg->Rule->RemoteAddr);
+  EXPECT_EQ(dlg->IPStyleComboBox->ItemIndex(), 4);
+  EXPECT_EQ(dlg->AddrLabel->Text(), "起始IP");
+  EXPECT_EQ(dlg->IPMaskEdit->WindowText(), "192.168.1.255");
+
+  // A name in "指定地址" stores its first address; through "+" every address, once each.
+  SetHostLookup(
+      [](void*, const char* name, std::vector<uint32_t>& out) {
+        if (std::string(name) != "multi.test") return false;
+        out = {Addr(10, 0, 0, 1), Addr(10, 0, 0, 2), Addr(10, 0, 0, 1)};
+        return true;
+      },
+      nullptr);
+  Choose(dlg->IPStyleComboBox, 1);
+  dlg->AddrEdit->SetText("multi.test");
+  ASSERT_TRUE(Ok());
+  EXPECT_EQ(dlg->Rule->RemoteAddr.Kind, MATCH_SINGLE);
+  EXPECT_EQ(dlg->Rule->RemoteAddr.Value1, Addr(10, 0, 0, 1));
+  Choose(dlg->IPStyleComboBox, 3);
+  std::string typed;
+  g_picker = [&typed](CForm* f) {
+    auto* entry = static_cast<TFWIPEditForm*>(f);
+    entry->IPEdit->SetText(typed.c_str());
+    entry->OKBitBtn->Click();
+  };
+  for (const char* text : {"10.0.0.2", "multi.test", "bad.invalid"}) {
+    typed = text;
+    dlg->AddIPBtn->Click();
+  }
+  EXPECT_EQ(Messages(), Error("输入IP地址错误或无效域名!"));
+  ASSERT_EQ(dlg->IPListBox->Count(), 2);
+  EXPECT_EQ(dlg->IPListBox->ItemText(1), "10.0.0.1");
+
+  // A local list of one address is stored as one value and shown back as a list of one.
+  Tick(dlg->SrcIPCheckBox, true);
+  AddListItem(dlg->SrcIPListBox, "127.0.0.1", Addr(127, 0, 0, 1));
+  // Ports: a list in network byte order; "+" through the port entry.
+  Choose(dlg->TCPDstPortBox, 3);
+  g_picker = [](CForm* f) {
+    auto* entry = static_cast<TFWPortEditForm*>(f);
+    entry->PortSpinEdit->SetValue(443);
+    entry->OKBitBtn->Click();
+  };
+  dlg->TCPDstPort.AddBtn->Click();
+  dlg->TCPDstPort.AddBtn->Click();
+  ASSERT_TRUE(Ok());
+  EXPECT_EQ(dlg->Rule->RemoteAddr.Kind, MATCH_LIST);
+  EXPECT_EQ(dlg->Rule->RemoteAddr.Value1, 2u);
+  EXPECT_EQ(MatchElements(dlg->Rule->RemoteAddr)[1], Addr(10, 0, 0, 1));
+  EXPECT_EQ(dlg->Rule->LocalAddr.Kind, MATCH_SINGLE);
+  EXPECT_EQ(dlg->Rule->LocalAddr.Value1, Addr(127, 0, 0, 1));
+  ASSERT_EQ(dlg->Rule->RemotePort.Value1, 1u) << "443 once";
+  EXPECT_EQ(MatchElements(dlg->Rule->RemotePort)[0], Port(443));
+  dlg->ShowLocalAddress(dlg->Rule->LocalAddr);
+  EXPECT_TRUE(dlg->SrcIPCheckBox->Checked());
+  EXPECT_EQ(dlg->SrcIPListBox->Count(), 1);
+
+  // ICMP: an unticked "all" box with an empty list gives mask 0; code 0 can be added.
+  Page(dlg->ICMP);
+  Tick(dlg->AllTypeCheckBox, false);
+  g_picker = [](CForm* f) {
+    auto* entry = static_cast<TFWPortEditForm*>(f);
+    EXPECT_EQ(entry->PortLabel->Text(), "ICMP代码:");
+    entry->OKBitBtn->Click();
+  };
+  Tick(dlg->ICMPCodeCheckBox, false);
+  dlg->AddICMPCodeBtn->Click();
+  ASSERT_TRUE(Ok());
+  EXPECT_EQ(dlg->Rule->Protocol, RULE_PROTO_ICMP);
+  EXPECT_EQ(dlg->Rule->IcmpTypeMask, 0u);
+  EXPECT_EQ(dlg->Rule->IcmpCodeMask, 1u);
+  EXPECT_EQ(dlg->Rule->IpRemoteAddr.Kind, MATCH_LIST) << "IP and ICMP keep the remote address at 38";
+
+  // IGMP stores no address whatever the groups show.
+  Page(dlg->IGMP);
+  ASSERT_TRUE(Ok());
+  EXPECT_EQ(dlg->Rule->Protocol, RULE_PROTO_IGMP);
+  EXPECT_EQ(dlg->Rule->LocalAddr.Kind, 0);
+  EXPECT_EQ(dlg->Rule->LocalAddr.Value1, 0u);
+  EXPECT_EQ(dlg->Rule->IpRemoteAddr.Value1, 0u);
+}
+
+TEST_F(RuleDlgTest, EditedRulesComeBackWithTheSameBytesAndANewId) {
+  auto base = [](int protocol, uint32_t options, int action, uint32_t conditions) {
+    _RKFW_RULE r;
+    memset(&r, 0, sizeof r);
+    r.Protocol = protocol;
+    r.Options = options;
+    r.Action = action;
+    r.Conditions = conditions;
+    r.RuleId = 0x1234;
+    r.Name = CopyHeapText("名称");
+    r.Description = CopyHeapText("第一行\r\n第二行");
+    return r;
+  };
+  std::vector<_RKFW_RULE> shapes;
+  _RKFW_RULE r = base(RULE_PROTO_IP, RULE_OPT_LOG, RULE_ACTION_BLOCK, RULE_COND_SEND | RULE_COND_RECEIVE);
+  r.IpRemoteAddr = One(Addr(8, 8, 8, 8));
+  r.LocalAddr = List({Addr(192, 168, 0, 1), Addr(192, 168, 0, 2)});
+  shapes.push_back(r);
+  r = base(RULE_PROTO_ICMP, RULE_OPT_ALERT, RULE_ACTION_IGNORE, RULE_COND_RECEIVE);
+  r.IpRemoteAddr = Range(Addr(10, 0, 0, 0), Addr(10, 0, 0, 255));
+  r.LocalAddr = One(Addr(127, 0, 0, 1));
+  r.IcmpTypeMask = (1u << 0) | (1u << 8) | (1u << 6) | (1u << 30);  // 6 and 30 have no name
+  r.IcmpCodeMask = (1u << 0) | (1u << 15);
+  shapes.push_back(r);
+  r = base(RULE_PROTO_TCP, RULE_OPT_APPLICATION, RULE_ACTION_NOTIFY, RULE_COND_CONNECT | RULE_COND_CONNECT_REQUEST);
+  strcpy(r.Application, "browser.exe");
+  r.RemoteAddr = List({Addr(1, 2, 3, 4)});
+  r.RemotePort = List({Port(80), Port(443)});
+  r.LocalPort = Range(Port(1024), Port(65535));
+  shapes.push_back(r);
+  r = base(RULE_PROTO_UDP, RULE_OPT_APPLICATION, RULE_ACTION_PERMIT, RULE_COND_SERVICE | RULE_COND_SEND);
+  r.RemotePort = One(Port(53));
+  shapes.push_back(r);
+  r = base(RULE_PROTO_IGMP, 0, RULE_ACTION_BLOCK, RULE_COND_RECEIVE);
+  shapes.push_back(r);
+
+  for (_RKFW_RULE& shape : shapes) {
+    std::string before = Dump(shape);
+    auto* edit = new TFWNewRuleDlg(&Application);
+    edit->EditRule(&shape);
+    edit->SetModalResult(mrNone);
+    edit->OKBtn->Click();
+    ASSERT_EQ(edit->ModalResult(), mrOk) << before << (g_messages.empty() ? "" : g_messages.back());
+    EXPECT_EQ(edit->Rule, &shape) << "edited in place";
+    EXPECT_NE(shape.RuleId, 0x1234u) << "every OK stamps a new id";
+    shape.RuleId = 0x1234;
+    EXPECT_EQ(Dump(shape), before);
+    FreeComponent(edit);
+    ReleaseRule(&shape);
+  }
+
+  // A system rule with the action "通知用户" shows "通行"; Cancel leaves the record alone.
+  r = base(RULE_PROTO_TCP, 0, RULE_ACTION_NOTIFY, RULE_COND_SEND);
+  dlg->EditRule(&r);
+  owned_ = false;
+  EXPECT_EQ(dlg->CondComboBox->ItemText(dlg->CondComboBox->ItemIndex()), "通行");
+  dlg->RuleEdit->SetText("changed");
+  g_picker = nullptr;
+  SetModalScript(
+      [](void*, CForm* f) {
+        static_cast<TFWNewRuleDlg*>(f)->CancelBtn->Click();
+        return f->ModalResult();
+      },
+      nullptr);
+  EXPECT_EQ(dlg->ShowModal(), mrCancel);
+  EXPECT_STREQ(r.Name, "名称");
+  EXPECT_EQ(r.RuleId, 0x1234u);
+  ReleaseRule(&r);
+}
+
+TEST_F(RuleDlgTest, TabWalksTheDialogEnterIsOkAndEscIsCancel) {
+  SetModalScript(nullptr, nullptr);
+  dlg->Show();
+  SetForegroundWindow(dlg->Handle());
+  dlg->RuleEdit->SetFocus();
+  std::vector<std::string> walk;
+  for (int i = 0; i < 18; ++i) {
+    PostMessageA(GetFocus(), WM_KEYDOWN, VK_TAB, 1);
+    Application.ProcessMessages();
+    CControl* c = dlg->FocusedControl();
+    walk.push_back(c != nullptr ? c->Name() : "(none)");
+  }
+  EXPECT_EQ(walk, (std::vector<std::string>{"RuleDescMemo", "SysRadioButton", "SendCheckBox", "RecvCheckBox",
+                                            "ConnectCheckBox", "AcceptCheckBox", "CondComboBox", "LogCheckBox",
+                                            "AlertCheckBox", "IPStyleComboBox", "SrcIPCheckBox",
+                                            "RulePageControl", "TCPSrcPortBox", "TCPDstPortBox", "OKBtn",
+                                            "CancelBtn", "RuleEdit", "RuleDescMemo"}));
+  dlg->Hide();
+
+  // Enter in the name field is OK; with nothing ticked the dialog stays open, then Esc.
+  dlg->OnShow = [this](CComponent*) {
+    dlg->RuleEdit->SetFocus();
+    dlg->RuleEdit->SetText("r");
+    PostMessageA(dlg->RuleEdit->Handle(), WM_KEYDOWN, VK_RETURN, 1);
+    PostMessageA(dlg->RuleEdit->Handle(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+  };
+  EXPECT_EQ(dlg->ShowModal(), mrCancel);
+  EXPECT_EQ(Messages(), Error("网络条件未选择!"));
+  EXPECT_EQ(dlg->Rule, nullptr);
+  dlg->SendCheckBox->SetChecked(true);
+  dlg->OnShow = [this](CComponent*) {
+    dlg->RuleEdit->SetFocus();
+    PostMessageA(dlg->RuleEdit->Handle(), WM_KEYDOWN, VK_RETURN, 1);
+  };
+  EXPECT_EQ(dlg->ShowModal(), mrOk);
+  EXPECT_NE(dlg->Rule, nullptr);
+}
+
+TEST_F(RuleDlgTest, DescriptionOfTheDialogAndOfEachPage) {
+  std::string all = DescribeControls(dlg);
+  for (CTabSheet* page : {dlg->IP, dlg->UDP, dlg->ICMP, dlg->IGMP}) {
+    Page(page);
+    all += "-- " + page->Text() + "\n" + DescribeControls(dlg->GroupBox9) + DescribeControls(page);
+  }
+  dlg->SpecAppRadioButton->Click();
+  Choose(dlg->UDPDstPortBox, 2);
+  all += "-- application, UDP, remote port range\n" + DescribeControls(dlg->GroupBox9) + DescribeControls(dlg->GroupBox8);
+  Choose(dlg->IPStyleComboBox, 2);
+  all += "-- subnet\n" + DescribeControls(dlg->GroupBox3);
+  Choose(dlg->IPStyleComboBox, 4);
+  all += "-- address range\n" + DescribeControls(dlg->GroupBox3);
+  EXPECT_TRUE(MatchesGolden(all, VARDEEN_GOLDEN "/ruleadddlg.txt"));
+}
