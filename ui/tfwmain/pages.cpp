@@ -2,6 +2,7 @@
 // here; until then its button only expands the window.
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
 #include "ui/tfwmain/tfwmain.h"
+#include "ui/tfwsysruleframe/tfwsysruleframe.h"
 
 #include <cstring>
 
@@ -9,7 +10,7 @@ namespace {
 const CPageClass kPages[] = {
     {"TFWInfoFrame", nullptr},
     {"TProcFrame", nullptr},
-    {"TSysRuleFrame", nullptr},
+    {"TSysRuleFrame", [](CComponent* owner) -> CPage* { return new TSysRuleFrame(owner); }},
     {"TTOptionFrame", nullptr},
     {"TFWAuditRuleFrame", nullptr},
     {nullptr, nullptr},
