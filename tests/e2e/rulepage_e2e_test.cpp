@@ -88,6 +88,26 @@ TEST_F(ConsoleE2E, TheRulePageSavesTheLevelsRulesAsShownAndAppliesThem) {
   EXPECT_EQ(IpRulesOf(mine), Rkfwctl("ip-rules"));
   EXPECT_FALSE(IsWindowEnabled(save));
 
+  // Leaving the page with a change asks first: Cancel stays, No leaves without saving.
+  ClickControl(console.Find(CardName(0, "EnableCheckBox").c_str()));
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(save) != FALSE; }));
+  for (int answer : {IDCANCEL, IDNO}) {
+    PostMessageA(console.MainWindow(), kShowLogView, 0, 0);
+    HWND question = WaitMessageBox(console, "保存");
+    ASSERT_NE(nullptr, question) << answer;
+    EXPECT_EQ("规则已被修改，还未被保存，是否保存?", MessageBoxText(question));
+    ClickControl(GetDlgItem(question, answer));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(question) || !IsWindowVisible(question); }));
+    SyncWith(console.MainWindow());
+    EXPECT_EQ(answer == IDCANCEL, !console.Find("SaveBitBtn").name.empty()) << answer;
+  }
+  // Back on the page: the rules in force, as saved (the change was dropped).
+  ClickControl(console.Control("RuleSetupBtn"));
+  auto checkBox = [&](int card) { return console.Find(CardName(card, "EnableCheckBox").c_str()).window; };
+  ASSERT_TRUE(WaitUntil([&] { return checkBox(0) != nullptr; }));
+  EXPECT_EQ(BST_CHECKED, SendMessageA(checkBox(0), BM_GETCHECK, 0, 0));
+  EXPECT_EQ(BST_UNCHECKED, SendMessageA(checkBox(1), BM_GETCHECK, 0, 0));
+
   // A damaged file: the user is told, and the page is left empty.
   std::string damaged = folder.File("damaged.rul");
   ASSERT_TRUE(CopyFileA(mine.c_str(), damaged.c_str(), FALSE));
