@@ -51,7 +51,7 @@ TSysRuleFrame::TSysRuleFrame(CComponent* owner) : CPage(owner, "SysRuleFrame") {
 }
 
 TSysRuleFrame::~TSysRuleFrame() {
-  // The cards go newest first with the stack laid out once, not once per card.
+  // The cards go last first, and the box (destroyed next) is not laid out again for each.
   RuleScrollBox->BeginUpdate();
   for (int32_t i = Cards.Count; i-- > 0;) FreeComponent(Cards[i]);
   Cards.Clear();
