@@ -115,6 +115,8 @@ vardeenui show-log
 snapshot console-expanded
 blocks=$(vardeenui text LogMemo | iconv -f GBK -t UTF-8 | grep -c '^\[时间\]' || true)
 echo "run: the log page holds $blocks event blocks"
+click RuleSetupBtn
+snapshot console-rules
 click SetupBitBtn
 snapshot console-options
 click Label13

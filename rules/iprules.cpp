@@ -228,3 +228,24 @@ const char* RuleActionName(int32_t action) {
   static const char* const kNames[] = {"通行", "拦截", "通知用户", "忽略"};
   return action >= 0 && action < 4 ? kNames[action] : "";
 }
+
+std::string RuleConditionNames(uint32_t conditions) {
+  static const char* const kNames[] = {"接收", "发送", "连接", "连接请求", "作为服务"};
+  std::string names;
+  for (uint32_t bit = 0; bit < 5; ++bit) {
+    if ((conditions & (1u << bit)) == 0) continue;
+    if (!names.empty()) names += ',';
+    names += kNames[bit];
+  }
+  return names;
+}
+
+std::string RuleObjectText(const _RKFW_RULE& rule) {
+  if ((rule.Options & RULE_OPT_APPLICATION) == 0) return "整个系统";
+  // A file name that fills the whole field has no terminator.
+  const void* end = memchr(rule.Application, 0, RULE_APPLICATION_SIZE);
+  size_t length = end != nullptr ? static_cast<size_t>(static_cast<const char*>(end) - rule.Application)
+                                 : RULE_APPLICATION_SIZE;
+  if (length == 0) return "所有应用程序";
+  return std::string(rule.Application, length);
+}

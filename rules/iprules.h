@@ -1,6 +1,7 @@
 // IP rules: per-rule copy and release, and the rule file body.
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "base/array.h"
 #include "base/bufferptr.h"
@@ -42,3 +43,9 @@ void ReleaseRules(_Array<_RKFW_RULE>& rules);
 // Display names by value; "" for a value outside the table.
 const char* RuleProtocolName(int32_t protocol);  // "IP", "ICMP", "IGMP", "TCP", "UDP"
 const char* RuleActionName(int32_t action);      // "通行", "拦截", "通知用户", "忽略"
+// The names of the set bits of `conditions`, 0x01 to 0x10 in that order, joined by "," without
+// spaces: "接收", "发送", "连接", "连接请求", "作为服务"; other bits are not named.
+std::string RuleConditionNames(uint32_t conditions);
+// Which programs the rule covers: "整个系统" without the application bit, else the rule's
+// Application (read no further than its 32 bytes), or "所有应用程序" when that is empty.
+std::string RuleObjectText(const _RKFW_RULE& rule);

@@ -2,15 +2,23 @@
 // here; until then its button only expands the window.
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
 #include "ui/tfwmain/tfwmain.h"
+#include "ui/tfwruleadddlg/tfwruleadddlg.h"
+#include "ui/tfwsysruleframe/ruleeditor.h"
+#include "ui/tfwsysruleframe/tfwsysruleframe.h"
 #include "ui/toptframe/toptframe.h"
 
 #include <cstring>
 
 namespace {
+CPage* NewRuleSetPage(CComponent* owner) {
+  SetRuleEditor(EditRuleInDialog);  // "增加规则" and "修改规则" open the rule edit dialog
+  return new TSysRuleFrame(owner);
+}
+
 const CPageClass kPages[] = {
     {"TFWInfoFrame", nullptr},
     {"TProcFrame", nullptr},
-    {"TSysRuleFrame", nullptr},
+    {"TSysRuleFrame", NewRuleSetPage},
     {"TTOptionFrame", [](CComponent* o) -> CPage* { return new TTOptionFrame(o); }},
     {"TFWAuditRuleFrame", nullptr},
     {nullptr, nullptr},

@@ -477,3 +477,12 @@ void TFWNewRuleDlg::LoadRule() {
       break;
   }
 }
+
+bool EditRuleInDialog(CComponent* owner, _RKFW_RULE* rule, _RKFW_RULE** created) {
+  auto* dialog = new TFWNewRuleDlg(owner);
+  dialog->EditRule(rule);
+  const bool ok = dialog->ShowModal() == mrOk;
+  if (ok && rule == nullptr && created != nullptr) *created = dialog->Rule;
+  FreeComponent(dialog);
+  return ok;
+}

@@ -156,3 +156,8 @@ class TFWNewRuleDlg : public CForm {
 // The protocol stored for each page index (IP, TCP, UDP, ICMP, IGMP) and back.
 int RuleProtocolOfPage(int pageIndex);
 int RulePageOfProtocol(int protocol);
+
+// The dialog in one call, as the rule set page and its cards open it: `rule` null asks for a
+// new rule, returned in *created (the caller owns it); otherwise `rule` is edited in place.
+// True on OK.
+bool EditRuleInDialog(CComponent* owner, _RKFW_RULE* rule, _RKFW_RULE** created);

@@ -257,4 +257,25 @@ TEST_F(IpRules, ManyRulesWithManyElementsRoundTrip) {
       }
 }
 
+TEST(RuleDisplayNames, ConditionsInBitOrderJoinedWithoutSpaces) {
+  EXPECT_EQ(RuleConditionNames(0), "");
+  EXPECT_EQ(RuleConditionNames(0x04 | 0x01 | 0x02), "接收,发送,连接");
+  EXPECT_EQ(RuleConditionNames(0x1F), "接收,发送,连接,连接请求,作为服务");
+  EXPECT_EQ(RuleConditionNames(0x10 | 0x20 | 0x80000000u), "作为服务") << "unknown bits are not named";
+}
+
+TEST(RuleDisplayNames, ObjectFollowsTheApplicationBit) {
+  _RKFW_RULE rule = {};
+  strcpy(rule.Application, "qq.exe");
+  EXPECT_EQ(RuleObjectText(rule), "整个系统") << "bit clear: whatever Application holds";
+  rule.Options = RULE_OPT_APPLICATION;
+  EXPECT_EQ(RuleObjectText(rule), "qq.exe");
+  rule.Application[0] = 0;
+  EXPECT_EQ(RuleObjectText(rule), "所有应用程序");
+  // A name filling all 32 bytes has no terminator: it ends with the field, not beyond.
+  memset(rule.Application, 'a', sizeof rule.Application);
+  rule.Name = nullptr;
+  EXPECT_EQ(RuleObjectText(rule), std::string(32, 'a'));
+}
+
 }  // namespace

@@ -1,0 +1,154 @@
+// Figures for the rule set page: for 10, 100, 1,000 and 2,000 rules in force, the time until
+// the page is painted, the windows it costs, the time to move the last card up ten places
+// (each move painted) and to delete it. Prints its figures; asserts nothing.
+//   bench_rulepage.exe            the figures
+//   bench_rulepage.exe --show N   the page with N sample rules, shown until the window is
+//                                 closed or 60 s have passed (for screenshots)
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "rules/caches.h"
+#include "rules/codec.h"
+#include "rules/driver_link.h"
+#include "rules/iprules.h"
+#include "rules/loader.h"
+#include "ui/framework/application.h"
+#include "ui/framework/messages.h"
+#include "ui/tfwruleitemframe/tfwruleitemframe.h"
+#include "ui/tfwsysruleframe/tfwsysruleframe.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+double Millis(Clock::time_point since) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
+}
+
+BOOL CALLBACK CountChild(HWND, LPARAM count) {
+  ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+BOOL CALLBACK CountWindow(HWND window, LPARAM count) {
+  ++*reinterpret_cast<int*>(count);
+  EnumChildWindows(window, CountChild, count);
+  return TRUE;
+}
+int ProcessWindows() {
+  int count = 0;
+  EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&count));
+  return count;
+}
+
+const CRuleDriverLink kOpenDriver = {
+    [] { return true; },
+    [](const uint8_t*, uint32_t) { return 0u; },
+    [](const uint8_t*, uint32_t) { return 0u; },
+    [](void*) { return 0u; },
+};
+
+// `count` rules in force; `sample` gives them varied names, protocols, conditions and actions.
+void SetRulesInForce(int count, bool sample) {
+  static const char* const kNames[] = {"允许局域网内的IP通信", "拦截ICMP回显请求", "通知IGMP组播",
+                                       "允许浏览网页(HTTP)", "允许收发邮件", "拦截对本机的TCP连接请求",
+                                       "允许域名解析(DNS)", "忽略NetBIOS广播"};
+  static const int32_t kProtocols[] = {0, 1, 2, 3, 3, 3, 4, 4};
+  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+  for (int i = 0; i < count; ++i) {
+    _RKFW_RULE rule = {};
+    char name[64];
+    if (sample) {
+      int k = i * 8 / count;
+      rule.Protocol = kProtocols[k];
+      rule.Action = (i * 7) % 4;
+      rule.Conditions = static_cast<uint32_t>(1 + (i * 5) % 31);
+      rule.Options = (i % 4 == 1 ? RULE_OPT_DISABLED : 0) | (i % 3 == 2 ? RULE_OPT_APPLICATION : 0);
+      if (i % 6 == 2) strcpy(rule.Application, "IEXPLORE.EXE");
+      snprintf(name, sizeof name, "%s", kNames[k]);
+      rule.Description = CopyHeapText("示例规则的说明");
+    } else {
+      rule.Protocol = RULE_PROTO_TCP;
+      rule.Conditions = RULE_COND_CONNECT;
+      snprintf(name, sizeof name, "规则 %d", i);
+    }
+    rule.Name = CopyHeapText(name);
+    rules.Append(rule);
+  }
+  ApplyIpRules(rules);
+  ReleaseRules(rules);
+}
+
+class CHostForm : public CForm {
+ public:
+  explicit CHostForm(CComponent* owner) : CForm(owner, "FWMainForm") {
+    SetText("规则设置");
+    SetBorderStyle(TBorderStyle::Single);
+    SetClientSize(kPageWidth, kPageHeight);
+    SetFormFont(kConsoleFontFace, kConsoleFontPixels);
+  }
+};
+
+TSysRuleFrame* OpenPage(CHostForm** host) {
+  *host = new CHostForm(&Application);
+  auto* page = new TSysRuleFrame(*host);
+  page->SetParent(*host);
+  page->Show();
+  (*host)->EnsureCreated();
+  (*host)->Show();
+  return page;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  SetRuleDriverLink(&kOpenDriver);
+  Application.Initialize();
+  if (argc == 3 && strcmp(argv[1], "--show") == 0) {
+    SetRulesInForce(atoi(argv[2]), true);
+    CHostForm* host;
+    OpenPage(&host);
+    Clock::time_point start = Clock::now();
+    while (IsWindow(host->Handle()) && IsWindowVisible(host->Handle()) && Millis(start) < 60000) {
+      Application.ProcessMessages();
+      Sleep(20);
+    }
+    Application.Shutdown();
+    return 0;
+  }
+  printf("%6s %12s %10s %14s %12s %10s\n", "rules", "painted ms", "windows", "10 moves ms", "ms/move", "delete ms");
+  for (int count : {10, 100, 1000, 2000}) {
+    SetRulesInForce(count, false);
+    int before = ProcessWindows();
+    Clock::time_point start = Clock::now();
+    CHostForm* host;
+    TSysRuleFrame* page = OpenPage(&host);
+    Application.ProcessMessages();
+    UpdateWindow(host->Handle());
+    double painted = Millis(start);
+    int windows = ProcessWindows() - before;
+
+    TFWRuleItemFrame* last = page->Cards[page->Cards.Count - 1];
+    page->RuleScrollBox->ScrollInView(last);
+    UpdateWindow(host->Handle());
+    start = Clock::now();
+    for (int i = 0; i < 10; ++i) {
+      page->MoveCardUp(last);
+      UpdateWindow(host->Handle());
+    }
+    double moves = Millis(start);
+
+    start = Clock::now();
+    SendMessageA(page->Handle(), WM_DELETERULECARD, 0, reinterpret_cast<LPARAM>(last));
+    UpdateWindow(host->Handle());
+    double removed = Millis(start);
+    printf("%6d %12.1f %10d %14.1f %12.2f %10.2f\n", count, painted, windows, moves, moves / 10, removed);
+    fflush(stdout);
+    FreeComponent(host);
+    Application.ProcessMessages();
+  }
+  Application.Shutdown();
+  ClearIpRuleCache();
+  return 0;
+}

@@ -1,0 +1,310 @@
+#include "ui/tfwsysruleframe/tfwsysruleframe.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "app/qeltoption.h"
+#include "base/result.h"
+#include "rules/caches.h"
+#include "rules/iprules.h"
+#include "rules/loader.h"
+#include "rules/rulefile.h"
+#include "ui/framework/dialogs.h"
+#include "ui/framework/messages.h"
+#include "ui/tfwruleitemframe/ruleart.h"
+#include "ui/tfwruleitemframe/tfwruleitemframe.h"
+#include "ui/tfwsysruleframe/ruleeditor.h"
+
+namespace {
+constexpr const char* kRuleFileFilter = "*.rul|*.rul|*.*|*.*";
+constexpr const char* kRuleFileExt = "rul";  // the dialog adds the dot
+constexpr int kCustomLevel = 3;
+
+int32_t ProtocolOf(const TFWRuleItemFrame* card) { return card->Rule != nullptr ? card->Rule->Protocol : 0; }
+}  // namespace
+
+TSysRuleFrame::TSysRuleFrame(CComponent* owner) : CPage(owner, "SysRuleFrame") {
+  Panel3 = NewControl<CPanel>(this, this, "Panel3", 0, 0, kPageWidth, 30);
+  Panel3->SetAlign(TAlign::Top);
+  Panel3->SetColor(kToolBarColor);
+  NewRuleBtn = NewControl<CGlyphButton>(this, Panel3, "NewRuleBtn", 8, 3, 24, 24);
+  NewRuleBtn->SetGlyph(MakeRuleGlyph(TRuleGlyph::NewRule, kGlyphKeyColor));
+  NewRuleBtn->SetHint("增加规则");
+  NewRuleBtn->OnClick = Bind(this, &TSysRuleFrame::NewRuleBtnClick);
+  OpenBtn = NewControl<CGlyphButton>(this, Panel3, "OpenBtn", 36, 3, 24, 24);
+  OpenBtn->SetGlyph(MakeRuleGlyph(TRuleGlyph::Open, kGlyphKeySilver));
+  OpenBtn->SetHint("打开规则库");
+  OpenBtn->OnClick = Bind(this, &TSysRuleFrame::OpenBtnClick);
+  SaveBitBtn = NewControl<CGlyphButton>(this, Panel3, "SaveBitBtn", 64, 3, 24, 24);
+  SaveBitBtn->SetGlyph(MakeRuleGlyph(TRuleGlyph::Save, kGlyphKeySilver));
+  SaveBitBtn->SetHint("保存规则");
+  SaveBitBtn->SetEnabled(false);
+  SaveBitBtn->OnClick = Bind(this, &TSysRuleFrame::SaveBitBtnClick);
+  ApplyBitBtn = NewControl<CButton>(this, Panel3, "ApplyBitBtn", 476, 4, 60, 22, "应用");
+  ApplyBitBtn->SetVisible(false);
+  ApplyBitBtn->OnClick = Bind(this, &TSysRuleFrame::ApplyBitBtnClick);
+  RuleScrollBox = NewControl<CScrollBox>(this, this, "RuleScrollBox", 0, 30, kPageWidth, kPageHeight - 30);
+  RuleScrollBox->SetAlign(TAlign::Client);
+  RuleScrollBox->SetColor(kConsoleColor);
+}
+
+TSysRuleFrame::~TSysRuleFrame() {
+  // The cards go last first, and the box (destroyed next) is not laid out again for each.
+  RuleScrollBox->BeginUpdate();
+  for (int32_t i = Cards.Count; i-- > 0;) FreeComponent(Cards[i]);
+  Cards.Clear();
+}
+
+void TSysRuleFrame::PageInit() {
+  OpenBtn->ApplyFlatLook(kGlyphKeySilver);
+  SaveBitBtn->ApplyFlatLook(kGlyphKeySilver);
+  ShowRuleGlyph(SaveBitBtn, TRuleGlyph::Save, kGlyphKeySilver);
+  // The cache's texts are shared, not copied: each card makes its own deep copy.
+  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+  CopyIpRulesFromCache(rules, false);
+  RuleScrollBox->BeginUpdate();
+  try {
+    for (int32_t i = 0; i < rules.Count; ++i) BuildCard(Cards.Count)->SetRule(&rules[i], true);
+  } catch (...) {
+    RuleScrollBox->EndUpdate();
+    throw;
+  }
+  RuleScrollBox->EndUpdate();
+  FixEndButtons();
+  SetModified(false);
+}
+
+int TSysRuleFrame::IndexOfCard(TFWRuleItemFrame* card) const {
+  if (card == nullptr) return -1;
+  for (int32_t i = 0; i < Cards.Count; ++i)
+    if (Cards[i] == card) return i;
+  return -1;
+}
+
+TFWRuleItemFrame* TSysRuleFrame::BuildCard(int index) {
+  char name[32];
+  snprintf(name, sizeof name, "FWRuleItemFrame%d", CardCounter++);
+  auto* card = new TFWRuleItemFrame(this, name);
+  try {
+    Cards.Insert(index, card);
+  } catch (...) {
+    FreeComponent(card);
+    throw;
+  }
+  // Only cards live in the scroll box, so its order of children is the order of Cards.
+  RuleScrollBox->BeginUpdate();
+  card->SetParent(RuleScrollBox);
+  RuleScrollBox->MoveChildTo(card, index);
+  RuleScrollBox->EndUpdate();
+  return card;
+}
+
+void TSysRuleFrame::FixEndButtons() {
+  for (int32_t i = 0; i < Cards.Count; ++i) Cards[i]->SetArrows(i != 0, i != Cards.Count - 1);
+}
+
+bool TSysRuleFrame::QueryClose() {
+  if (!Modified) return true;
+  switch (MessageDlg(this, "规则已被修改，还未被保存，是否保存?", "保存", kMbYesNoCancel | kMbIconQuestion)) {
+    case kIdCancel:
+      return false;
+    case kIdYes:
+      // A save that failed keeps the page, and with it the rules, on the screen.
+      return SaveRuleFile() != TSaveResult::Failed;
+    default:
+      return true;
+  }
+}
+
+void TSysRuleFrame::SetModified(bool modified) {
+  Modified = modified;
+  SaveBitBtn->SetEnabled(modified);
+  if (Initialised) ShowRuleGlyph(SaveBitBtn, TRuleGlyph::Save, kGlyphKeySilver);
+}
+
+bool TSysRuleFrame::IsFirstCard(TFWRuleItemFrame* card) const {
+  return Cards.Count == 0 || Cards[0] == card;
+}
+
+bool TSysRuleFrame::IsLastCard(TFWRuleItemFrame* card) const {
+  return Cards.Count == 0 || Cards[Cards.Count - 1] == card;
+}
+
+void TSysRuleFrame::PointAt(CControl* button) {
+  if (button->Handle() == nullptr || !IsWindowVisible(button->Handle())) return;
+  RECT r;
+  GetWindowRect(button->Handle(), &r);
+  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+void TSysRuleFrame::MoveCardUp(TFWRuleItemFrame* card) {
+  int i = IndexOfCard(card);
+  if (i <= 0) return;
+  TFWRuleItemFrame* previous = Cards[i - 1];
+  if (ProtocolOf(previous) < ProtocolOf(card)) return;  // a card stays in its protocol
+  Cards[i - 1] = card;
+  Cards[i] = previous;
+  RuleScrollBox->MoveChildTo(card, i - 1);
+  FixEndButtons();
+  RuleScrollBox->ScrollInView(card);
+  PointAt(card->UpBitBtn);
+  SetModified(true);
+}
+
+void TSysRuleFrame::MoveCardDown(TFWRuleItemFrame* card) {
+  int i = IndexOfCard(card);
+  if (i < 0 || i >= Cards.Count - 1) return;
+  TFWRuleItemFrame* next = Cards[i + 1];
+  if (ProtocolOf(next) > ProtocolOf(card)) return;
+  Cards[i + 1] = card;
+  Cards[i] = next;
+  RuleScrollBox->MoveChildTo(card, i + 1);
+  FixEndButtons();
+  RuleScrollBox->ScrollInView(card);
+  PointAt(card->DownBitBtn);
+  SetModified(true);
+}
+
+void TSysRuleFrame::NewRuleBtnClick(CComponent*) {
+  CRuleEditor editor = RuleEditor();
+  if (editor == nullptr) return;
+  int32_t count = Cards.Count;
+  _RKFW_RULE* created = nullptr;
+  if (!editor(this, nullptr, &created) || created == nullptr) return;
+  // After every card of an equal or smaller protocol.
+  int32_t index = count;
+  for (int32_t i = 0; i < count; ++i)
+    if (ProtocolOf(Cards[i]) > created->Protocol) {
+      index = i;
+      break;
+    }
+  TFWRuleItemFrame* card;
+  try {
+    card = BuildCard(index);
+  } catch (...) {
+    FreeRuleRecord(created);
+    throw;
+  }
+  card->SetRule(created, false);
+  FixEndButtons();
+  RuleScrollBox->ScrollInView(card);
+  SetModified(true);
+}
+
+void TSysRuleFrame::CollectRules(_Array<_RKFW_RULE>& rules) const {
+  for (int32_t i = 0; i < Cards.Count; ++i)
+    if (Cards[i]->Rule != nullptr) rules.Append(*Cards[i]->Rule);
+}
+
+void TSysRuleFrame::SetCurrentRuleFile(const char* path) {
+  snprintf(CurrentRuleFile.Data(), CurrentRuleFile.Length(), "%s", path != nullptr ? path : "");
+}
+
+TSaveResult TSysRuleFrame::SaveRuleFile() {
+  std::string target = CurrentRuleFile.Data();
+  bool chosen = target.empty();
+  if (chosen) {
+    CFileDialog dialog(nullptr, "SaveDialog1", true);
+    dialog.Title = "保存规则文件";
+    dialog.Filter = kRuleFileFilter;
+    dialog.DefaultExt = kRuleFileExt;
+    if (!dialog.Execute(this) || dialog.FileName.empty()) return TSaveResult::Cancelled;
+    target = dialog.FileName;
+  }
+  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);  // shallow: the texts stay the cards'
+  CollectRules(rules);
+  if (WriteRuleFile(target.c_str(), rules) != RESULT_OK) {
+    // The rules are still only here: say so, and keep them marked unsaved.
+    MessageDlg(this, "保存规则文件失败!", "错误", kMbOk | kMbIconError);
+    return TSaveResult::Failed;
+  }
+  // Only a file that holds the rules becomes the custom level's.
+  if (chosen) WriteCustomRuleFile(target.c_str());
+  SetCurrentRuleFile(target.c_str());
+  SetModified(false);
+  return TSaveResult::Saved;
+}
+
+void TSysRuleFrame::ApplyRules() {
+  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);  // shallow; ApplyIpRules makes the cache's own copies
+  CollectRules(rules);
+  ApplyIpRules(rules);
+}
+
+void TSysRuleFrame::SaveBitBtnClick(CComponent*) {
+  SaveRuleFile();
+  // The custom level: the main window reacts as to any move of its slider.
+  if (auto* slider = dynamic_cast<CTrackBar*>(Owner() != nullptr ? Owner()->FindComponent("TrackBar1") : nullptr)) {
+    if (slider->Position() != kCustomLevel) {
+      slider->SetPosition(kCustomLevel);
+      Fire(slider->OnChange, slider);
+    }
+  }
+  ApplyRules();
+}
+
+void TSysRuleFrame::ApplyBitBtnClick(CComponent*) { ApplyRules(); }
+
+void TSysRuleFrame::OpenBtnClick(CComponent*) {
+  CFileDialog dialog(nullptr, "OpenDialog1", false);
+  dialog.Title = "打开规则文件";
+  dialog.Filter = kRuleFileFilter;
+  dialog.DefaultExt = kRuleFileExt;
+  dialog.FileMustExist = true;
+  if (dialog.Execute(this) && !dialog.FileName.empty()) OpenRuleFile(dialog.FileName.c_str());
+}
+
+void TSysRuleFrame::OpenRuleFile(const char* path) {
+  std::string file = path != nullptr ? path : "";  // `path` may be CurrentRuleFile itself
+  // The set on the page is saved first; when that fails it stays, and the file is not opened.
+  if (Modified && SaveRuleFile() == TSaveResult::Failed) return;
+  ClearCards();
+  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
+  if (ReadRuleFile(file.c_str(), rules, RuleFileLookup::AsGiven) != RESULT_OK) {
+    ReleaseRules(rules);
+    MessageDlg(this, "打开规则库时出错!", "错误", kMbOk | kMbIconError);
+    return;
+  }
+  RuleScrollBox->BeginUpdate();
+  try {
+    for (int32_t i = 0; i < rules.Count; ++i) {
+      BuildCard(Cards.Count)->SetRule(&rules[i], true);
+      ReleaseRule(&rules[i]);
+    }
+  } catch (...) {
+    RuleScrollBox->EndUpdate();
+    ReleaseRules(rules);
+    throw;
+  }
+  RuleScrollBox->EndUpdate();
+  FixEndButtons();
+  SetCurrentRuleFile(file.c_str());
+  SetModified(false);
+}
+
+void TSysRuleFrame::ClearCards() {
+  RuleScrollBox->BeginUpdate();
+  for (int32_t i = Cards.Count; i-- > 0;) FreeComponent(Cards[i]);
+  Cards.Clear();
+  RuleScrollBox->SetScrollPos(0);
+  RuleScrollBox->EndUpdate();
+  SetCurrentRuleFile("");
+  SetModified(false);
+}
+
+LRESULT TSysRuleFrame::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_DELETERULECARD) {
+    // Only a card of this page, once: a second request for the same card finds it gone.
+    auto* card = reinterpret_cast<TFWRuleItemFrame*>(lParam);
+    int i = IndexOfCard(card);
+    if (i < 0) return 0;
+    Cards.Remove(i);
+    FreeComponent(card);
+    FixEndButtons();
+    SetModified(true);
+    return 0;
+  }
+  return CPage::WndProc(msg, wParam, lParam);
+}

@@ -1,0 +1,77 @@
+// The rule set page: the user's IP rules as a list of cards, in the order they are saved and
+// loaded into the driver within each protocol. From here rules are added, opened from a rule
+// file, saved to one and applied.
+#pragma once
+#include <windows.h>
+
+#include "base/array.h"
+#include "base/bufferptr.h"
+#include "rules/records.h"
+#include "ui/framework/controls.h"
+#include "ui/framework/form.h"
+
+class TFWRuleItemFrame;
+
+// How a save ended: the rules reached the file, the user cancelled the file dialog, or the
+// file could not be written (the user has been told).
+enum class TSaveResult { Saved, Cancelled, Failed };
+
+constexpr int32_t kCardsGrowStep = 512;
+constexpr uint32_t kRuleFilePathSize = 1024;
+
+class TSysRuleFrame : public CPage {
+ public:
+  explicit TSysRuleFrame(CComponent* owner);
+  ~TSysRuleFrame() override;
+  const char* ClassName() const override { return "TSysRuleFrame"; }
+
+  // Unsaved changes: asks whether to save them. False keeps the main window on this page.
+  bool QueryClose() override;
+  // Also enables the save button exactly when the set is modified.
+  void SetModified(bool modified);
+  bool IsFirstCard(TFWRuleItemFrame* card) const;
+  bool IsLastCard(TFWRuleItemFrame* card) const;
+  // Within the card's protocol only; the pointer follows the card's button.
+  void MoveCardUp(TFWRuleItemFrame* card);
+  void MoveCardDown(TFWRuleItemFrame* card);
+  // To the bound file, or to one the user chooses (which then becomes the custom level's
+  // file, once it holds them).
+  TSaveResult SaveRuleFile();
+  void OpenRuleFile(const char* path);
+  void ClearCards();
+
+  void NewRuleBtnClick(CComponent* Sender);
+  void SaveBitBtnClick(CComponent* Sender);
+  void OpenBtnClick(CComponent* Sender);
+  void ApplyBitBtnClick(CComponent* Sender);
+
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+  CPanel* Panel3;
+  CGlyphButton* NewRuleBtn;
+  CGlyphButton* OpenBtn;
+  CGlyphButton* SaveBitBtn;
+  CButton* ApplyBitBtn;
+  CScrollBox* RuleScrollBox;
+
+  int CardCounter = 0;                        // never reset: card names stay unique
+  _Array<TFWRuleItemFrame*> Cards{kCardsGrowStep};  // display order; the cards are owned as components
+  bool Modified = false;
+  _bufferPtr<char> CurrentRuleFile{kRuleFilePathSize};  // "" while unbound
+
+ protected:
+  // The first resize: the cards of the rules in force.
+  void PageInit() override;
+
+ private:
+  int IndexOfCard(TFWRuleItemFrame* card) const;
+  // A named card at `index` of Cards and of the scroll box.
+  TFWRuleItemFrame* BuildCard(int index);
+  // The first card's Up and the last card's Down are disabled, every other one enabled.
+  void FixEndButtons();
+  // Shallow copies of the cards' records, in card order.
+  void CollectRules(_Array<_RKFW_RULE>& rules) const;
+  void ApplyRules();
+  void PointAt(CControl* button);
+  void SetCurrentRuleFile(const char* path);
+};
