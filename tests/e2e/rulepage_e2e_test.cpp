@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -124,4 +125,46 @@ TEST_F(ConsoleE2E, TheRulePageSavesTheLevelsRulesAsShownAndAppliesThem) {
   CloseConsole(console);
 }
 
+}  // namespace
+
+namespace {
+TEST_F(ConsoleE2E, ARuleAddedInTheDialogReachesTheFileAndTheDriver) {
+  CProgramFolder folder("ruledialog");
+  const size_t levelRules = RuleNames(folder.File("msec.rul")).size();
+  CConsole console;
+  StartConsole(console, folder);
+  ClickControl(console.Control("RuleSetupBtn"));
+  ASSERT_TRUE(WaitUntil([&] { return !console.Find(CardName(0, "RuleDescLabel").c_str()).name.empty(); }));
+
+  // "增加规则": the dialog, a name, "连接时", the defaults (TCP, any address and port), OK.
+  ClickControl(console.Control("NewRuleBtn"));
+  HWND dialog = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (HWND w : TopWindows(console.Pid(), "TFWNewRuleDlg")) dialog = IsWindowVisible(w) ? w : dialog;
+    return dialog != nullptr;
+  })) << "no rule dialog";
+  HWND name = FindControl(dialog, "RuleEdit");
+  ASSERT_NE(name, nullptr);
+  SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("端到端规则"));
+  ClickControl(FindControl(dialog, "ConnectCheckBox"));
+  ClickControl(FindControl(dialog, "OKBtn"));
+  if (!WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); })) {
+    HWND box = WaitMessageBox(console, "错误", 1000);
+    FAIL() << "OK refused: " << (box != nullptr ? MessageBoxText(box) : "no message");
+  }
+  const std::string card = CardName(static_cast<int>(levelRules), "RuleDescLabel");
+  ASSERT_TRUE(WaitUntil([&] { return !console.Find(card.c_str()).name.empty(); })) << "no new card";
+
+  // Saved and applied: the file and the driver hold the new rule.
+  HWND save = console.Control("SaveBitBtn");
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(save) != FALSE; }));
+  ClickControl(save);
+  const std::string mine = folder.File("added.rul");
+  ASSERT_TRUE(AnswerFileDialog(console, "保存规则文件", mine));
+  ASSERT_TRUE(WaitUntil([&] { return RuleNames(mine).size() == levelRules + 1; }));
+  const std::vector<std::string> names = RuleNames(mine);
+  EXPECT_NE(std::find(names.begin(), names.end(), "端到端规则"), names.end());
+  EXPECT_TRUE(WaitUntil([&] { return IpRulesOf(mine) == Rkfwctl("ip-rules"); })) << Rkfwctl("ip-rules");
+  CloseConsole(console);
+}
 }  // namespace
