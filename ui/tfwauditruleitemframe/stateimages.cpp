@@ -1,22 +1,16 @@
 #include "ui/tfwauditruleitemframe/stateimages.h"
 
-#include <cstdint>
-
 namespace {
 constexpr COLORREF kKey = RGB(255, 0, 255);  // left out when the pictures join the list
 constexpr int kSize = kStateImageSize;
 
 // One picture: a disc in its state's colour with a white sign (a check, an exclamation mark,
-// a bar), on the key colour. The greyed form recolours every drawn pixel in place.
+// a bar), on the key colour. The greyed form is the same drawing in the greyed colours.
 HBITMAP DrawState(int state, bool greyed) {
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = kSize;
-  info.bmiHeader.biHeight = -kSize;  // top-down, so row y is at y * stride
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  auto tone = [greyed](COLORREF c) { return greyed ? GreyedColor(c) : c; };
+  HDC screen = GetDC(nullptr);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, kSize, kSize);
+  ReleaseDC(nullptr, screen);
   if (bitmap == nullptr) return nullptr;
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
@@ -28,8 +22,8 @@ HBITMAP DrawState(int state, bool greyed) {
   static const COLORREF kDisc[] = {RGB(30, 150, 60), RGB(232, 150, 20), RGB(200, 45, 40)};
   static const COLORREF kRim[] = {RGB(15, 100, 35), RGB(170, 100, 10), RGB(140, 25, 20)};
   const int which = state / 2;
-  HPEN pen = CreatePen(PS_SOLID, 1, kRim[which]);
-  HBRUSH brush = CreateSolidBrush(kDisc[which]);
+  HPEN pen = CreatePen(PS_SOLID, 1, tone(kRim[which]));
+  HBRUSH brush = CreateSolidBrush(tone(kDisc[which]));
   HGDIOBJ oldPen = SelectObject(dc, pen);
   HGDIOBJ oldBrush = SelectObject(dc, brush);
   Ellipse(dc, 1, 1, kSize - 1, kSize - 1);
@@ -54,21 +48,10 @@ HBITMAP DrawState(int state, bool greyed) {
   }
   SelectObject(dc, oldPen);
   SelectObject(dc, oldBrush);
+  SelectObject(dc, oldBitmap);
   DeleteObject(white);
   DeleteObject(pen);
   DeleteObject(brush);
-  GdiFlush();
-  if (greyed) {
-    auto* pixel = static_cast<uint32_t*>(bits);
-    for (int i = 0; i < kSize * kSize; ++i) {
-      // DIB pixels are 0x00RRGGBB; COLORREF is 0x00BBGGRR.
-      COLORREF c = RGB((pixel[i] >> 16) & 0xFF, (pixel[i] >> 8) & 0xFF, pixel[i] & 0xFF);
-      if (c == kKey) continue;
-      COLORREF g = GreyedColor(c);
-      pixel[i] = (static_cast<uint32_t>(GetRValue(g)) << 16) | (GetGValue(g) << 8) | GetBValue(g);
-    }
-  }
-  SelectObject(dc, oldBitmap);
   DeleteDC(dc);
   return bitmap;
 }

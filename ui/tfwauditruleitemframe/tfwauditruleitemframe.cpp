@@ -48,9 +48,9 @@ TFWAuditRuleItemFrame::TFWAuditRuleItemFrame(CComponent* owner, const char* name
   IconImage = NewControl<CImage>(this, this, "IconImage", 10, 16, 32, 32);
   IconImage->SetCenter(true);
   Label2 = NewCaption(this, this, "Label2", 52, 6, "描述:");
-  DescLabel = NewControl<CLabel>(this, this, "DescLabel", 86, 6, 190, 14);
-  Label3 = NewCaption(this, this, "Label3", 282, 6, "版本:");
-  VersionLabel = NewControl<CLabel>(this, this, "VersionLabel", 316, 6, 96, 14);
+  DescLabel = NewControl<CLabel>(this, this, "DescLabel", 86, 6, 182, 14);
+  Label3 = NewCaption(this, this, "Label3", 272, 6, "版本:");
+  VersionLabel = NewControl<CLabel>(this, this, "VersionLabel", 306, 6, 108, 14);
   Label4 = NewCaption(this, this, "Label4", 52, 25, "公司:");
   CompanyLabel = NewControl<CLabel>(this, this, "CompanyLabel", 86, 25, 326, 14);
   Label1 = NewCaption(this, this, "Label1", 52, 44, "路径:");
@@ -106,12 +106,20 @@ void TFWAuditRuleItemFrame::SetRule(const _RKFW_AUDIT_RULE* rule) {
   ReleaseAuditRule(rule_);
   delete rule_;
   rule_ = copy;
-  ShowRuleInfo();
+  infoShown_ = false;
+  // Reading the file is what a card costs: a card out of view reads it when it first shows.
+  if (HandleAllocated()) ShowRuleInfo();
   RefreshIcons();
+}
+
+void TFWAuditRuleItemFrame::HandleCreated() {
+  CFrame::HandleCreated();
+  if (!infoShown_) ShowRuleInfo();
 }
 
 void TFWAuditRuleItemFrame::ShowRuleInfo() {
   if (rule_ == nullptr) return;
+  infoShown_ = true;
   const char* path = rule_->AppPath != nullptr ? rule_->AppPath : "";
   auto info = std::make_unique<CShellFileInfo>(path);
   if (info->Answered() && info->Icon() != nullptr) {

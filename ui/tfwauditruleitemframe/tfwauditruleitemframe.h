@@ -46,7 +46,8 @@ class TFWAuditRuleItemFrame : public CFrame {
   ~TFWAuditRuleItemFrame() override;
   const char* ClassName() const override { return "TFWAuditRuleItemFrame"; }
 
-  // Takes a deep copy of `rule` (nullptr: nothing happens) and shows it.
+  // Takes a deep copy of `rule` (nullptr: nothing happens) and shows it; what the program's
+  // file says is read once the card has its window, that is when it first comes into view.
   void SetRule(const _RKFW_AUDIT_RULE* rule);
   const _RKFW_AUDIT_RULE* Rule() const { return rule_; }
   void ShowRuleInfo();
@@ -73,6 +74,7 @@ class TFWAuditRuleItemFrame : public CFrame {
  protected:
   // FrameResize: the two buttons get the console's flat look once their windows exist.
   void Resized() override;
+  void HandleCreated() override;
 
  private:
   // Sets Access to `(Access & ~clear) | set` and applies, unless the icon is lit already.
@@ -80,6 +82,7 @@ class TFWAuditRuleItemFrame : public CFrame {
   void DrawState(HDC dc, int index, bool lit);
   _RKFW_AUDIT_RULE* rule_ = nullptr;  // owned, with its texts and lists
   bool styled_ = false;
+  bool infoShown_ = false;  // the labels and icon show the file of the rule now held
   CAuditCardOwner* page_;             // the owner
   std::unique_ptr<CShellFileInfo> shellInfo_;  // owns the icon IconImage shows
 };

@@ -184,6 +184,20 @@ TEST_F(AuditPageTest, CardsShowTheRulesInForceInOrderWithWhatTheirFilesSay) {
   EXPECT_STREQ(page->Card(0)->Rule()->AppPath, "C:\\Apps\\Mail.exe");
 }
 
+TEST_F(AuditPageTest, ACardOutOfViewReadsItsFileWhenItFirstShows) {
+  std::vector<Sent> rules(12, Sent{"C:\\Apps\\Mail.exe", 0x07});
+  rules.back().path = ThisProgram();
+  LoadRules(rules);
+  Open();
+  TFWAuditRuleItemFrame* last = page->Card(11);
+  EXPECT_FALSE(last->HandleAllocated());
+  EXPECT_EQ(last->DescLabel->Text(), "");
+  page->RuleScrollBox->ScrollInView(last);
+  Application.ProcessMessages();
+  EXPECT_EQ(last->DescLabel->Text(), "Audited test program");
+  EXPECT_EQ(last->PathLabel->Hint(), ThisProgram());
+}
+
 // {Access before, icon clicked, Access after (or unchanged), what is lit after}
 struct ClickCase {
   uint32_t before;
