@@ -97,6 +97,8 @@ vardeenui show-log
 snapshot console-expanded
 blocks=$(vardeenui text LogMemo | iconv -f GBK -t UTF-8 | grep -c '^\[时间\]' || true)
 echo "run: the log page holds $blocks event blocks"
+click AppAuditBtn
+snapshot console-audit
 click Label13
 for _ in $(seq 1 100); do
   kill -0 "$console_pid" 2>/dev/null || break
