@@ -73,20 +73,63 @@ void TFWAuditRuleFrame::NewAppBtnClick(CComponent*) {
   open.Title = "选择需审核的应用程序";
   open.DefaultExt = "exe";
   open.FileMustExist = true;
-  if (!open.Execute(this)) return;
-  if (IsAudited(open.FileName.c_str())) {
+  BeginModal();
+  bool chosen = open.Execute(this);
+  EndModal();
+  const char* path = open.FileName.c_str();
+  if (chosen && (IsAudited(path) || (stale_ && FindCachedAuditPath(path) != nullptr))) {
     MessageDlg(this, kAlreadyAuditedText, "错误", kMbOk);
-    return;
+    chosen = false;
   }
-  auto* dialog = new TFWNewAppRuleDlg(this);
-  dialog->SetAppPath(open.FileName.c_str());
-  bool confirmed = dialog->ShowModal() == mrOk && dialog->NewRule() != nullptr;
-  if (confirmed) {
-    TFWAuditRuleItemFrame* card = AddCard(dialog->NewRule());
-    RuleScrollBox->ScrollInView(card);
+  if (chosen) {
+    auto* dialog = new TFWNewAppRuleDlg(this);
+    dialog->SetAppPath(path);
+    BeginModal();
+    bool confirmed = dialog->ShowModal() == mrOk && dialog->NewRule() != nullptr;
+    EndModal();
+    if (confirmed && stale_) {
+      ApplyOnTopOfRulesInForce(dialog->NewRule());
+    } else if (confirmed) {
+      RuleScrollBox->ScrollInView(AddCard(dialog->NewRule()));
+      SaveRules();
+    }
+    FreeComponent(dialog);
   }
-  FreeComponent(dialog);
-  if (confirmed) SaveRules();
+  if (stale_ && HandleAllocated()) PostMessageA(Handle(), kMsgRebuildCards, 0, 0);
+}
+
+bool TFWAuditRuleFrame::QueryClose() {
+  if (modal_ == 0) return true;
+  stale_ = true;
+  return false;
+}
+
+void TFWAuditRuleFrame::CardChanged(const _RKFW_AUDIT_RULE* rule) {
+  if (stale_) {
+    ApplyOnTopOfRulesInForce(rule);
+    PostMessageA(Handle(), kMsgRebuildCards, 0, 0);
+  } else {
+    SaveRules();
+  }
+}
+
+void TFWAuditRuleFrame::ApplyOnTopOfRulesInForce(const _RKFW_AUDIT_RULE* rule) {
+  uint32_t result;
+  {
+    _Array<_RKFW_AUDIT_RULE> rules(kAuditRuleGrowStep);  // shares the cache's and the rule's texts
+    CopyAuditRulesFromCache(rules, false);
+    bool replaced = false;
+    for (_RKFW_AUDIT_RULE& r : rules)
+      if (!replaced && r.RuleId == rule->RuleId && r.AppPath != nullptr && rule->AppPath != nullptr &&
+          CompareAuditPaths(r.AppPath, rule->AppPath) == 0) {
+        r = *rule;
+        replaced = true;
+      }
+    if (!replaced) rules.Append(*rule);
+    result = ApplyAuditRules(rules);
+    rules.Clear();
+  }
+  if (result != 0) MessageDlg(this, kApplyFailedText, "错误", kMbOk);
 }
 
 void TFWAuditRuleFrame::SaveRules() {
@@ -118,6 +161,7 @@ void TFWAuditRuleFrame::FreeCard(TFWAuditRuleItemFrame* card) {
 }
 
 void TFWAuditRuleFrame::RebuildCards() {
+  stale_ = false;
   RuleScrollBox->BeginUpdate();
   for (TFWAuditRuleItemFrame* card : Cards) FreeComponent(card);
   Cards.Clear();

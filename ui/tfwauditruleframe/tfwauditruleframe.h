@@ -21,8 +21,15 @@ class TFWAuditRuleFrame : public CPage, public CAuditCardOwner {
   // Whether a card's rule has `path`, compared without regard to letter case.
   bool IsAudited(const char* path) const;
   // Applies the rules of all cards, in card order.
-  void SaveRules() override;
+  void SaveRules();
+  void CardChanged(const _RKFW_AUDIT_RULE* rule) override;
+  void BeginModal() override { ++modal_; }
+  void EndModal() override { --modal_; }
   HWND CardOwnerWindow() const override { return Handle(); }
+  // Not while one of the page's dialogs is open: the page and its cards are on its stack.
+  // The cards are then out of date, and the change the dialog makes goes on top of the rules
+  // in force.
+  bool QueryClose() override;
 
   int CardCount() const { return Cards.Count; }
   TFWAuditRuleItemFrame* Card(int index) const { return Cards.Items[index]; }
@@ -45,8 +52,12 @@ class TFWAuditRuleFrame : public CPage, public CAuditCardOwner {
   void FreeCard(TFWAuditRuleItemFrame* card);
   // After a change the driver did not take: the cards again from the rules in force.
   void RebuildCards();
+  // Applies the rules in force with `rule` in place of its own (or added), then shows them.
+  void ApplyOnTopOfRulesInForce(const _RKFW_AUDIT_RULE* rule);
 
   bool loaded_ = false;
+  int modal_ = 0;       // dialogs of the page open now
+  bool stale_ = false;  // the rules in force changed while a dialog was open
   _Array<TFWAuditRuleItemFrame*> Cards{kCardListGrowStep};  // owned through the page
   int32_t nameCounter_ = 0;  // never reused, so card names stay unique
   CFont boldFont_;

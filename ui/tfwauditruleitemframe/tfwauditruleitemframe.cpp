@@ -157,7 +157,7 @@ void TFWAuditRuleItemFrame::ChangeAccess(uint32_t unchangedWhen, uint32_t clear,
   if (rule_ == nullptr || (rule_->Access & 0x37) == unchangedWhen) return;
   rule_->Access = (rule_->Access & ~clear) | set;
   RefreshIcons();
-  if (page_ != nullptr) page_->SaveRules();
+  if (page_ != nullptr) page_->CardChanged(rule_);
 }
 
 // Permit and block also drop the ask-user bit; every click drops the conditions in force.
@@ -172,10 +172,13 @@ void TFWAuditRuleItemFrame::BlockPaintBoxClick(CComponent*) {
 }
 
 void TFWAuditRuleItemFrame::OptBtnClick(CComponent*) {
-  if (rule_ == nullptr || g_optionsDialog == nullptr) return;
-  if (!g_optionsDialog(this, rule_)) return;
+  if (rule_ == nullptr || g_optionsDialog == nullptr || page_ == nullptr) return;
+  page_->BeginModal();
+  bool confirmed = g_optionsDialog(this, rule_);
+  page_->EndModal();
+  if (!confirmed) return;
   RefreshIcons();
-  if (page_ != nullptr) page_->SaveRules();
+  page_->CardChanged(rule_);
 }
 
 void TFWAuditRuleItemFrame::DelBtnClick(CComponent*) {

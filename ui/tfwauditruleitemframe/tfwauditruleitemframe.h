@@ -13,7 +13,11 @@
 // What a card needs of the page that holds it: the page applies every change at once.
 class CAuditCardOwner {
  public:
-  virtual void SaveRules() = 0;
+  // A card's rule changed: apply it.
+  virtual void CardChanged(const _RKFW_AUDIT_RULE* rule) = 0;
+  // Around a card's modal dialog, while which the page must not go.
+  virtual void BeginModal() = 0;
+  virtual void EndModal() = 0;
   // The window that WM_FREECHILD is posted to.
   virtual HWND CardOwnerWindow() const = 0;
 

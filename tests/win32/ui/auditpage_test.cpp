@@ -13,6 +13,7 @@
 #include "platform/msgbox.h"
 #include "rules/auditrules.h"
 #include "rules/caches.h"
+#include "rules/decisions.h"
 #include "rules/driver_link.h"
 #include "rules/loader.h"
 #include "tests/win32/support/golden.h"
@@ -49,6 +50,7 @@ std::vector<std::string> g_boxes;
 std::string g_chosenFile;  // what the open dialog answers; empty: cancelled
 int g_dialogs = 0;
 CRadioButton* (*g_choice)(TFWNewAppRuleDlg*) = nullptr;  // nullptr: the dialog is cancelled
+void (*g_meanwhile)() = nullptr;  // what happens elsewhere while the dialog is open
 
 // Puts `rules` (path, Access) in force as the console's start-up does.
 void LoadRules(const std::vector<Sent>& rules) {
@@ -89,6 +91,7 @@ class AuditPageTest : public ::testing::Test {
     g_chosenFile.clear();
     g_dialogs = 0;
     g_choice = nullptr;
+    g_meanwhile = nullptr;
     SetRuleDriverLink(&kLink);
     SetMessageBoxScript(
         [](void*, void*, const char* text, const char* caption, uint32_t) {
@@ -107,6 +110,7 @@ class AuditPageTest : public ::testing::Test {
         [](void*, CForm* form) {
           ++g_dialogs;
           auto* dlg = dynamic_cast<TFWNewAppRuleDlg*>(form);
+          if (g_meanwhile != nullptr) g_meanwhile();
           if (dlg == nullptr || g_choice == nullptr) return mrCancel;
           g_choice(dlg)->Click();
           dlg->OkBtn->Click();
@@ -143,7 +147,7 @@ class AuditPageTest : public ::testing::Test {
     return std::string(PermitLit(r) ? "P" : "-") + (NotifyLit(r) ? "N" : "-") + (BlockLit(r) ? "B" : "-");
   }
   CHostForm* host = nullptr;
-  TFWAuditRuleFrame* page = nullptr;
+  static inline TFWAuditRuleFrame* page = nullptr;
 };
 }  // namespace
 
@@ -315,6 +319,27 @@ TEST_F(AuditPageTest, DeletingKeepsTheOthersInOrderAndNamesNeverComeBack) {
   EXPECT_EQ(CardNames(), (std::vector<std::string>{"TFWAuditRuleItemFrame0", "TFWAuditRuleItemFrame2",
                                                    "TFWAuditRuleItemFrame3"}));
   EXPECT_EQ(Lit(page->Card(2)), "--B");
+}
+
+TEST_F(AuditPageTest, ADecisionRecordedWhileTheDialogIsOpenKeepsThePageAndIsKept) {
+  LoadRules({{"C:\\a.exe", 0x07}, {"C:\\b.exe", 0x00}});
+  Open();
+  // The prompt records a decision and the main window asks to rebuild the page.
+  g_meanwhile = [] {
+    ASSERT_EQ(AddAuditRule("C:\\x.exe", AUDIT_BLOCK), 0u);
+    EXPECT_FALSE(page->QueryClose()) << "the page must outlive its open dialog";
+  };
+  g_chosenFile = "C:\\new.exe";
+  g_choice = [](TFWNewAppRuleDlg* d) { return d->PermitRadioButton; };
+  page->NewAppBtn->Click();
+  ASSERT_FALSE(g_images.empty());
+  std::vector<std::string> sent;
+  for (const Sent& r : g_images.back()) sent.push_back(r.path);
+  EXPECT_EQ(sent, (std::vector<std::string>{"C:\\a.exe", "C:\\b.exe", "C:\\x.exe", "C:\\new.exe"}));
+  Application.ProcessMessages();
+  ASSERT_EQ(page->CardCount(), 4);
+  EXPECT_STREQ(page->Card(2)->Rule()->AppPath, "C:\\x.exe");
+  EXPECT_TRUE(page->QueryClose());
 }
 
 TEST_F(AuditPageTest, WithoutADriverTheChangeIsToldAndTheCardsShowTheRulesInForce) {
