@@ -1,5 +1,6 @@
 #include "ui/tfwauditruleitemframe/tfwauditruleitemframe.h"
 
+#include <cstring>
 #include <string>
 
 #include "rules/auditrules.h"
@@ -16,9 +17,31 @@ std::string VersionTextOr(const char* path, const char* name, const char* missin
   return text.empty() ? missing : text;
 }
 
-// The system's hand pointer; Windows 95 and NT 4.0 have none and keep the arrow.
+// The system's hand pointer, or where the system has none (Windows 95, NT 4.0) one drawn
+// here: "X" black, "." white, the rest transparent; the finger's tip is the hot spot.
 HCURSOR HandCursor() {
-  static HCURSOR hand = LoadCursorA(nullptr, MAKEINTRESOURCEA(32649));  // IDC_HAND
+  static HCURSOR hand = [] {
+    HCURSOR system = LoadCursorA(nullptr, MAKEINTRESOURCEA(32649));  // IDC_HAND
+    if (system != nullptr) return system;
+    static const char* const kHand[] = {
+        "     XX         ", "    X..X        ", "    X..X        ", "    X..X        ",
+        "    X..XXX      ", "    X..X..XXX   ", "    X..X..X..XX ", " XX X..X..X..X.X",
+        "X..XX........X.X", "X...X..........X", " X.............X", "  X............X",
+        "  X...........X ", "   X..........X ", "   X.........X  ", "    X........X  ",
+        "    X........X  ", "    XXXXXXXXXX  "};
+    BYTE andMask[32 * 4], xorMask[32 * 4];
+    memset(andMask, 0xFF, sizeof andMask);
+    memset(xorMask, 0, sizeof xorMask);
+    for (int y = 0; y < 18; ++y)
+      for (int x = 0; x < 16; ++x) {
+        char c = kHand[y][x];
+        if (c == ' ') continue;
+        BYTE bit = static_cast<BYTE>(0x80 >> (x % 8));
+        andMask[y * 4 + x / 8] &= static_cast<BYTE>(~bit);
+        if (c == '.') xorMask[y * 4 + x / 8] |= bit;
+      }
+    return CreateCursor(GetModuleHandleA(nullptr), 5, 0, 32, 32, andMask, xorMask);
+  }();
   return hand;
 }
 
