@@ -53,13 +53,13 @@ TFWAuditRuleItemFrame* TFWAuditRuleFrame::AddCard(const _RKFW_AUDIT_RULE* rule) 
   auto* card = new TFWAuditRuleItemFrame(this, name);
   card->SetParent(RuleScrollBox);
   card->SetRule(rule);
-  Cards.Append(card);
+  cards_.Append(card);
   return card;
 }
 
 bool TFWAuditRuleFrame::IsAudited(const char* path) const {
   if (path == nullptr) return false;
-  for (TFWAuditRuleItemFrame* card : Cards) {
+  for (TFWAuditRuleItemFrame* card : cards_) {
     const _RKFW_AUDIT_RULE* rule = card->Rule();
     if (rule != nullptr && rule->AppPath != nullptr && CompareAuditPaths(rule->AppPath, path) == 0)
       return true;
@@ -78,7 +78,7 @@ void TFWAuditRuleFrame::NewAppBtnClick(CComponent*) {
   EndModal();
   const char* path = open.FileName.c_str();
   if (chosen && (IsAudited(path) || (stale_ && FindCachedAuditPath(path) != nullptr))) {
-    MessageDlg(this, kAlreadyAuditedText, "错误", kMbOk);
+    Tell(kAlreadyAuditedText);
     chosen = false;
   }
   if (chosen) {
@@ -96,6 +96,12 @@ void TFWAuditRuleFrame::NewAppBtnClick(CComponent*) {
     FreeComponent(dialog);
   }
   if (stale_ && HandleAllocated()) PostMessageA(Handle(), kMsgRebuildCards, 0, 0);
+}
+
+void TFWAuditRuleFrame::Tell(const char* text) {
+  BeginModal();  // a message box is a dialog of the page too
+  MessageDlg(this, text, "错误", kMbOk);
+  EndModal();
 }
 
 bool TFWAuditRuleFrame::QueryClose() {
@@ -129,14 +135,14 @@ void TFWAuditRuleFrame::ApplyOnTopOfRulesInForce(const _RKFW_AUDIT_RULE* rule) {
     result = ApplyAuditRules(rules);
     rules.Clear();
   }
-  if (result != 0) MessageDlg(this, kApplyFailedText, "错误", kMbOk);
+  if (result != 0) Tell(kApplyFailedText);
 }
 
 void TFWAuditRuleFrame::SaveRules() {
   uint32_t result;
   {
     _Array<_RKFW_AUDIT_RULE> rules(kAuditRuleGrowStep);  // bitwise copies: the cards keep their texts
-    for (TFWAuditRuleItemFrame* card : Cards)
+    for (TFWAuditRuleItemFrame* card : cards_)
       if (card->Rule() != nullptr) rules.Append(*card->Rule());
     result = ApplyAuditRules(rules);
     rules.Clear();
@@ -144,16 +150,16 @@ void TFWAuditRuleFrame::SaveRules() {
   if (result == 0) return;
   // Without a driver nothing was applied: say so once, and show the rules in force again
   // instead of a change that would be lost at the next rebuild.
-  MessageDlg(this, kApplyFailedText, "错误", kMbOk);
+  Tell(kApplyFailedText);
   if (HandleAllocated()) PostMessageA(Handle(), kMsgRebuildCards, 0, 0);
 }
 
 void TFWAuditRuleFrame::FreeCard(TFWAuditRuleItemFrame* card) {
   // Only a card of this list is destroyed: a second post for the same card (two quick
   // clicks) or one for a card a rebuild has taken away finds nothing and does nothing.
-  for (int32_t i = 0; i < Cards.Count; ++i)
-    if (Cards[i] == card) {
-      Cards.Remove(i);
+  for (int32_t i = 0; i < cards_.Count; ++i)
+    if (cards_[i] == card) {
+      cards_.Remove(i);
       FreeComponent(card);
       SaveRules();
       return;
@@ -163,8 +169,8 @@ void TFWAuditRuleFrame::FreeCard(TFWAuditRuleItemFrame* card) {
 void TFWAuditRuleFrame::RebuildCards() {
   stale_ = false;
   RuleScrollBox->BeginUpdate();
-  for (TFWAuditRuleItemFrame* card : Cards) FreeComponent(card);
-  Cards.Clear();
+  for (TFWAuditRuleItemFrame* card : cards_) FreeComponent(card);
+  cards_.Clear();
   RuleScrollBox->EndUpdate();
   BuildCards();
 }

@@ -31,8 +31,8 @@ class TFWAuditRuleFrame : public CPage, public CAuditCardOwner {
   // in force.
   bool QueryClose() override;
 
-  int CardCount() const { return Cards.Count; }
-  TFWAuditRuleItemFrame* Card(int index) const { return Cards.Items[index]; }
+  int CardCount() const { return cards_.Count; }
+  TFWAuditRuleItemFrame* Card(int index) const { return cards_.Items[index]; }
   bool Loaded() const { return loaded_; }
 
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -52,13 +52,15 @@ class TFWAuditRuleFrame : public CPage, public CAuditCardOwner {
   void FreeCard(TFWAuditRuleItemFrame* card);
   // After a change the driver did not take: the cards again from the rules in force.
   void RebuildCards();
+  // A message box with the caption "错误".
+  void Tell(const char* text);
   // Applies the rules in force with `rule` in place of its own (or added), then shows them.
   void ApplyOnTopOfRulesInForce(const _RKFW_AUDIT_RULE* rule);
 
   bool loaded_ = false;
   int modal_ = 0;       // dialogs of the page open now
   bool stale_ = false;  // the rules in force changed while a dialog was open
-  _Array<TFWAuditRuleItemFrame*> Cards{kCardListGrowStep};  // owned through the page
+  _Array<TFWAuditRuleItemFrame*> cards_{kCardListGrowStep};  // owned through the page
   int32_t nameCounter_ = 0;  // never reused, so card names stay unique
   CFont boldFont_;
 };

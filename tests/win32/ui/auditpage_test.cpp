@@ -92,10 +92,12 @@ class AuditPageTest : public ::testing::Test {
     g_dialogs = 0;
     g_choice = nullptr;
     g_meanwhile = nullptr;
+    page = nullptr;
     SetRuleDriverLink(&kLink);
     SetMessageBoxScript(
         [](void*, void*, const char* text, const char* caption, uint32_t) {
           g_boxes.push_back(std::string(text) + "|" + caption);
+          if (page != nullptr && page->QueryClose()) g_boxes.push_back("(the page could go meanwhile)");
           return kIdOk;
         },
         nullptr);
@@ -283,6 +285,7 @@ TEST_F(AuditPageTest, AddingAProgramAppliesItLastAndRefusesAPathAlreadyAudited) 
   EXPECT_EQ(g_boxes, (std::vector<std::string>{"已经对该应用程序进行审核了!|错误"}));
   EXPECT_EQ(g_dialogs, 1);
   EXPECT_EQ(page->CardCount(), 1);
+  Application.ProcessMessages();  // the box's probe asked for a rebuild
   // Notify: the card shows it lit and the driver gets it after the others.
   g_chosenFile = ThisProgram();
   g_choice = [](TFWNewAppRuleDlg* d) { return d->NotifyRadioButton; };
