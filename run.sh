@@ -119,6 +119,8 @@ click RuleSetupBtn
 snapshot console-rules
 click SetupBitBtn
 snapshot console-options
+click AppAuditBtn
+snapshot console-audit
 click Label13
 for _ in $(seq 1 100); do
   kill -0 "$console_pid" 2>/dev/null || break

@@ -1,5 +1,6 @@
 // The pages of the main window by class name. A page of a later window module is added
 // here; until then its button only expands the window.
+#include "ui/tfwauditruleframe/tfwauditruleframe.h"
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
 #include "ui/tfwmain/tfwmain.h"
 #include "ui/tfwruleadddlg/tfwruleadddlg.h"
@@ -20,7 +21,7 @@ const CPageClass kPages[] = {
     {"TProcFrame", nullptr},
     {"TSysRuleFrame", NewRuleSetPage},
     {"TTOptionFrame", [](CComponent* o) -> CPage* { return new TTOptionFrame(o); }},
-    {"TFWAuditRuleFrame", nullptr},
+    {"TFWAuditRuleFrame", [](CComponent* o) -> CPage* { return new TFWAuditRuleFrame(o); }},
     {nullptr, nullptr},
 };
 const CPageClass* g_table = kPages;
