@@ -1,14 +1,16 @@
 // The pages of the main window by class name. A page of a later window module is added
 // here; until then its button only expands the window.
+#include "ui/tfwinfoframe/tfwinfoframe.h"
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
+#include "ui/tfwprocframe/tfwprocframe.h"
 #include "ui/tfwmain/tfwmain.h"
 
 #include <cstring>
 
 namespace {
 const CPageClass kPages[] = {
-    {"TFWInfoFrame", nullptr},
-    {"TProcFrame", nullptr},
+    {"TFWInfoFrame", [](CComponent* owner) -> CPage* { return new TFWInfoFrame(owner); }},
+    {"TProcFrame", [](CComponent* owner) -> CPage* { return new TProcFrame(owner); }},
     {"TSysRuleFrame", nullptr},
     {"TTOptionFrame", nullptr},
     {"TFWAuditRuleFrame", nullptr},

@@ -1,0 +1,95 @@
+// The process and connection page: every endpoint the driver lists, grouped by the program
+// that owns it (one node per program, "IP", "TCP" and "UDP" under it, one line per row),
+// updated in place once a second so that selection and expanded branches survive, with a
+// pop-up menu that breaks a TCP connection.
+#pragma once
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "base/text.h"
+#include "driver/protocol.h"
+#include "ui/framework/controls.h"
+#include "ui/framework/form.h"
+#include "ui/framework/menu.h"
+#include "ui/framework/timer.h"
+
+// What every tree node carries; the kind comes first.
+struct _NODE_CONTEXT {
+  int Kind;  // 0 program, 1 protocol group, 2 connection line
+};
+
+struct CConnectionContext : _NODE_CONTEXT {
+  HTREEITEM Node = nullptr;
+  bool Seen = false;
+  _RKFW_NETWORKCONNECTION Row;  // as it was when the line was made; its key names the line
+  std::string Caption;          // what the node shows now, so an unchanged line costs nothing
+  struct CProgramContext* Program = nullptr;
+};
+
+struct CGroupContext : _NODE_CONTEXT {
+  int RowCount = 0;
+  uint32_t ProcessId = 0;
+  _textPtr Text;
+  HTREEITEM Node = nullptr;
+  // The lines under this group by row key: a row finds its line without a walk of the tree.
+  std::unordered_map<uint32_t, std::unique_ptr<CConnectionContext>> Lines;
+};
+
+struct CProgramContext : _NODE_CONTEXT {
+  int RowCount = 0;
+  uint32_t ProcessId = 0;  // of the first row seen
+  _textPtr Text;           // the resolved path or name: the program's identity
+  HTREEITEM Node = nullptr;
+  std::unique_ptr<CGroupContext> Groups[3];  // IP, TCP, UDP
+};
+
+class TProcFrame : public CPage {
+ public:
+  explicit TProcFrame(CComponent* owner);
+  ~TProcFrame() override;
+  const char* ClassName() const override { return "TProcFrame"; }
+
+  void RefreshTimerTimer(CComponent* Sender);
+  void ProcPopupMenuPopup(CComponent* Sender);
+  void CloseConnectionItemClick(CComponent* Sender);
+  void ProcTreeViewContextPopup(CComponent* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+
+  // One refresh of the tree from the driver's table.
+  void Refresh();
+  // The context of a node (nullptr for none).
+  _NODE_CONTEXT* ContextOf(HTREEITEM node) const;
+  int ProgramCount() const { return static_cast<int>(programs_.size()); }
+
+  CTreeView* ProcTreeView;
+  CImageList* AppImageList;
+  CPopupMenu* ProcPopupMenu;
+  CMenuItem* CloseConnectionItem;
+  CTimer* RefreshTimer;
+
+ protected:
+  void PageInit() override;
+
+ private:
+  // The program text of a row: the cached one of its line while the row's process is the
+  // same, otherwise what the driver and the system say.
+  _textPtr ProgramText(const _RKFW_NETWORKCONNECTION& row);
+  CProgramContext* FindOrAddProgram(const _textPtr& text, const _RKFW_NETWORKCONNECTION& row);
+  // The image of a program's node: 0 (the generic program) or its own icon, added once per
+  // program for the whole run.
+  int ProgramImage(const char* path, const std::string& key, HICON icon);
+  void Prune();
+  void DeleteProgram(CProgramContext* program);
+  const CConnectionContext* SelectedLine() const;
+
+  std::vector<std::unique_ptr<CProgramContext>> programs_;       // in tree order
+  std::unordered_map<std::string, CProgramContext*> byText_;     // by ProgramKey of the text
+  std::unordered_map<uint32_t, CConnectionContext*> byKey_;      // every line by row key
+  std::unordered_map<std::string, int> images_;                  // program key -> image
+  std::vector<_RKFW_NETWORKCONNECTION> table_;                   // the last table, reused
+};
+
+// The generic program icon (image 0 of the tree's pictures), 16 × 16 on the glyph key colour.
+// The caller owns the bitmap.
+HBITMAP MakeGenericProgramPicture();
