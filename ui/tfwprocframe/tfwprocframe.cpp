@@ -11,6 +11,9 @@
 #include "ui/tfwprocframe/connrows.h"
 
 namespace {
+const CProcDriver kWrappers = {GetConnections, GetProcessPath, CloseConnection};
+const CProcDriver* g_driver = &kWrappers;
+
 const char* const kGroupNames[3] = {"IP", "TCP", "UDP"};
 
 // The program text when the path cannot be had: "System" for the system's own process, else
@@ -31,6 +34,8 @@ bool SameProcess(const _RKFW_NETWORKCONNECTION& a, const _RKFW_NETWORKCONNECTION
          memcmp(a.ProcessName, b.ProcessName, RKFW_PROCESS_NAME_SIZE) == 0;
 }
 }  // namespace
+
+void SetProcDriver(const CProcDriver* driver) { g_driver = driver != nullptr ? driver : &kWrappers; }
 
 TProcFrame::TProcFrame(CComponent* owner) : CPage(owner, "ProcFrame") {
   AppImageList = new CImageList(this, "AppImageList", 16, 16);
@@ -67,10 +72,10 @@ void TProcFrame::RefreshTimerTimer(CComponent*) {
 
 void TProcFrame::Refresh() {
   uint32_t rows = 0, tcp = 0, udp = 0;
-  if (GetConnections(nullptr, &rows, &tcp, &udp) != RESULT_OK) return;
+  if (g_driver->GetConnections(nullptr, &rows, &tcp, &udp) != RESULT_OK) return;
   if (rows == 0 && programs_.empty()) return;
   table_.assign(rows, _RKFW_NETWORKCONNECTION());
-  if (rows != 0 && GetConnections(table_.data(), &rows, &tcp, &udp) != RESULT_OK) return;
+  if (rows != 0 && g_driver->GetConnections(table_.data(), &rows, &tcp, &udp) != RESULT_OK) return;
   table_.resize(rows);
   FoldDuplicateEndpoints(table_.data(), rows);
 
@@ -99,16 +104,19 @@ void TProcFrame::Refresh() {
       made->Seen = true;
       made->Row = row;
       made->Program = program;
-      made->Node = ProcTreeView->AddChild(group->Node, "", -1, reinterpret_cast<LPARAM>(made.get()));
+      // The tree asks for a line's text when it draws it: a changed line costs no request to
+      // the tree, which under load would cost more than the rest of the refresh.
+      made->Node = ProcTreeView->AddChild(group->Node, LPSTR_TEXTCALLBACKA, -1, reinterpret_cast<LPARAM>(made.get()));
       line = made.get();
       group->Lines.emplace(row.Key, std::move(made));
       // A key that moved to another program keeps its old line until the pruning.
       byKey_[row.Key] = line;
     }
-    std::string caption = ConnectionRowText(row);
-    if (caption != line->Caption) {
-      line->Caption = caption;
-      ProcTreeView->SetItemText(line->Node, caption.c_str());
+    // Most rows are as they were a second ago: their caption is not formatted again.
+    if (!line->Captioned || memcmp(&line->Shown, &row, sizeof row) != 0) {
+      line->Shown = row;
+      line->Captioned = true;
+      line->Caption = ConnectionRowText(row);
     }
   }
   Prune();
@@ -123,7 +131,7 @@ _textPtr TProcFrame::ProgramText(const _RKFW_NETWORKCONNECTION& row) {
   ProcessBlock block;
   memcpy(&block, &row, sizeof block);
   _textPtr text;
-  if (GetProcessPath(&block, &text) != RESULT_OK || text.Data() == nullptr || text.Data()[0] == 0)
+  if (g_driver->GetProcessPath(&block, &text) != RESULT_OK || text.Data() == nullptr || text.Data()[0] == 0)
     return NameFallback(row);  // the driver gave no path: the row still gets a program
   return text;
 }
@@ -228,7 +236,23 @@ void TProcFrame::ProcPopupMenuPopup(CComponent*) {
 
 void TProcFrame::CloseConnectionItemClick(CComponent*) {
   const CConnectionContext* line = SelectedLine();
-  if (line != nullptr && CanCloseConnection(line->Row)) CloseConnection(line->Row.Key);
+  if (line != nullptr && CanCloseConnection(line->Row)) g_driver->CloseConnection(line->Row.Key);
+}
+
+LRESULT TProcFrame::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NOTIFY && lParam != 0) {
+    auto* info = reinterpret_cast<NMTVDISPINFOA*>(lParam);
+    if (info->hdr.code == TVN_GETDISPINFOA && info->hdr.hwndFrom == ProcTreeView->Handle()) {
+      auto* context = reinterpret_cast<_NODE_CONTEXT*>(info->item.lParam);
+      if ((info->item.mask & TVIF_TEXT) && info->item.pszText != nullptr && info->item.cchTextMax > 0) {
+        const char* text = context != nullptr && context->Kind == 2
+                               ? static_cast<CConnectionContext*>(context)->Caption.c_str() : "";
+        lstrcpynA(info->item.pszText, text, info->item.cchTextMax);
+      }
+      return 0;
+    }
+  }
+  return CPage::WndProc(msg, wParam, lParam);
 }
 
 void TProcFrame::ProcTreeViewContextPopup(CComponent*, TMouseButton, TShiftState, int X, int Y) {

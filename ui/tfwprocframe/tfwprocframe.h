@@ -23,8 +23,10 @@ struct _NODE_CONTEXT {
 struct CConnectionContext : _NODE_CONTEXT {
   HTREEITEM Node = nullptr;
   bool Seen = false;
-  _RKFW_NETWORKCONNECTION Row;  // as it was when the line was made; its key names the line
-  std::string Caption;          // what the node shows now, so an unchanged line costs nothing
+  _RKFW_NETWORKCONNECTION Row;    // as it was when the line was made; its key names the line
+  _RKFW_NETWORKCONNECTION Shown;  // as the caption shows it, so an unchanged row costs nothing
+  bool Captioned = false;
+  std::string Caption;  // handed to the tree when it draws or reads the line
   struct CProgramContext* Program = nullptr;
 };
 
@@ -45,6 +47,16 @@ struct CProgramContext : _NODE_CONTEXT {
   std::unique_ptr<CGroupContext> Groups[3];  // IP, TCP, UDP
 };
 
+// The driver requests of the page, behind one seam so that a benchmark can feed it tables of
+// any size. By default they go to the driver wrappers.
+struct CProcDriver {
+  uint32_t (*GetConnections)(_RKFW_NETWORKCONNECTION* rows, uint32_t* capacity, uint32_t* tcp, uint32_t* udp);
+  uint32_t (*GetProcessPath)(const ProcessBlock* block, _textPtr* path);
+  uint32_t (*CloseConnection)(uint32_t key);
+};
+// nullptr restores the driver wrappers.
+void SetProcDriver(const CProcDriver* driver);
+
 class TProcFrame : public CPage {
  public:
   explicit TProcFrame(CComponent* owner);
@@ -55,6 +67,7 @@ class TProcFrame : public CPage {
   void ProcPopupMenuPopup(CComponent* Sender);
   void CloseConnectionItemClick(CComponent* Sender);
   void ProcTreeViewContextPopup(CComponent* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
   // One refresh of the tree from the driver's table.
   void Refresh();
