@@ -15,6 +15,7 @@ const CProcDriver kWrappers = {GetConnections, GetProcessPath, CloseConnection};
 const CProcDriver* g_driver = &kWrappers;
 
 const char* const kGroupNames[3] = {"IP", "TCP", "UDP"};
+constexpr int kEndpointImage = 1;
 
 // The program text when the path cannot be had: "System" for the system's own process, else
 // the name with the process id in decimal and hexadecimal.
@@ -42,6 +43,9 @@ TProcFrame::TProcFrame(CComponent* owner) : CPage(owner, "ProcFrame") {
   HBITMAP generic = MakeGenericProgramPicture();
   AppImageList->Add(generic, kGlyphKeyColor);
   DeleteObject(generic);
+  HBITMAP endpoint = MakeEndpointPicture();
+  AppImageList->Add(endpoint, kGlyphKeyColor);
+  DeleteObject(endpoint);
 
   ProcPopupMenu = new CPopupMenu(this, "ProcPopupMenu");
   CloseConnectionItem = ProcPopupMenu->AddItem("CloseConnectionItem", "断开该连接");
@@ -106,7 +110,7 @@ void TProcFrame::Refresh() {
       made->Program = program;
       // The tree asks for a line's text when it draws it: a changed line costs no request to
       // the tree, which under load would cost more than the rest of the refresh.
-      made->Node = ProcTreeView->AddChild(group->Node, LPSTR_TEXTCALLBACKA, -1, reinterpret_cast<LPARAM>(made.get()));
+      made->Node = ProcTreeView->AddChild(group->Node, LPSTR_TEXTCALLBACKA, kEndpointImage, reinterpret_cast<LPARAM>(made.get()));
       line = made.get();
       group->Lines.emplace(row.Key, std::move(made));
       // A key that moved to another program keeps its old line until the pruning.
@@ -160,7 +164,7 @@ CProgramContext* TProcFrame::FindOrAddProgram(const _textPtr& text, const _RKFW_
     auto group = std::make_unique<CGroupContext>();
     group->Kind = 1;
     group->Text = MakeText(kValueTextSize, kGroupNames[i]);
-    group->Node = ProcTreeView->AddChild(program->Node, kGroupNames[i], image, reinterpret_cast<LPARAM>(group.get()));
+    group->Node = ProcTreeView->AddChild(program->Node, kGroupNames[i], kEndpointImage, reinterpret_cast<LPARAM>(group.get()));
     program->Groups[i] = std::move(group);
   }
   CProgramContext* added = program.get();

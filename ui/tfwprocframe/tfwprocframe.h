@@ -106,3 +106,5 @@ class TProcFrame : public CPage {
 // The generic program icon (image 0 of the tree's pictures), 16 × 16 on the glyph key colour.
 // The caller owns the bitmap.
 HBITMAP MakeGenericProgramPicture();
+// The picture of group and connection lines (image 1), the same size.
+HBITMAP MakeEndpointPicture();
