@@ -83,54 +83,74 @@ void TProcFrame::Refresh() {
   table_.resize(rows);
   FoldDuplicateEndpoints(table_.data(), rows);
 
-  ProcTreeView->BeginUpdate();
+  // Redrawing is held only while nodes come and go: switching it off and on costs the tree
+  // control a layout of its own, and captions change without a request to the tree.
+  structureChanging_ = false;
+  captionsChanged_ = false;
+  // A line is seen in this refresh when it carries this refresh's number: no walk over every
+  // line to clear flags first.
+  ++refresh_;
   for (auto& program : programs_) {
     program->RowCount = 0;
-    for (auto& group : program->Groups) {
-      group->RowCount = 0;
-      for (auto& line : group->Lines) line.second->Seen = false;
-    }
+    for (auto& group : program->Groups) group->RowCount = group->SeenLines = 0;
   }
   for (const _RKFW_NETWORKCONNECTION& row : table_) {
     if (row.State == kHiddenRow || row.Protocol > 2) continue;  // no group would hold the line
-    CProgramContext* program = FindOrAddProgram(ProgramText(row), row);
+    // A row of a known line whose process is the same belongs to the same program and group:
+    // no path request, no text comparison.
+    CConnectionContext* line = nullptr;
+    auto known = byKey_.find(row.Key);
+    if (known != byKey_.end() && known->second->Row.Protocol == row.Protocol && SameProcess(known->second->Row, row))
+      line = known->second;
+    CProgramContext* program = line != nullptr ? line->Program : FindOrAddProgram(ProgramText(row), row);
     CGroupContext* group = program->Groups[row.Protocol].get();
     ++program->RowCount;
     ++group->RowCount;
-    CConnectionContext* line;
-    auto found = group->Lines.find(row.Key);
-    if (found != group->Lines.end()) {
-      line = found->second.get();
-      line->Seen = true;
-    } else {
+    if (line == nullptr) {
+      auto found = group->Lines.find(row.Key);
+      if (found != group->Lines.end()) line = found->second.get();
+    }
+    if (line == nullptr) {
       auto made = std::make_unique<CConnectionContext>();
       made->Kind = 2;
-      made->Seen = true;
       made->Row = row;
       made->Program = program;
       // The tree asks for a line's text when it draws it: a changed line costs no request to
       // the tree, which under load would cost more than the rest of the refresh.
+      HoldRedraw();
       made->Node = ProcTreeView->AddChild(group->Node, LPSTR_TEXTCALLBACKA, kEndpointImage, reinterpret_cast<LPARAM>(made.get()));
       line = made.get();
       group->Lines.emplace(row.Key, std::move(made));
       // A key that moved to another program keeps its old line until the pruning.
       byKey_[row.Key] = line;
     }
+    if (line->SeenIn != refresh_) {
+      line->SeenIn = refresh_;
+      ++group->SeenLines;
+    }
     // Most rows are as they were a second ago: their caption is not formatted again.
     if (!line->Captioned || memcmp(&line->Shown, &row, sizeof row) != 0) {
       line->Shown = row;
       line->Captioned = true;
       line->Caption = ConnectionRowText(row);
+      captionsChanged_ = true;
     }
   }
   Prune();
-  ProcTreeView->EndUpdate();
+  if (structureChanging_) {
+    ProcTreeView->EndUpdate();
+  } else if (captionsChanged_ && ProcTreeView->Handle() != nullptr) {
+    InvalidateRect(ProcTreeView->Handle(), nullptr, FALSE);  // one redraw, at the next paint
+  }
+}
+
+void TProcFrame::HoldRedraw() {
+  if (structureChanging_) return;
+  structureChanging_ = true;
+  ProcTreeView->BeginUpdate();
 }
 
 _textPtr TProcFrame::ProgramText(const _RKFW_NETWORKCONNECTION& row) {
-  auto known = byKey_.find(row.Key);
-  if (known != byKey_.end() && known->second != nullptr && SameProcess(known->second->Row, row))
-    return known->second->Program->Text;
   // The first 76 bytes of a row are the process block the path request reads.
   ProcessBlock block;
   memcpy(&block, &row, sizeof block);
@@ -159,6 +179,7 @@ CProgramContext* TProcFrame::FindOrAddProgram(const _textPtr& text, const _RKFW_
       image = ProgramImage(text.Data(), key, shell.Icon());
     }
   }
+  HoldRedraw();
   program->Node = ProcTreeView->AddChild(nullptr, caption.c_str(), image, reinterpret_cast<LPARAM>(program.get()));
   for (int i = 0; i < 3; ++i) {
     auto group = std::make_unique<CGroupContext>();
@@ -197,14 +218,16 @@ void TProcFrame::Prune() {
       continue;
     }
     for (auto& group : program->Groups) {
+      if (static_cast<size_t>(group->SeenLines) == group->Lines.size()) continue;  // nothing went
       for (auto it = group->Lines.begin(); it != group->Lines.end();) {
         CConnectionContext* line = it->second.get();
-        if (line->Seen) {
+        if (line->SeenIn == refresh_) {
           ++it;
           continue;
         }
         auto indexed = byKey_.find(it->first);
         if (indexed != byKey_.end() && indexed->second == line) byKey_.erase(indexed);
+        HoldRedraw();
         ProcTreeView->DeleteItem(line->Node);
         it = group->Lines.erase(it);
       }
@@ -220,6 +243,7 @@ void TProcFrame::DeleteProgram(CProgramContext* program) {
       if (indexed != byKey_.end() && indexed->second == line.second.get()) byKey_.erase(indexed);
     }
   // Deleting the node deletes its children with it.
+  HoldRedraw();
   ProcTreeView->DeleteItem(program->Node);
   byText_.erase(ProgramKey(program->Text.Data()));
 }

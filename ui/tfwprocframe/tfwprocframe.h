@@ -22,7 +22,7 @@ struct _NODE_CONTEXT {
 
 struct CConnectionContext : _NODE_CONTEXT {
   HTREEITEM Node = nullptr;
-  bool Seen = false;
+  uint32_t SeenIn = 0;  // the refresh that last listed its row
   _RKFW_NETWORKCONNECTION Row;    // as it was when the line was made; its key names the line
   _RKFW_NETWORKCONNECTION Shown;  // as the caption shows it, so an unchanged row costs nothing
   bool Captioned = false;
@@ -32,6 +32,7 @@ struct CConnectionContext : _NODE_CONTEXT {
 
 struct CGroupContext : _NODE_CONTEXT {
   int RowCount = 0;
+  int SeenLines = 0;  // lines of this group listed in this refresh
   uint32_t ProcessId = 0;
   _textPtr Text;
   HTREEITEM Node = nullptr;
@@ -85,14 +86,16 @@ class TProcFrame : public CPage {
   void PageInit() override;
 
  private:
-  // The program text of a row: the cached one of its line while the row's process is the
-  // same, otherwise what the driver and the system say.
+  // The program text of a row, as the driver and the system give it.
   _textPtr ProgramText(const _RKFW_NETWORKCONNECTION& row);
   CProgramContext* FindOrAddProgram(const _textPtr& text, const _RKFW_NETWORKCONNECTION& row);
   // The image of a program's node: 0 (the generic program) or its own icon, added once per
   // program for the whole run.
   int ProgramImage(const char* path, const std::string& key, HICON icon);
   void Prune();
+  // Holds the tree's redrawing until the end of the refresh, from the first node added or
+  // deleted on.
+  void HoldRedraw();
   void DeleteProgram(CProgramContext* program);
   const CConnectionContext* SelectedLine() const;
 
@@ -101,6 +104,9 @@ class TProcFrame : public CPage {
   std::unordered_map<uint32_t, CConnectionContext*> byKey_;      // every line by row key
   std::unordered_map<std::string, int> images_;                  // program key -> image
   std::vector<_RKFW_NETWORKCONNECTION> table_;                   // the last table, reused
+  uint32_t refresh_ = 0;            // number of the refresh under way
+  bool structureChanging_ = false;  // this refresh adds or deletes nodes
+  bool captionsChanged_ = false;    // this refresh changed the text of a line
 };
 
 // The generic program icon (image 0 of the tree's pictures), 16 × 16 on the glyph key colour.
