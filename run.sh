@@ -38,6 +38,7 @@ cp -r "$bin/res" "$demo/"
 iconv -f UTF-8 -t GBK tools/demo/app.txt >"$demo/app.txt"
 build/win32/host-tools/bin/rkfwtool compile "$demo/app.txt" "$demo/app.aud"
 iconv -f UTF-8 -t GBK tools/demo/scenario.play >"$demo/scenario.play"
+iconv -f UTF-8 -t GBK tools/demo/monitor.play >"$demo/monitor.play"
 
 # Settings as a user who switched filtering on at the medium level, logging to disk, left them.
 settings='HKLM\SOFTWARE\Harlune\Qelt'
@@ -115,6 +116,19 @@ vardeenui show-log
 snapshot console-expanded
 blocks=$(vardeenui text LogMemo | iconv -f GBK -t UTF-8 | grep -c '^\[时间\]' || true)
 echo "run: the log page holds $blocks event blocks"
+# The monitoring pages while traffic flows and connections come and go.
+rkfwctl play "Z:$PWD/$demo/monitor.play" >/dev/null &
+monitor_pid=$!
+click SysInfoBtn
+sleep 14
+snapshot info-page
+click ProcInfoBtn
+sleep 2
+click ProcTreeView
+xdotool key Home KP_Multiply End KP_Multiply
+sleep 1.5
+snapshot proc-page
+wait "$monitor_pid" || true
 click RuleSetupBtn
 snapshot console-rules
 click SetupBitBtn

@@ -118,6 +118,8 @@ uint32_t GetConnections(_RKFW_NETWORKCONNECTION* rows, uint32_t* capacity, uint3
   if (n > *capacity) n = *capacity;
   if (n > counts.Rows) n = counts.Rows;
   memcpy(rows, table.Data() + 4, n * RKFW_CONNECTION_SIZE);
+  // The table may be shorter than counted a moment ago: rows past n were never written.
+  *capacity = n;
   return RESULT_OK;
 }
 

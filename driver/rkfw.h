@@ -19,8 +19,9 @@ bool IsNtPlatform();
 uint32_t GetTrafficStats(_RKFW_STATISTICS* stats);
 uint32_t GetDriverVersion(uint32_t* version);  // high word major, low word minor
 // Counting call when `rows` is null (`capacity` receives the row count); otherwise offers the
-// driver room for at most `capacity` rows (and never more than it counts) and copies what came
-// back. `tcp` and `udp` receive the counts either way. Never throws: out of memory is 1.
+// driver room for at most `capacity` rows (and never more than it counts), copies what came
+// back and sets `capacity` to the rows copied. `tcp` and `udp` receive the counts either way.
+// Never throws: out of memory is 1.
 uint32_t GetConnections(_RKFW_NETWORKCONNECTION* rows, uint32_t* capacity, uint32_t* tcp,
                         uint32_t* udp);
 // The full path of a process block's program, in a 1024-byte text: "Unknown" for an empty

@@ -1,7 +1,9 @@
 // The pages of the main window by class name. A page of a later window module is added
 // here; until then its button only expands the window.
 #include "ui/tfwauditruleframe/tfwauditruleframe.h"
+#include "ui/tfwinfoframe/tfwinfoframe.h"
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
+#include "ui/tfwprocframe/tfwprocframe.h"
 #include "ui/tfwmain/tfwmain.h"
 #include "ui/tfwruleadddlg/tfwruleadddlg.h"
 #include "ui/tfwsysruleframe/ruleeditor.h"
@@ -17,8 +19,8 @@ CPage* NewRuleSetPage(CComponent* owner) {
 }
 
 const CPageClass kPages[] = {
-    {"TFWInfoFrame", nullptr},
-    {"TProcFrame", nullptr},
+    {"TFWInfoFrame", [](CComponent* owner) -> CPage* { return new TFWInfoFrame(owner); }},
+    {"TProcFrame", [](CComponent* owner) -> CPage* { return new TProcFrame(owner); }},
     {"TSysRuleFrame", NewRuleSetPage},
     {"TTOptionFrame", [](CComponent* o) -> CPage* { return new TTOptionFrame(o); }},
     {"TFWAuditRuleFrame", [](CComponent* o) -> CPage* { return new TFWAuditRuleFrame(o); }},

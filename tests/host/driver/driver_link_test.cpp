@@ -270,6 +270,7 @@ TEST_F(DriverLink, GetConnectionsCountsThenCopiesAtMostTheCapacity) {
   EXPECT_EQ(GetConnections(rows, &capacity, &tcp, &udp), RESULT_OK);
   EXPECT_EQ(rows[0].Key, 100u);
   EXPECT_EQ(rows[1].Key, 0xEEEEEEEEu);
+  EXPECT_EQ(capacity, 1u) << "the caller learns how many rows came back";
 
   fake.answers[IOCTL_RKFW_GET_CONNECTIONS].bytes = Table(0, 3);
   EXPECT_EQ(GetConnections(rows, &capacity, &tcp, &udp), RESULT_FAILED);
