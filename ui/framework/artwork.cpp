@@ -1,62 +1,10 @@
 #include "ui/framework/artwork.h"
 
+#include "ui/framework/canvas.h"
+
 #include <cmath>
 
 namespace {
-// A 24-bit device-independent bitmap with a DC to draw into.
-class CCanvas {
- public:
-  CCanvas(int width, int height) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    dc_ = CreateCompatibleDC(nullptr);
-    old_ = SelectObject(dc_, bitmap_);
-  }
-  ~CCanvas() {
-    SelectObject(dc_, old_);
-    DeleteDC(dc_);
-    if (bitmap_ != nullptr) DeleteObject(bitmap_);
-  }
-  HDC dc() const { return dc_; }
-  HBITMAP Take() {
-    SelectObject(dc_, old_);
-    old_ = nullptr;
-    HBITMAP b = bitmap_;
-    bitmap_ = nullptr;
-    return b;
-  }
-  void Fill(int l, int t, int r, int b, COLORREF color) {
-    RECT rc = {l, t, r, b};
-    HBRUSH brush = CreateSolidBrush(color);
-    FillRect(dc_, &rc, brush);
-    DeleteObject(brush);
-  }
-  void Shape(COLORREF pen, COLORREF brush, int width = 1) {
-    DeleteObject(SelectObject(dc_, CreatePen(PS_SOLID, width, pen)));
-    DeleteObject(SelectObject(dc_, CreateSolidBrush(brush)));
-  }
-  void NoBrush() { DeleteObject(SelectObject(dc_, GetStockObject(NULL_BRUSH))); }
-  void Line(int x1, int y1, int x2, int y2) {
-    MoveToEx(dc_, x1, y1, nullptr);
-    LineTo(dc_, x2, y2);
-  }
-  void Release() {
-    DeleteObject(SelectObject(dc_, GetStockObject(BLACK_PEN)));
-    DeleteObject(SelectObject(dc_, GetStockObject(WHITE_BRUSH)));
-  }
-
- private:
-  HBITMAP bitmap_ = nullptr;
-  HDC dc_ = nullptr;
-  HGDIOBJ old_ = nullptr;
-};
-
 COLORREF Mix(COLORREF a, COLORREF b, int num, int den) {
   auto ch = [&](int ca, int cb) { return ca + (cb - ca) * num / den; };
   return RGB(ch(GetRValue(a), GetRValue(b)), ch(GetGValue(a), GetGValue(b)),
@@ -191,7 +139,6 @@ HBITMAP MakeGlyph(TGlyphPicture picture, int size) {
       c.Fill(s(15), s(22), s(18), s(25), RGB(255, 255, 255));
       break;
   }
-  c.Release();
   return c.Take();
 }
 
@@ -213,7 +160,6 @@ HBITMAP MakeMainBackground(int width, int height, int headerHeight) {
   // The slider's well, inside the header.
   c.Shape(RGB(180, 208, 235), RGB(240, 247, 253));
   RoundRect(c.dc(), 14, 32, 168, 124, 8, 8);  // ends above the header line
-  c.Release();
   // The title.
   SetBkMode(c.dc(), TRANSPARENT);
   HFONT title = CreateFontA(-16, 0, 0, 0, FW_BOLD, 0, 0, 0, ANSI_CHARSET, 0, 0, ANTIALIASED_QUALITY,
@@ -233,6 +179,5 @@ HBITMAP MakeStrip(int width, int height) {
   c.Line(0, height - 1, width, height - 1);
   c.Line(0, 0, 0, height);
   c.Line(width - 1, 0, width - 1, height);
-  c.Release();
   return c.Take();
 }

@@ -1,5 +1,7 @@
 #include "ui/tfwauditruleitemframe/stateimages.h"
 
+#include "ui/framework/canvas.h"
+
 namespace {
 constexpr COLORREF kKey = RGB(255, 0, 255);  // left out when the pictures join the list
 constexpr int kSize = kStateImageSize;
@@ -8,52 +10,27 @@ constexpr int kSize = kStateImageSize;
 // a bar), on the key colour. The greyed form is the same drawing in the greyed colours.
 HBITMAP DrawState(int state, bool greyed) {
   auto tone = [greyed](COLORREF c) { return greyed ? GreyedColor(c) : c; };
-  HDC screen = GetDC(nullptr);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, kSize, kSize);
-  ReleaseDC(nullptr, screen);
-  if (bitmap == nullptr) return nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
-  RECT all = {0, 0, kSize, kSize};
-  HBRUSH key = CreateSolidBrush(kKey);
-  FillRect(dc, &all, key);
-  DeleteObject(key);
-
+  CCanvas c(kSize, kSize, kKey);
   static const COLORREF kDisc[] = {RGB(30, 150, 60), RGB(232, 150, 20), RGB(200, 45, 40)};
   static const COLORREF kRim[] = {RGB(15, 100, 35), RGB(170, 100, 10), RGB(140, 25, 20)};
   const int which = state / 2;
-  HPEN pen = CreatePen(PS_SOLID, 1, tone(kRim[which]));
-  HBRUSH brush = CreateSolidBrush(tone(kDisc[which]));
-  HGDIOBJ oldPen = SelectObject(dc, pen);
-  HGDIOBJ oldBrush = SelectObject(dc, brush);
-  Ellipse(dc, 1, 1, kSize - 1, kSize - 1);
-  HPEN white = CreatePen(PS_SOLID, 2, RGB(255, 255, 255));
-  SelectObject(dc, white);
+  c.Shape(tone(kRim[which]), tone(kDisc[which]));
+  Ellipse(c.dc(), 1, 1, kSize - 1, kSize - 1);
+  c.Pen(RGB(255, 255, 255), 2);
   switch (state) {
     case kStatePermit:
-      MoveToEx(dc, 5, 9, nullptr);
-      LineTo(dc, 8, 12);
-      LineTo(dc, 13, 6);
+      c.Line(5, 9, 8, 12);
+      c.Line(8, 12, 13, 6);
       break;
     case kStateNotify:
-      MoveToEx(dc, 9, 4, nullptr);
-      LineTo(dc, 9, 10);
-      MoveToEx(dc, 9, 12, nullptr);
-      LineTo(dc, 9, 14);
+      c.Line(9, 4, 9, 10);
+      c.Line(9, 12, 9, 14);
       break;
     default:
-      MoveToEx(dc, 5, 9, nullptr);
-      LineTo(dc, 13, 9);
+      c.Line(5, 9, 13, 9);
       break;
   }
-  SelectObject(dc, oldPen);
-  SelectObject(dc, oldBrush);
-  SelectObject(dc, oldBitmap);
-  DeleteObject(white);
-  DeleteObject(pen);
-  DeleteObject(brush);
-  DeleteDC(dc);
-  return bitmap;
+  return c.Take();
 }
 }  // namespace
 

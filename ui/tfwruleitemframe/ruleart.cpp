@@ -5,80 +5,17 @@
 #include <map>
 #include <tuple>
 
+#include "ui/framework/canvas.h"
 #include "ui/framework/glyphbutton.h"
 #include "ui/framework/messages.h"
 
 namespace {
-// Draws into a 16 × 16 24-bit bitmap filled with the key colour.
-class CGlyphCanvas {
- public:
-  explicit CGlyphCanvas(COLORREF key) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = 16;
-    info.bmiHeader.biHeight = 16;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    dc_ = CreateCompatibleDC(nullptr);
-    old_ = SelectObject(dc_, bitmap_);
-    oldPen_ = SelectObject(dc_, GetStockObject(BLACK_PEN));
-    oldBrush_ = SelectObject(dc_, GetStockObject(WHITE_BRUSH));
-    Fill(0, 0, 16, 16, key);
-  }
-  ~CGlyphCanvas() {
-    SelectObject(dc_, oldPen_);
-    SelectObject(dc_, oldBrush_);
-    if (pen_ != nullptr) DeleteObject(pen_);
-    if (brush_ != nullptr) DeleteObject(brush_);
-    if (old_ != nullptr) SelectObject(dc_, old_);
-    DeleteDC(dc_);
-    if (bitmap_ != nullptr) DeleteObject(bitmap_);
-  }
-  CGlyphCanvas(const CGlyphCanvas&) = delete;
-  CGlyphCanvas& operator=(const CGlyphCanvas&) = delete;
-
-  HDC dc() const { return dc_; }
-  HBITMAP Take() {
-    SelectObject(dc_, old_);
-    old_ = nullptr;
-    HBITMAP b = bitmap_;
-    bitmap_ = nullptr;
-    return b;
-  }
-  void Fill(int l, int t, int r, int b, COLORREF color) {
-    RECT rc = {l, t, r, b};
-    HBRUSH brush = CreateSolidBrush(color);
-    FillRect(dc_, &rc, brush);
-    DeleteObject(brush);
-  }
-  // Pen and brush for the next shapes; the ones they replace are deleted.
-  void Pen(COLORREF color, int width) { Replace(pen_, CreatePen(PS_SOLID, width, color)); }
-  void Brush(COLORREF color) { Replace(brush_, CreateSolidBrush(color)); }
-  void Line(int x1, int y1, int x2, int y2) {
-    MoveToEx(dc_, x1, y1, nullptr);
-    LineTo(dc_, x2, y2);
-  }
-
- private:
-  void Replace(HGDIOBJ& held, HGDIOBJ fresh) {
-    SelectObject(dc_, fresh);
-    if (held != nullptr) DeleteObject(held);
-    held = fresh;
-  }
-  HBITMAP bitmap_ = nullptr;
-  HDC dc_ = nullptr;
-  HGDIOBJ old_ = nullptr, oldPen_ = nullptr, oldBrush_ = nullptr;
-  HGDIOBJ pen_ = nullptr, brush_ = nullptr;  // owned, selected
-};
-
 const COLORREF kOutline = RGB(40, 60, 90);
 const COLORREF kBlue = RGB(38, 110, 190);
 }  // namespace
 
 HBITMAP MakeRuleGlyph(TRuleGlyph glyph, COLORREF key) {
-  CGlyphCanvas c(key);
+  CCanvas c(16, 16, key);
   HDC dc = c.dc();
   switch (glyph) {
     case TRuleGlyph::Permit:

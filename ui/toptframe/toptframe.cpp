@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/qeltutil.h"
+#include "ui/framework/canvas.h"
 #include "ui/framework/looks.h"
 
 namespace {
@@ -35,33 +36,13 @@ std::string Trimmed(const std::string& text) {
 
 // A floppy disk for the save button, on the glyph key colour.
 HBITMAP MakeSaveGlyph() {
-  constexpr int kSize = 16;
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = kSize;
-  info.bmiHeader.biHeight = kSize;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap == nullptr) return nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
-  auto fill = [dc](int l, int t, int r, int b, COLORREF color) {
-    RECT rc = {l, t, r, b};
-    HBRUSH brush = CreateSolidBrush(color);
-    FillRect(dc, &rc, brush);
-    DeleteObject(brush);
-  };
-  fill(0, 0, kSize, kSize, kGlyphKeyColor);
-  fill(1, 1, 15, 15, RGB(30, 60, 120));      // the body
-  fill(4, 1, 12, 6, RGB(220, 225, 235));     // the shutter
-  fill(9, 2, 11, 5, RGB(30, 60, 120));       // its window
-  fill(3, 9, 13, 15, RGB(250, 250, 250));    // the label
-  fill(4, 11, 12, 12, RGB(150, 160, 175));   // a line on it
-  SelectObject(dc, oldBitmap);
-  DeleteDC(dc);
-  return bitmap;
+  CCanvas c(16, 16, kGlyphKeyColor);
+  c.Fill(1, 1, 15, 15, RGB(30, 60, 120));      // the body
+  c.Fill(4, 1, 12, 6, RGB(220, 225, 235));     // the shutter
+  c.Fill(9, 2, 11, 5, RGB(30, 60, 120));       // its window
+  c.Fill(3, 9, 13, 15, RGB(250, 250, 250));    // the label
+  c.Fill(4, 11, 12, 12, RGB(150, 160, 175));   // a line on it
+  return c.Take();
 }
 
 }  // namespace
