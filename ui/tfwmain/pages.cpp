@@ -1,5 +1,6 @@
 // The pages of the main window by class name. A page of a later window module is added
 // here; until then its button only expands the window.
+#include "ui/tfwauditruleframe/tfwauditruleframe.h"
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
 #include "ui/tfwmain/tfwmain.h"
 
@@ -11,7 +12,7 @@ const CPageClass kPages[] = {
     {"TProcFrame", nullptr},
     {"TSysRuleFrame", nullptr},
     {"TTOptionFrame", nullptr},
-    {"TFWAuditRuleFrame", nullptr},
+    {"TFWAuditRuleFrame", [](CComponent* o) -> CPage* { return new TFWAuditRuleFrame(o); }},
     {nullptr, nullptr},
 };
 const CPageClass* g_table = kPages;

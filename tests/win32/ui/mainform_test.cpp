@@ -27,6 +27,7 @@
 #include "ui/framework/windowquery.h"
 #include "tests/win32/settings/scratch_registry.h"
 #include "ui/framework/application.h"
+#include "ui/tfwauditruleframe/tfwauditruleframe.h"
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
 #include "ui/tfwmain/driverseam.h"
 #include "ui/tfwmain/eventwiring.h"
@@ -555,5 +556,29 @@ TEST_F(MainFormTest, TheLogPageKeepsWhatArrivedWhileHiddenAndClearsOnItsButton) 
   EXPECT_EQ(memo->LineCount(), 0);
   form->LogFrame->ClearBitBtn->Click();  // clearing an empty log does nothing visible
   EXPECT_EQ(memo->TextLength(), 0u);
+  EXPECT_EQ(form->CurrentPage, form->LogFrame);
+}
+
+TEST_F(MainFormTest, ARecordedDecisionRebuildsTheAuditPageOnlyWhileItIsShown) {
+  SetPageTable(nullptr);  // the console's own pages
+  TFWMainForm* form = Start();
+  Pump();
+  ASSERT_EQ(AddAuditRule("C:\\Apps\\mail.exe", AUDIT_PERMIT), 0u);
+  form->AppAuditBtnClick(nullptr);
+  Pump();
+  auto* page = dynamic_cast<TFWAuditRuleFrame*>(form->CurrentPage);
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(page->CardCount(), 1);
+  // What the prompt does after the user's answer: the new rule shows on a new page.
+  ASSERT_EQ(AddAuditRule("C:\\Apps\\news.exe", AUDIT_BLOCK), 0u);
+  form->RefreshAuditPage();
+  Pump();
+  page = dynamic_cast<TFWAuditRuleFrame*>(form->CurrentPage);
+  ASSERT_NE(page, nullptr);
+  ASSERT_EQ(page->CardCount(), 2);
+  EXPECT_STREQ(page->Card(1)->Rule()->AppPath, "C:\\Apps\\news.exe");
+  // Another page stays as it is.
+  form->ShowLogPage();
+  form->RefreshAuditPage();
   EXPECT_EQ(form->CurrentPage, form->LogFrame);
 }

@@ -1,0 +1,107 @@
+#include "ui/fwappruleadddlg/fwappruleadddlg.h"
+
+#include <cstring>
+
+#include "platform/heap.h"
+#include "rules/auditrules.h"
+#include "ui/framework/looks.h"
+
+namespace {
+std::string VersionTextOr(const char* path, const char* name, const char* missing) {
+  std::string text = ReadVersionString(path, name);
+  return text.empty() ? missing : text;
+}
+}  // namespace
+
+TFWNewAppRuleDlg::TFWNewAppRuleDlg(CComponent* owner) : CForm(owner, "FWNewAppRuleDlg") {
+  SetText("Vardeen应用程序许可通知");
+  SetBorderStyle(TBorderStyle::Dialog);
+  SetPosition(TPosition::ScreenCenter);
+  SetClientSize(408, 284);
+  SetColor(kConsoleColor);
+  SetFormFont(kConsoleFontFace, kConsoleFontPixels);
+  OnCreate = Bind(this, &TFWNewAppRuleDlg::FormCreate);
+
+  GroupBox2 = NewControl<CGroupBox>(this, this, "GroupBox2", 8, 6, 392, 132, "应用程序信息");
+  IconImage = NewControl<CImage>(this, GroupBox2, "IconImage", 12, 24, 32, 32);
+  IconImage->SetCenter(true);
+  Label10 = NewControl<CLabel>(this, GroupBox2, "Label10", 56, 22, 60, 14, "程序描述:");
+  DescLabel = NewControl<CLabel>(this, GroupBox2, "DescLabel", 120, 22, 262, 14);
+  Label11 = NewControl<CLabel>(this, GroupBox2, "Label11", 56, 42, 60, 14, "版本:");
+  VersionLabel = NewControl<CLabel>(this, GroupBox2, "VersionLabel", 120, 42, 262, 14);
+  Label3 = NewControl<CLabel>(this, GroupBox2, "Label3", 56, 62, 60, 14, "公司:");
+  CompanyLabel = NewControl<CLabel>(this, GroupBox2, "CompanyLabel", 120, 62, 262, 14);
+  Label12 = NewControl<CLabel>(this, GroupBox2, "Label12", 56, 82, 60, 14, "程序路径:");
+  PathLabel = NewControl<CLabel>(this, GroupBox2, "PathLabel", 120, 82, 262, 42);
+  PathLabel->SetWordWrap(true);
+
+  Label1 = NewControl<CLabel>(this, this, "Label1", 12, 148, 200, 14, "如何审核该应用程序:");
+  PermitRadioButton = NewControl<CRadioButton>(this, this, "PermitRadioButton", 28, 168, 360, 18,
+                                               "许可，我信任该应用程序,它是安全的。");
+  NotifyRadioButton = NewControl<CRadioButton>(this, this, "NotifyRadioButton", 28, 190, 360, 18,
+                                               "通知用户，我对该应用程序的安全性表示怀疑。");
+  BlockRadioButton = NewControl<CRadioButton>(this, this, "BlockRadioButton", 28, 212, 360, 18,
+                                              "禁止，该应用程序非常危险。");
+  for (CRadioButton* radio : {PermitRadioButton, NotifyRadioButton, BlockRadioButton})
+    radio->OnClick = Bind(this, &TFWNewAppRuleDlg::PermitRadioButtonClick);
+
+  OkBtn = NewControl<CGlyphButton>(this, this, "OkBtn", 236, 246, 76, 26, "确定");
+  OkBtn->SetModalResult(mrOk);
+  OkBtn->SetDefault(true);
+  OkBtn->SetEnabled(false);
+  OkBtn->OnClick = Bind(this, &TFWNewAppRuleDlg::OkBtnClick);
+  CancelBtn = NewControl<CGlyphButton>(this, this, "CancelBtn", 320, 246, 76, 26, "取消");
+  CancelBtn->SetModalResult(mrCancel);
+  CancelBtn->SetCancel(true);
+}
+
+TFWNewAppRuleDlg::~TFWNewAppRuleDlg() { ReleaseNewRule(); }
+
+void TFWNewAppRuleDlg::ReleaseNewRule() {
+  ReleaseAuditRule(newRule_);
+  delete newRule_;
+  newRule_ = nullptr;
+}
+
+void TFWNewAppRuleDlg::FormCreate(CComponent*) {
+  OkBtn->ApplyFlatLook(kGlyphKeyColor);
+  CancelBtn->ApplyFlatLook(kGlyphKeyColor);
+}
+
+void TFWNewAppRuleDlg::SetAppPath(const char* path) {
+  if (path == nullptr) return;
+  path_ = path;
+  ShowAppInfo();
+}
+
+void TFWNewAppRuleDlg::ShowAppInfo() {
+  const char* path = path_.c_str();
+  auto info = std::make_unique<CShellFileInfo>(path);
+  if (info->Answered() && info->Icon() != nullptr) {
+    IconImage->SetIcon(info->Icon());
+    shellInfo_ = std::move(info);
+  }
+  DescLabel->SetText(VersionTextOr(path, "FileDescription", "无描述信息").c_str());
+  VersionLabel->SetText(VersionTextOr(path, "FileVersion", "无版本信息").c_str());
+  CompanyLabel->SetText(VersionTextOr(path, "CompanyName", "无公司信息").c_str());
+  PathLabel->SetText(path);
+}
+
+void TFWNewAppRuleDlg::PermitRadioButtonClick(CComponent*) {
+  OkBtn->SetEnabled(PermitRadioButton->Checked() || NotifyRadioButton->Checked() ||
+                    BlockRadioButton->Checked());
+}
+
+void TFWNewAppRuleDlg::OkBtnClick(CComponent*) {
+  ReleaseNewRule();
+  auto* rule = new _RKFW_AUDIT_RULE();
+  rule->Packed = 0;
+  InitAuditRule(rule);
+  // The path exactly as chosen, letter case included, in a block ReleaseAuditRule frees.
+  rule->AppPath = static_cast<char*>(PlatformAlloc(static_cast<uint32_t>(path_.size() + 1)));
+  if (rule->AppPath != nullptr) memcpy(rule->AppPath, path_.c_str(), path_.size() + 1);
+  if (PermitRadioButton->Checked()) rule->Access = 0x07;
+  else if (NotifyRadioButton->Checked()) rule->Access = 0x27;
+  else if (BlockRadioButton->Checked()) rule->Access = 0x00;
+  newRule_ = rule;
+}

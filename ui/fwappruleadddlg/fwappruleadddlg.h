@@ -1,0 +1,43 @@
+// The dialog that follows the choice of a program to audit: what the file says about itself,
+// and whether the program is to be permitted, reported or blocked. OK builds the new rule.
+#pragma once
+#include <memory>
+#include <string>
+
+#include "rules/records.h"
+#include "ui/framework/controls.h"
+#include "ui/framework/fileinfo.h"
+#include "ui/framework/form.h"
+
+class TFWNewAppRuleDlg : public CForm {
+ public:
+  explicit TFWNewAppRuleDlg(CComponent* owner);
+  ~TFWNewAppRuleDlg() override;
+  const char* ClassName() const override { return "TFWNewAppRuleDlg"; }
+
+  // Keeps `path` and shows the program's information (nullptr: nothing happens).
+  void SetAppPath(const char* path);
+  void ShowAppInfo();
+  // The rule OK built (the dialog keeps it; the reader copies it), or nullptr.
+  const _RKFW_AUDIT_RULE* NewRule() const { return newRule_; }
+
+  void FormCreate(CComponent* Sender);
+  void PermitRadioButtonClick(CComponent* Sender);
+  void OkBtnClick(CComponent* Sender);
+
+  CGroupBox* GroupBox2;
+  CImage* IconImage;
+  CLabel *Label10, *DescLabel;
+  CLabel *Label11, *VersionLabel;
+  CLabel *Label3, *CompanyLabel;
+  CLabel *Label12, *PathLabel;
+  CLabel* Label1;
+  CRadioButton *PermitRadioButton, *NotifyRadioButton, *BlockRadioButton;
+  CGlyphButton *OkBtn, *CancelBtn;
+
+ private:
+  void ReleaseNewRule();
+  std::string path_;
+  _RKFW_AUDIT_RULE* newRule_ = nullptr;  // owned, with its path
+  std::unique_ptr<CShellFileInfo> shellInfo_;  // owns the icon IconImage shows
+};

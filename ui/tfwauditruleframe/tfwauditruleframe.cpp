@@ -1,0 +1,138 @@
+#include "ui/tfwauditruleframe/tfwauditruleframe.h"
+
+#include <cstdio>
+
+#include "rules/auditrules.h"
+#include "rules/caches.h"
+#include "rules/loader.h"
+#include "ui/framework/artwork.h"
+#include "ui/framework/dialogs.h"
+#include "ui/framework/looks.h"
+#include "ui/framework/messages.h"
+#include "ui/fwappruleadddlg/fwappruleadddlg.h"
+
+namespace {
+// Posted to the page itself: rebuild the cards once the click that failed has run its course.
+constexpr UINT kMsgRebuildCards = WM_APP + 0x150;
+}  // namespace
+
+TFWAuditRuleFrame::TFWAuditRuleFrame(CComponent* owner) : CPage(owner, "FWAuditRuleFrame") {
+  Panel1 = NewControl<CPanel>(this, this, "Panel1", 0, 0, kPageWidth, 30);
+  Panel1->SetAlign(TAlign::Top);
+  Panel1->SetColor(kToolBarColor);
+  boldFont_.Reset(CreatePixelFont(kConsoleFontFace, kConsoleFontPixels, true));
+  Label1 = NewControl<CLabel>(this, Panel1, "Label1", 10, 9, 120, 14, "应用程序审核设置");
+  Label1->SetFont(boldFont_.Get());
+  NewAppBtn = NewControl<CGlyphButton>(this, Panel1, "NewAppBtn", 510, 3, 24, 24);
+  NewAppBtn->SetGlyph(MakeGlyph(TGlyphPicture::Audit, 16));
+  NewAppBtn->SetHint("增加新的应用程序审核");
+  NewAppBtn->OnClick = Bind(this, &TFWAuditRuleFrame::NewAppBtnClick);
+  RuleScrollBox = NewControl<CScrollBox>(this, this, "RuleScrollBox", 0, 30, kPageWidth, kPageHeight - 30);
+  RuleScrollBox->SetAlign(TAlign::Client);
+}
+
+TFWAuditRuleFrame::~TFWAuditRuleFrame() = default;  // the cards go with the page, their owner
+
+void TFWAuditRuleFrame::PageInit() {
+  BuildCards();
+  loaded_ = true;
+}
+
+void TFWAuditRuleFrame::BuildCards() {
+  _Array<_RKFW_AUDIT_RULE> shallow(kAuditRuleGrowStep);  // shares the cache's texts
+  CopyAuditRulesFromCache(shallow, false);
+  RuleScrollBox->BeginUpdate();
+  for (const _RKFW_AUDIT_RULE& rule : shallow) AddCard(&rule);
+  RuleScrollBox->EndUpdate();
+  shallow.Clear();
+}
+
+TFWAuditRuleItemFrame* TFWAuditRuleFrame::AddCard(const _RKFW_AUDIT_RULE* rule) {
+  char name[64];
+  snprintf(name, sizeof name, "TFWAuditRuleItemFrame%d", nameCounter_++);
+  auto* card = new TFWAuditRuleItemFrame(this, name);
+  card->SetParent(RuleScrollBox);
+  card->SetRule(rule);
+  Cards.Append(card);
+  return card;
+}
+
+bool TFWAuditRuleFrame::IsAudited(const char* path) const {
+  if (path == nullptr) return false;
+  for (TFWAuditRuleItemFrame* card : Cards) {
+    const _RKFW_AUDIT_RULE* rule = card->Rule();
+    if (rule != nullptr && rule->AppPath != nullptr && CompareAuditPaths(rule->AppPath, path) == 0)
+      return true;
+  }
+  return false;
+}
+
+void TFWAuditRuleFrame::NewAppBtnClick(CComponent*) {
+  CFileDialog open(nullptr, "OpenDialog", false);
+  open.Filter = "*.exe;*.dll|*.exe;*.dll|*.*|*.*";
+  open.Title = "选择需审核的应用程序";
+  open.DefaultExt = "exe";
+  open.FileMustExist = true;
+  if (!open.Execute(this)) return;
+  if (IsAudited(open.FileName.c_str())) {
+    MessageDlg(this, kAlreadyAuditedText, "错误", kMbOk);
+    return;
+  }
+  auto* dialog = new TFWNewAppRuleDlg(this);
+  dialog->SetAppPath(open.FileName.c_str());
+  bool confirmed = dialog->ShowModal() == mrOk && dialog->NewRule() != nullptr;
+  if (confirmed) {
+    TFWAuditRuleItemFrame* card = AddCard(dialog->NewRule());
+    RuleScrollBox->ScrollInView(card);
+  }
+  FreeComponent(dialog);
+  if (confirmed) SaveRules();
+}
+
+void TFWAuditRuleFrame::SaveRules() {
+  uint32_t result;
+  {
+    _Array<_RKFW_AUDIT_RULE> rules(kAuditRuleGrowStep);  // bitwise copies: the cards keep their texts
+    for (TFWAuditRuleItemFrame* card : Cards)
+      if (card->Rule() != nullptr) rules.Append(*card->Rule());
+    result = ApplyAuditRules(rules);
+    rules.Clear();
+  }
+  if (result == 0) return;
+  // Without a driver nothing was applied: say so once, and show the rules in force again
+  // instead of a change that would be lost at the next rebuild.
+  MessageDlg(this, kApplyFailedText, "错误", kMbOk);
+  if (HandleAllocated()) PostMessageA(Handle(), kMsgRebuildCards, 0, 0);
+}
+
+void TFWAuditRuleFrame::FreeCard(TFWAuditRuleItemFrame* card) {
+  // Only a card of this list is destroyed: a second post for the same card (two quick
+  // clicks) or one for a card a rebuild has taken away finds nothing and does nothing.
+  for (int32_t i = 0; i < Cards.Count; ++i)
+    if (Cards[i] == card) {
+      Cards.Remove(i);
+      FreeComponent(card);
+      SaveRules();
+      return;
+    }
+}
+
+void TFWAuditRuleFrame::RebuildCards() {
+  RuleScrollBox->BeginUpdate();
+  for (TFWAuditRuleItemFrame* card : Cards) FreeComponent(card);
+  Cards.Clear();
+  RuleScrollBox->EndUpdate();
+  BuildCards();
+}
+
+LRESULT TFWAuditRuleFrame::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_FREECHILD) {
+    FreeCard(reinterpret_cast<TFWAuditRuleItemFrame*>(lParam));
+    return 0;
+  }
+  if (msg == kMsgRebuildCards) {
+    RebuildCards();
+    return 0;
+  }
+  return CPage::WndProc(msg, wParam, lParam);
+}

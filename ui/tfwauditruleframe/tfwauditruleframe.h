@@ -1,0 +1,53 @@
+// The application audit page: one card per audited program, in the order the rules are
+// applied, and a button that adds a program. Every change is applied to the driver at once.
+#pragma once
+#include "base/array.h"
+#include "ui/framework/controls.h"
+#include "ui/framework/form.h"
+#include "ui/framework/gdi.h"
+#include "ui/tfwauditruleitemframe/tfwauditruleitemframe.h"
+
+constexpr const char* kAlreadyAuditedText = "已经对该应用程序进行审核了!";
+constexpr const char* kApplyFailedText = "应用规则失败!";
+constexpr int32_t kCardListGrowStep = 512;
+
+class TFWAuditRuleFrame : public CPage, public CAuditCardOwner {
+ public:
+  explicit TFWAuditRuleFrame(CComponent* owner);
+  ~TFWAuditRuleFrame() override;
+  const char* ClassName() const override { return "TFWAuditRuleFrame"; }
+
+  void NewAppBtnClick(CComponent* Sender);
+  // Whether a card's rule has `path`, compared without regard to letter case.
+  bool IsAudited(const char* path) const;
+  // Applies the rules of all cards, in card order.
+  void SaveRules() override;
+  HWND CardOwnerWindow() const override { return Handle(); }
+
+  int CardCount() const { return Cards.Count; }
+  TFWAuditRuleItemFrame* Card(int index) const { return Cards.Items[index]; }
+  bool Loaded() const { return loaded_; }
+
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+  CPanel* Panel1;
+  CLabel* Label1;
+  CGlyphButton* NewAppBtn;
+  CScrollBox* RuleScrollBox;
+
+ protected:
+  // FrameResize, first call: the cards of the rules in force.
+  void PageInit() override;
+
+ private:
+  void BuildCards();
+  TFWAuditRuleItemFrame* AddCard(const _RKFW_AUDIT_RULE* rule);
+  void FreeCard(TFWAuditRuleItemFrame* card);
+  // After a change the driver did not take: the cards again from the rules in force.
+  void RebuildCards();
+
+  bool loaded_ = false;
+  _Array<TFWAuditRuleItemFrame*> Cards{kCardListGrowStep};  // owned through the page
+  int32_t nameCounter_ = 0;  // never reused, so card names stay unique
+  CFont boldFont_;
+};

@@ -1,0 +1,185 @@
+#include "ui/tfwauditruleitemframe/tfwauditruleitemframe.h"
+
+#include <string>
+
+#include "rules/auditrules.h"
+#include "ui/framework/artwork.h"
+#include "ui/framework/looks.h"
+#include "ui/framework/messages.h"
+#include "ui/tfwauditruleitemframe/stateimages.h"
+
+namespace {
+AuditOptionsDialog g_optionsDialog = nullptr;
+
+std::string VersionTextOr(const char* path, const char* name, const char* missing) {
+  std::string text = ReadVersionString(path, name);
+  return text.empty() ? missing : text;
+}
+
+// The system's hand pointer; Windows 95 and NT 4.0 have none and keep the arrow.
+HCURSOR HandCursor() {
+  static HCURSOR hand = LoadCursorA(nullptr, MAKEINTRESOURCEA(32649));  // IDC_HAND
+  return hand;
+}
+
+CLabel* NewCaption(CComponent* owner, CControl* parent, const char* name, int x, int y, const char* text) {
+  return NewControl<CLabel>(owner, parent, name, x, y, 32, 14, text);
+}
+}  // namespace
+
+void SetAuditOptionsDialog(AuditOptionsDialog dialog) { g_optionsDialog = dialog; }
+
+bool PermitLit(const _RKFW_AUDIT_RULE* rule) {
+  return rule != nullptr && !(rule->Access & kAccessConditions) && (rule->Access & 0x27) == kAccessPermit;
+}
+bool NotifyLit(const _RKFW_AUDIT_RULE* rule) {
+  return rule != nullptr && !(rule->Access & kAccessConditions) && (rule->Access & 0x27) == kAccessNotify;
+}
+bool BlockLit(const _RKFW_AUDIT_RULE* rule) {
+  return rule != nullptr && !(rule->Access & kAccessConditions) && (rule->Access & 0x07) == 0;
+}
+
+TFWAuditRuleItemFrame::TFWAuditRuleItemFrame(CComponent* owner, const char* name)
+    : CFrame(owner, name), page_(dynamic_cast<CAuditCardOwner*>(owner)) {
+  // The frame paints the card's background itself: one window less per card than a panel.
+  SetBounds(0, 0, kPageWidth, kAuditCardHeight);
+  SetParentColor(false);
+  SetColor(kCardEnabledColor);
+  IconImage = NewControl<CImage>(this, this, "IconImage", 10, 16, 32, 32);
+  IconImage->SetCenter(true);
+  Label2 = NewCaption(this, this, "Label2", 52, 6, "描述:");
+  DescLabel = NewControl<CLabel>(this, this, "DescLabel", 86, 6, 182, 14);
+  Label3 = NewCaption(this, this, "Label3", 272, 6, "版本:");
+  VersionLabel = NewControl<CLabel>(this, this, "VersionLabel", 306, 6, 108, 14);
+  Label4 = NewCaption(this, this, "Label4", 52, 25, "公司:");
+  CompanyLabel = NewControl<CLabel>(this, this, "CompanyLabel", 86, 25, 326, 14);
+  Label1 = NewCaption(this, this, "Label1", 52, 44, "路径:");
+  PathLabel = NewControl<CLabel>(this, this, "PathLabel", 86, 44, 326, 14);
+  // A long path keeps its file name in view; the hint shows it whole.
+  PathLabel->SetAlignment(DT_LEFT | DT_PATH_ELLIPSIS);
+  Bevel2 = NewControl<CBevel>(this, this, "Bevel2", 418, 6, 2, 52);
+  Bevel2->SetShape(TBevelShape::LeftLine);
+
+  PermitPaintBox = NewControl<CPaintBox>(this, this, "PermitPaintBox", 436, 8, 18, 18);
+  PermitPaintBox->SetHint("允许该应用程序访问网络");
+  PermitPaintBox->OnPaint = Bind(this, &TFWAuditRuleItemFrame::PermitPaintBoxPaint);
+  PermitPaintBox->OnClick = Bind(this, &TFWAuditRuleItemFrame::PermitPaintBoxClick);
+  NotifyPaintBox = NewControl<CPaintBox>(this, this, "NotifyPaintBox", 466, 8, 18, 18);
+  NotifyPaintBox->SetHint("该应用程序访问网络时通知用户");
+  NotifyPaintBox->OnPaint = Bind(this, &TFWAuditRuleItemFrame::NotifyPaintBoxPaint);
+  NotifyPaintBox->OnClick = Bind(this, &TFWAuditRuleItemFrame::NotifyPaintBoxClick);
+  BlockPaintBox = NewControl<CPaintBox>(this, this, "BlockPaintBox", 496, 8, 18, 18);
+  BlockPaintBox->SetHint("禁止该应用程序访问网络");
+  BlockPaintBox->OnPaint = Bind(this, &TFWAuditRuleItemFrame::BlockPaintBoxPaint);
+  BlockPaintBox->OnClick = Bind(this, &TFWAuditRuleItemFrame::BlockPaintBoxClick);
+  for (CPaintBox* box : {PermitPaintBox, NotifyPaintBox, BlockPaintBox}) box->SetCursor(HandCursor());
+
+  OptBtn = NewControl<CGlyphButton>(this, this, "OptBtn", 426, 34, 48, 24, "选项");
+  OptBtn->SetGlyph(MakeGlyph(TGlyphPicture::Settings, 16));
+  OptBtn->OnClick = Bind(this, &TFWAuditRuleItemFrame::OptBtnClick);
+  DelBtn = NewControl<CGlyphButton>(this, this, "DelBtn", 476, 34, 48, 24, "删除");
+  DelBtn->SetGlyph(MakeGlyph(TGlyphPicture::Clear, 16));
+  DelBtn->OnClick = Bind(this, &TFWAuditRuleItemFrame::DelBtnClick);
+  Bevel1 = NewControl<CBevel>(this, this, "Bevel1", 0, kAuditCardHeight - 2, kPageWidth, 2);
+  Bevel1->SetShape(TBevelShape::BottomLine);
+  Bevel1->SetAlign(TAlign::Bottom);
+}
+
+TFWAuditRuleItemFrame::~TFWAuditRuleItemFrame() {
+  ReleaseAuditRule(rule_);
+  delete rule_;
+}
+
+void TFWAuditRuleItemFrame::Resized() {
+  if (!styled_ && HandleAllocated()) {
+    styled_ = true;
+    DelBtn->ApplyFlatLook(kGlyphKeyColor);
+    OptBtn->ApplyFlatLook(kGlyphKeyColor);
+  }
+  CFrame::Resized();
+}
+
+void TFWAuditRuleItemFrame::SetRule(const _RKFW_AUDIT_RULE* rule) {
+  if (rule == nullptr) return;
+  auto* copy = new _RKFW_AUDIT_RULE();
+  CopyAuditRule(copy, rule);
+  ReleaseAuditRule(rule_);
+  delete rule_;
+  rule_ = copy;
+  infoShown_ = false;
+  // Reading the file is what a card costs: a card out of view reads it when it first shows.
+  if (HandleAllocated()) ShowRuleInfo();
+  RefreshIcons();
+}
+
+void TFWAuditRuleItemFrame::HandleCreated() {
+  CFrame::HandleCreated();
+  if (!infoShown_) ShowRuleInfo();
+}
+
+void TFWAuditRuleItemFrame::ShowRuleInfo() {
+  if (rule_ == nullptr) return;
+  infoShown_ = true;
+  const char* path = rule_->AppPath != nullptr ? rule_->AppPath : "";
+  auto info = std::make_unique<CShellFileInfo>(path);
+  if (info->Answered() && info->Icon() != nullptr) {
+    IconImage->SetIcon(info->Icon());
+    shellInfo_ = std::move(info);  // the old icon goes only after the image has the new one
+  }
+  DescLabel->SetText(VersionTextOr(path, "FileDescription", "无描述信息").c_str());
+  VersionLabel->SetText(VersionTextOr(path, "FileVersion", "无版本信息").c_str());
+  CompanyLabel->SetText(VersionTextOr(path, "CompanyName", "无公司信息").c_str());
+  PathLabel->SetText(path);
+  PathLabel->SetHint(path);
+}
+
+void TFWAuditRuleItemFrame::RefreshIcons() {
+  PermitPaintBox->Invalidate();
+  NotifyPaintBox->Invalidate();
+  BlockPaintBox->Invalidate();
+}
+
+void TFWAuditRuleItemFrame::DrawState(HDC dc, int index, bool lit) {
+  AuditStateImages().Draw(dc, lit ? index : index + 1, 0, 0);
+}
+
+void TFWAuditRuleItemFrame::PermitPaintBoxPaint(CComponent*, HDC Surface, const RECT&) {
+  DrawState(Surface, kStatePermit, PermitLit(rule_));
+}
+void TFWAuditRuleItemFrame::NotifyPaintBoxPaint(CComponent*, HDC Surface, const RECT&) {
+  DrawState(Surface, kStateNotify, NotifyLit(rule_));
+}
+void TFWAuditRuleItemFrame::BlockPaintBoxPaint(CComponent*, HDC Surface, const RECT&) {
+  DrawState(Surface, kStateBlock, BlockLit(rule_));
+}
+
+void TFWAuditRuleItemFrame::ChangeAccess(uint32_t unchangedWhen, uint32_t clear, uint32_t set) {
+  if (rule_ == nullptr || (rule_->Access & 0x37) == unchangedWhen) return;
+  rule_->Access = (rule_->Access & ~clear) | set;
+  RefreshIcons();
+  if (page_ != nullptr) page_->SaveRules();
+}
+
+// Permit and block also drop the ask-user bit; every click drops the conditions in force.
+void TFWAuditRuleItemFrame::PermitPaintBoxClick(CComponent*) {
+  ChangeAccess(kAccessPermit, kAccessConditions | kAccessAsk, kAccessPermit);
+}
+void TFWAuditRuleItemFrame::NotifyPaintBoxClick(CComponent*) {
+  ChangeAccess(kAccessNotify, kAccessConditions, kAccessNotify);
+}
+void TFWAuditRuleItemFrame::BlockPaintBoxClick(CComponent*) {
+  ChangeAccess(kAccessBlock, 0x37, 0);
+}
+
+void TFWAuditRuleItemFrame::OptBtnClick(CComponent*) {
+  if (rule_ == nullptr || g_optionsDialog == nullptr) return;
+  if (!g_optionsDialog(this, rule_)) return;
+  RefreshIcons();
+  if (page_ != nullptr) page_->SaveRules();
+}
+
+void TFWAuditRuleItemFrame::DelBtnClick(CComponent*) {
+  // Posted: the page destroys the card after this click has run its course.
+  if (page_ != nullptr)
+    PostMessageA(page_->CardOwnerWindow(), WM_FREECHILD, 0, reinterpret_cast<LPARAM>(this));
+}
