@@ -406,6 +406,14 @@ TEST_F(AuditOptTest, SummariesOfAddressAndPortConditions) {
   };
   for (const Row& row : addresses) EXPECT_EQ(TFWAuditRuleOptDlg::FormatAddressCondition(row.value), row.text);
   for (const Row& row : portRows) EXPECT_EQ(TFWAuditRuleOptDlg::FormatPortCondition(row.value), row.text);
+  // A hundred resolved addresses run past one formatted value's 1024 bytes: all of them show.
+  auto* elements = static_cast<uint32_t*>(PlatformAlloc(400));
+  for (int i = 0; i < 100; ++i) elements[i] = Addr(192, 168, 100, 100 + i);
+  _MATCH_VALUE hundred{MATCH_LIST, 100, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(elements))};
+  std::string text = TFWAuditRuleOptDlg::FormatAddressCondition(hundred);
+  EXPECT_EQ(text.size(), 100u * 15 + 99);
+  EXPECT_EQ(text.substr(text.size() - 16), ",192.168.100.199");
+  ReleaseMatchValue(&hundred);
   SetComputerNameOverride(nullptr);
   ReleaseMatchValue(&three);
   ReleaseMatchValue(&ports);
