@@ -1,7 +1,7 @@
 // The audit conditions dialog and its address and port condition dialogs under Wine, scripted
 // through the modal and message box seams: the refusals in order, the values each page
-// writes and shows back, the rule written only on OK, the keys, the descriptions, and the
-// card's "选项" reaching the driver through the audit page.
+// writes and shows back, the rule written only on OK, the keys and the descriptions. The
+// card's "选项" on the audit page is tested end to end (tests/e2e/audit_e2e_test.cpp).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -17,9 +17,6 @@
 #include "rules/codec.h"
 #include "platform/msgbox.h"
 #include "rules/auditrules.h"
-#include "rules/caches.h"
-#include "rules/driver_link.h"
-#include "rules/loader.h"
 #include "rules/matchvalue.h"
 #include "rules/rulefile.h"
 #include "tests/win32/support/golden.h"
@@ -27,7 +24,7 @@
 #include "ui/addrentry/addrentry.h"
 #include "ui/framework/application.h"
 #include "ui/framework/describe.h"
-#include "ui/tfwauditruleframe/tfwauditruleframe.h"
+#include "ui/tfwauditruleitemframe/tfwauditruleitemframe.h"
 #include "ui/tfwauditruleoptdlg/tfwauditruleoptdlg.h"
 #include "ui/tfwhostipseldlg/tfwhostipseldlg.h"
 #include "ui/tfwinputaddrdlg/tfwinputaddrdlg.h"
@@ -719,78 +716,4 @@ TEST_F(AuditOptTest, DescriptionsOfTheThreeDialogs) {
   }
   FreeComponent(port);
   EXPECT_TRUE(MatchesGolden(all, VARDEEN_GOLDEN "/auditoptdlg.txt"));
-}
-
-// The card's "选项" on the audit page: the conditions reach the driver at once.
-namespace {
-std::vector<std::string> g_images;  // every audit image the driver got, as rkfwtool shows it
-
-const CRuleDriverLink kLink = {
-    [] { return true; },
-    [](const uint8_t*, uint32_t) { return 0u; },
-    [](const uint8_t* image, uint32_t size) {
-      _Array<_RKFW_AUDIT_RULE> rules(kAuditRuleGrowStep);
-      EXPECT_EQ(ParseAuditBody(image, size, rules), 0u);
-      std::string text;
-      for (const _RKFW_AUDIT_RULE& r : rules) text += std::to_string(r.Access) + " " + Shape(r.TcpRemotePort) + " " + Shape(r.UdpRemotePort) + ";";
-      ReleaseAuditRules(rules);
-      g_images.push_back(text);
-      return 0u;
-    },
-    [](void*) { return 0u; },
-};
-
-class CHostForm : public CForm {
- public:
-  explicit CHostForm(CComponent* owner) : CForm(owner, "HostForm") {
-    SetClientSize(kPageWidth, kPageHeight);
-    SetFormFont(kConsoleFontFace, kConsoleFontPixels);
-  }
-};
-}  // namespace
-
-TEST_F(AuditOptTest, TheCardsOptionsButtonOpensTheDialogAndTheDriverGetsTheConditions) {
-  SetRuleDriverLink(&kLink);
-  g_images.clear();
-  _Array<_RKFW_AUDIT_RULE> rules(kAuditRuleGrowStep);
-  rules.Append(rule);
-  ASSERT_EQ(ApplyAuditRules(rules), 0u);
-  rules.Clear();  // shallow: the test's rule keeps its path
-  g_images.clear();
-  auto* host = new CHostForm(&Application);
-  host->EnsureCreated();
-  auto* page = new TFWAuditRuleFrame(host);
-  page->SetParent(host);
-  page->SetAlign(TAlign::Client);
-  page->Show();
-  Application.ProcessMessages();
-  ASSERT_EQ(page->CardCount(), 1);
-  TFWAuditRuleItemFrame* card = page->Card(0);
-
-  // Cancelled: nothing is applied.
-  card->OptBtn->Click();
-  EXPECT_TRUE(g_images.empty());
-  g_answers.push_back([](CForm* f) {
-    auto* d = dynamic_cast<TFWAuditRuleOptDlg*>(f);
-    EXPECT_NE(d, nullptr);
-    if (d == nullptr) return mrCancel;
-    EXPECT_EQ(d->Text(), "应用程序审核高级设置");
-    PortOk([](TFWInputPortDlg* p) {
-      Page(p->PortPageControl, p->RangeTabSheet);
-      p->StartPortEdit->SetValue(1000);
-      p->EndPortEdit->SetValue(2000);
-    });
-    d->RemotePortBtn->Click();
-    d->SetModalResult(mrNone);
-    d->OkBitBtn->Click();
-    return d->ModalResult();
-  });
-  card->OptBtn->Click();
-  EXPECT_TRUE(g_answers.empty());
-  ASSERT_EQ(g_images.size(), 1u);
-  EXPECT_EQ(g_images[0], "23 " + Shape(Range(Port(1000), Port(2000))) + " " + Shape(One(0)) + ";");
-  EXPECT_EQ(card->Rule()->Access, 0x17u);
-  EXPECT_FALSE(PermitLit(card->Rule()) || NotifyLit(card->Rule()) || BlockLit(card->Rule()));
-  SetRuleDriverLink(nullptr);
-  ClearAuditRuleCache();
 }
