@@ -108,4 +108,57 @@ TEST_F(ConsoleE2E, TheAuditPageListsChangesAddsAndDeletesTheRulesInForce) {
   EXPECT_EQ(AuditRulesOf(folder.File("app.aud")), inForce) << "app.aud holds the page's rules";
 }
 
+// A window of the console's process with `windowClass`, once it shows; nullptr after the bound.
+HWND WaitTopWindow(const CConsole& console, const char* windowClass) {
+  std::vector<HWND> found;
+  WaitUntil([&] { return !(found = TopWindows(console.Pid(), windowClass)).empty(); });
+  return found.empty() ? nullptr : found[0];
+}
+
+TEST_F(ConsoleE2E, ACardsOptionsSetARemotePortConditionThatTheDriverGets) {
+  CProgramFolder folder("auditopt");
+  ASSERT_TRUE(WriteAuditRules(folder.File("app.aud"), {{"C:\\Apps\\mail.exe", 0x07}}));
+  CConsole console;
+  StartConsole(console, folder);
+  ClickControl(console.Control("AppAuditBtn"));
+  ASSERT_TRUE(WaitUntil([&] { return console.Find("TFWAuditRuleItemFrame0").showing; }));
+
+  ClickControl(console.Find("TFWAuditRuleItemFrame0.OptBtn"));
+  HWND options = WaitTopWindow(console, "TFWAuditRuleOptDlg");
+  ASSERT_NE(nullptr, options);
+  EXPECT_EQ(WindowText(options), "应用程序审核高级设置");
+  ClickControl(FindControl(options, "RemotePortBtn"));
+  HWND port = WaitTopWindow(console, "TFWInputPortDlg");
+  ASSERT_NE(nullptr, port);
+  // The range page is two tabs to the right of "any"; its two ends typed in.
+  HWND pages = FindControl(port, "PortPageControl");
+  SetForegroundWindow(port);
+  for (int i = 0; i < 2; ++i) PressKey(pages, VK_RIGHT);
+  ASSERT_TRUE(WaitUntil([&] {
+    CControlInfo range;
+    return QueryControl(port, "StartPortEdit", &range) && range.showing;
+  }));
+  for (const char* name : {"StartPortEdit", "EndPortEdit"}) {
+    HWND edit = FindWindowExA(FindControl(port, name), nullptr, "Edit", nullptr);
+    ASSERT_NE(nullptr, edit) << name;
+    const char* text = std::string(name) == "StartPortEdit" ? "1000" : "2000";
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+  }
+  // Enter in the end port's entry is OK.
+  PressKey(FindWindowExA(FindControl(port, "EndPortEdit"), nullptr, "Edit", nullptr), VK_RETURN);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(port) || !IsWindowVisible(port); }));
+  CControlInfo summary;
+  ASSERT_TRUE(QueryControl(options, "RemotePortLabel", &summary));
+  EXPECT_EQ(summary.text, "从1000到2000");
+  ClickControl(FindControl(options, "OkBitBtn"));
+
+  ASSERT_TRUE(WaitUntil([] { return DriverCounter("audit-loads") == 2; })) << Rkfwctl("status");
+  EXPECT_EQ(DriverAuditRules(), (std::vector<std::string>{"C:\\Apps\\mail.exe 17"}));
+  const std::string inForce = Rkfwctl("audit-rules");
+  EXPECT_TRUE(Contains(inForce, " tcp-remote-port=1000-2000 ")) << inForce;
+  EXPECT_TRUE(Contains(inForce, " udp-remote-port=any")) << inForce;
+  CloseConsole(console);
+  EXPECT_EQ(AuditRulesOf(folder.File("app.aud")), inForce) << "app.aud holds the conditions";
+}
+
 }  // namespace

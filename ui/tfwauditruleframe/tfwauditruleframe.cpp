@@ -10,6 +10,7 @@
 #include "ui/framework/looks.h"
 #include "ui/framework/messages.h"
 #include "ui/fwappruleadddlg/fwappruleadddlg.h"
+#include "ui/tfwauditruleoptdlg/tfwauditruleoptdlg.h"
 
 namespace {
 // Posted to the page itself: rebuild the cards once the click that failed has run its course.
@@ -29,6 +30,8 @@ TFWAuditRuleFrame::TFWAuditRuleFrame(CComponent* owner) : CPage(owner, "FWAuditR
   NewAppBtn->OnClick = Bind(this, &TFWAuditRuleFrame::NewAppBtnClick);
   RuleScrollBox = NewControl<CScrollBox>(this, this, "RuleScrollBox", 0, 30, kPageWidth, kPageHeight - 30);
   RuleScrollBox->SetAlign(TAlign::Client);
+  // The cards' "选项" opens the audit conditions dialog.
+  SetAuditOptionsDialog(EditAuditConditions);
 }
 
 TFWAuditRuleFrame::~TFWAuditRuleFrame() = default;  // the cards go with the page, their owner
