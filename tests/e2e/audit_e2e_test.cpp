@@ -3,6 +3,7 @@
 #include "tests/e2e/console_fixture.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 #include <vector>
@@ -130,10 +131,23 @@ TEST_F(ConsoleE2E, ACardsOptionsSetARemotePortConditionThatTheDriverGets) {
   ClickControl(FindControl(options, "RemotePortBtn"));
   HWND port = WaitTopWindow(console, "TFWInputPortDlg");
   ASSERT_NE(nullptr, port);
-  // The range page is two tabs to the right of "any"; its two ends typed in.
-  HWND pages = FindControl(port, "PortPageControl");
+  // The range page is two tabs to the right of "any"; its two ends typed in. The dialog may
+  // still be building its pages when its window first appears, and a key posted meanwhile
+  // would be lost: each step waits for the tab it moved to.
+  HWND pages = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    pages = FindControl(port, "PortPageControl");
+    return pages != nullptr && IsWindowVisible(port);
+  }));
   SetForegroundWindow(port);
-  for (int i = 0; i < 2; ++i) PressKey(pages, VK_RIGHT);
+  for (LRESULT tab = 1; tab <= 2; ++tab) {
+    ASSERT_TRUE(WaitUntil([&] {
+      if (SendMessageA(pages, TCM_GETCURSEL, 0, 0) >= tab) return true;
+      PressKey(pages, VK_RIGHT);
+      return WaitUntil([&] { return SendMessageA(pages, TCM_GETCURSEL, 0, 0) >= tab; }, 3000);
+    })) << "tab " << tab;
+  }
+  ASSERT_EQ(2, SendMessageA(pages, TCM_GETCURSEL, 0, 0));
   ASSERT_TRUE(WaitUntil([&] {
     CControlInfo range;
     return QueryControl(port, "StartPortEdit", &range) && range.showing;
