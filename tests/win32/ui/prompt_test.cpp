@@ -69,7 +69,7 @@ class CFakeHost : public CPromptHost {
   HWND window_;
 };
 
-struct CEventSpec {
+struct CAskedEvent {
   uint32_t operation = 4, protocol = 1, flags = 0, ruleId = 0;
   std::string path = "C:\\Apps\\mail.exe";
 };
@@ -91,22 +91,22 @@ class PromptTest : public ::testing::Test {
     SetRuleDriverLink(nullptr);
   }
 
-  TFWEventNotifyForm* Show(const CEventSpec& spec) {
+  TFWEventNotifyForm* Show(const CAskedEvent& asked) {
     _REPORT_EVENT_HEAD e;
     memset(&e, 0, sizeof e);
     uint8_t* raw = reinterpret_cast<uint8_t*>(&e);
     auto put32 = [raw](uint32_t at, uint32_t v) { memcpy(raw + at, &v, 4); };
     put32(EVENT_AT_KIND, EVENT_KIND_APP_ASK);
-    put32(EVENT_AT_FLAGS, spec.flags);
-    put32(APP_AT_RULE_ID, spec.ruleId);
-    put32(APP_AT_OPERATION, spec.operation);
-    put32(APP_AT_PROTOCOL, spec.protocol);
+    put32(EVENT_AT_FLAGS, asked.flags);
+    put32(APP_AT_RULE_ID, asked.ruleId);
+    put32(APP_AT_OPERATION, asked.operation);
+    put32(APP_AT_PROTOCOL, asked.protocol);
     put32(APP_AT_LOCAL_ADDR, 0x0501A8C0);   // 192.168.1.5
     put32(APP_AT_REMOTE_ADDR, 0x0100000A);  // 10.0.0.1
     const uint8_t localPort[] = {0x04, 0x01}, remotePort[] = {0x00, 0x19};  // 1025, 25
     memcpy(raw + APP_AT_LOCAL_PORT, localPort, 2);
     memcpy(raw + APP_AT_REMOTE_PORT, remotePort, 2);
-    AttachEventPath(e, NewEventPathText(spec.path.c_str()));
+    AttachEventPath(e, NewEventPathText(asked.path.c_str()));
     prompt_ = new TFWEventNotifyForm(nullptr, host_);
     prompt_->SetEvent(&e);
     prompt_->Present();
