@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ui/bench_common.h"
 #include "rules/auditrules.h"
 #include "rules/caches.h"
 #include "rules/driver_link.h"
@@ -23,25 +24,9 @@
 #include "ui/tfwauditruleframe/tfwauditruleframe.h"
 
 namespace {
-using Clock = std::chrono::steady_clock;
-double Millis(Clock::time_point since) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
-}
-
-BOOL CALLBACK CountChild(HWND, LPARAM count) {
-  ++*reinterpret_cast<int*>(count);
-  return TRUE;
-}
-BOOL CALLBACK CountWindow(HWND window, LPARAM count) {
-  ++*reinterpret_cast<int*>(count);
-  EnumChildWindows(window, CountChild, count);
-  return TRUE;
-}
-int ProcessWindows() {
-  int count = 0;
-  EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&count));
-  return count;
-}
+using bench::Clock;
+using bench::Millis;
+using bench::ProcessWindows;
 
 // The rule store applies to nothing: the page's changes only replace the cache.
 const CRuleDriverLink kNoDriver = {

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "bench/ui/bench_common.h"
 #include "ui/framework/application.h"
 #include "ui/framework/artwork.h"
 #include "ui/framework/controls.h"
@@ -16,29 +17,11 @@
 #include "ui/framework/looks.h"
 
 namespace {
-using Clock = std::chrono::steady_clock;
-double Millis(Clock::time_point since) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
-}
+using bench::Clock;
+using bench::Millis;
+using bench::ProcessWindows;
 
 constexpr int kCardHeight = 76;
-
-BOOL CALLBACK CountChild(HWND, LPARAM count) {
-  ++*reinterpret_cast<int*>(count);
-  return TRUE;
-}
-
-BOOL CALLBACK CountWindow(HWND window, LPARAM count) {
-  ++*reinterpret_cast<int*>(count);
-  EnumChildWindows(window, CountChild, count);
-  return TRUE;
-}
-
-int ProcessWindows() {
-  int count = 0;
-  EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&count));
-  return count;
-}
 
 class CCard : public CFrame {
  public:
