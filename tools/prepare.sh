@@ -13,11 +13,72 @@ locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$' && use_chinese_locale
 export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko prompts
 
 VARDEEN_PACKAGES=(g++-multilib g++-mingw-w64-i686 mingw-w64-i686-dev cmake make googletest
-  wine wine32:i386 wine64 xvfb xauth x11-utils xdotool fonts-wqy-zenhei locales imagemagick
+  wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils xdotool fonts-wqy-zenhei locales imagemagick
   clang libclang-rt-14-dev llvm procps zlib1g-dev:i386)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# apt-get update, tried three times. A suite whose index fails to download (a mirror caught
+# mid-sync) is pinned low for this machine, so that apt does not pick that suite's amd64
+# packages whose i386 twins it cannot see; the other suites' indexes are used as they are.
+apt_update() {
+  local try out failed=()
+  for try in 1 2 3; do
+    out=$(as_root apt-get update -qq 2>&1) && return 0
+    sleep $((try * 5))
+  done
+  mapfile -t failed < <(grep -oE 'Failed to fetch [^ ]+/dists/[^/ ]+' <<<"$out" | sed 's#.*/dists/##' | sort -u)
+  [ ${#failed[@]} -eq 0 ] && { echo "prepare: apt-get update failed, going on with the indexes there are:" >&2; echo "$out" | head -5 >&2; return 0; }
+  local suite pins=
+  for suite in "${failed[@]}"; do
+    pins+=$'Package: *\nPin: release n='"$suite"$'\nPin-Priority: 100\n\n'
+  done
+  printf '%s' "$pins" | as_root tee /etc/apt/preferences.d/vardeen-failed-index >/dev/null
+  echo "prepare: the index of ${failed[*]} failed to download; going on with the others, that suite pinned low (100)"
+}
+
+# Multi-Arch "same" packages must have one version on both architectures. An amd64 package
+# installed newer than any i386 version apt can see (its suite's i386 index is missing) blocks
+# every i386 package that needs its twin: put it back to the newest version both have.
+align_multiarch() {
+  local installed skewed=() p v cand common
+  installed=$(dpkg-query -W -f='${Package} ${Architecture} ${Version} ${Multi-Arch}\n' 2>/dev/null |
+    awk '$2=="amd64" && $4=="same" {print $1, $3}')
+  [ -n "$installed" ] || return 1
+  while read -r p v cand; do
+    [ "$cand" = "(none)" ] && continue
+    dpkg --compare-versions "$v" gt "$cand" || continue
+    common=$(comm -12 <(apt-cache madison "$p" | awk -F'|' '$3 ~ /amd64/ {gsub(/ /, "", $2); print $2}' | sort -u) \
+                      <(apt-cache madison "$p:i386" | awk -F'|' '$3 ~ /i386/ {gsub(/ /, "", $2); print $2}' | sort -u) |
+      sort -V | tail -1)
+    [ -n "$common" ] && skewed+=("$p=$common")
+  done < <(apt-cache policy $(awk '{print $1":i386"}' <<<"$installed") 2>/dev/null |
+    awk 'NR==FNR {v[$1]=$2; next} /^[^ ].*:i386:$/ {p=$1; sub(/:i386:$/, "", p)} /^  Candidate:/ {print p, v[p], $2}' \
+      <(echo "$installed") -)
+  [ ${#skewed[@]} -eq 0 ] && return 1
+  echo "prepare: amd64 packages newer than their i386 twins, put back to the version both have: ${skewed[*]}"
+  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends \
+    --allow-downgrades "${skewed[@]}" >/dev/null
+}
+
+# apt_install PACKAGES...: installs them; when apt refuses, aligns the architectures once and
+# tries again; when that fails too, names each package that cannot be installed with apt's reason.
+apt_install() {
+  local out p
+  out=$(DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "$@" 2>&1) && return 0
+  if align_multiarch; then
+    out=$(DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "$@" 2>&1) && return 0
+  fi
+  local opts=()
+  while [ "${1:-}" = -t ]; do opts+=("$1" "$2"); shift 2; done
+  for p in "$@"; do
+    out=$(DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "${opts[@]}" "$p" 2>&1) && continue
+    echo "prepare: the package '$p' cannot be installed:" >&2
+    grep -E '^(E:| [^ ].* : )|Depends:|Conflicts:' <<<"$out" | head -12 >&2
+    return 1
+  done
 }
 
 prepare_packages() {
@@ -30,17 +91,8 @@ prepare_packages() {
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root dpkg --add-architecture i386
   fi
-  as_root apt-get update -qq >/dev/null
-  if ! DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends \
-        "${missing[@]}" >/dev/null; then
-    for p in "${missing[@]}"; do
-      if ! DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends \
-            "$p" >/dev/null 2>&1; then
-        echo "prepare: the package '$p' cannot be installed" >&2
-        exit 1
-      fi
-    done
-  fi
+  apt_update
+  apt_install "${missing[@]}" || exit 1
 }
 
 # Some machines run 64-bit code only (their kernel, or the sandbox around it, refuses i386
@@ -60,10 +112,8 @@ prepare_i386() {
       echo "deb http://deb.debian.org/debian bookworm-backports main" |
         as_root tee /etc/apt/sources.list.d/vardeen-backports.list >/dev/null
     fi
-    as_root apt-get update -qq >/dev/null 2>&1 || true
-    DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends \
-      -t bookworm-backports qemu-user-static >/dev/null ||
-      { echo "prepare: qemu-user-static cannot be installed" >&2; exit 1; }
+    apt_update
+    apt_install -t bookworm-backports qemu-user-static || exit 1
   fi
   [ -e "$binfmt/register" ] || as_root mount -t binfmt_misc binfmt_misc "$binfmt" ||
     { echo "prepare: binfmt_misc is not available" >&2; exit 1; }
