@@ -24,7 +24,9 @@ class TFWAuditRuleFrame : public CPage, public CAuditCardOwner {
   void SaveRules();
   void CardChanged(const _RKFW_AUDIT_RULE* rule) override;
   void BeginModal() override { ++modal_; }
-  void EndModal() override { --modal_; }
+  // The last dialog closed: cards that went out of date meanwhile are built again, whether
+  // or not the dialog changed anything.
+  void EndModal() override;
   HWND CardOwnerWindow() const override { return Handle(); }
   // Not while one of the page's dialogs is open: the page and its cards are on its stack.
   // The cards are then out of date, and the change the dialog makes goes on top of the rules
@@ -54,7 +56,8 @@ class TFWAuditRuleFrame : public CPage, public CAuditCardOwner {
   void RebuildCards();
   // A message box with the caption "错误".
   void Tell(const char* text);
-  // Applies the rules in force with `rule` in place of its own (or added), then shows them.
+  // Applies the rules in force with `rule` in place of its own (or of the rule for its program,
+  // keeping that rule's identifier, or added), then shows them.
   void ApplyOnTopOfRulesInForce(const _RKFW_AUDIT_RULE* rule);
 
   bool loaded_ = false;

@@ -17,6 +17,7 @@ class TFWRuleItemFrame;
 enum class TSaveResult { Saved, Cancelled, Failed };
 
 constexpr int32_t kCardsGrowStep = 512;
+constexpr const char* kCustomFileNotStoredText = "规则已保存，但无法记录为自定义级别的规则文件，下次启动时自定义级别仍使用原来的文件。";
 constexpr uint32_t kRuleFilePathSize = 1024;
 
 class TSysRuleFrame : public CPage {
@@ -71,7 +72,8 @@ class TSysRuleFrame : public CPage {
   void FixEndButtons();
   // Shallow copies of the cards' records, in card order.
   void CollectRules(_Array<_RKFW_RULE>& rules) const;
-  void ApplyRules();
+  // Applies the cards' rules; a refusal is told. True when the driver took them.
+  bool ApplyRules();
   void PointAt(CControl* button);
   void SetCurrentRuleFile(const char* path);
 };
