@@ -281,7 +281,9 @@ void TSysRuleFrame::SaveBitBtnClick(CComponent*) {
     if (slider->Position() != kCustomLevel) {
       slider->SetPosition(kCustomLevel);
       Fire(slider->OnChange, slider);
-      return;  // in force, or refused and told: the slider says which
+      // Put back: the file was refused and the user told; the set in force stays, as the
+      // slider, the stored level and the information page say.
+      if (slider->Position() != kCustomLevel) return;
     }
   }
   ApplyRules();

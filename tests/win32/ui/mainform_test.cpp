@@ -357,6 +357,31 @@ TEST_F(MainFormTest, TheSliderStoresTheLevelAndLoadsItsFile) {
   EXPECT_TRUE(g_boxes.empty());
 }
 
+// app.aud holds every decision the moment it is in force, across level changes; a save that
+// fails is told once (log page and box), until a save succeeds again.
+TEST_F(MainFormTest, EveryAuditChangeIsSavedAtOnceAndAFailedSaveIsToldOnce) {
+  TFWMainForm* form = Start();
+  const std::string audit = folder_ + "app.aud";
+  auto savedCount = [&] {
+    _Array<_RKFW_AUDIT_RULE> saved(12);
+    int32_t n = ReadAuditFile(audit.c_str(), saved) == 0 ? saved.Count : -1;
+    ReleaseAuditRules(saved);
+    return n;
+  };
+  ASSERT_EQ(AddAuditRule("C:\\Program\\a.exe", AUDIT_PERMIT), 0u);
+  EXPECT_EQ(savedCount(), 1);
+  SendMessageA(form->TrackBar1->Handle(), WM_KEYDOWN, VK_HOME, 0);
+  EXPECT_EQ(AuditRuleCache.Length(), 1u) << "the level's change keeps the rules in force";
+  ASSERT_TRUE(DeleteFileA(audit.c_str()) && CreateDirectoryA(audit.c_str(), nullptr));  // cannot be replaced
+  ASSERT_EQ(AddAuditRule("C:\\Program\\b.exe", AUDIT_BLOCK), 0u);
+  ASSERT_EQ(AddAuditRule("C:\\Program\\c.exe", AUDIT_BLOCK), 0u);
+  Pump();
+  EXPECT_EQ(g_boxes, (std::vector<std::string>{std::string(kAuditSaveFailedText) + "|错误"}));
+  RemoveDirectoryA(audit.c_str());
+  ASSERT_EQ(SetAuditDecision(AuditRuleCache[0].RuleId, AUDIT_BLOCK), 0u);
+  EXPECT_EQ(savedCount(), 3) << "the next change saves them all";
+}
+
 TEST_F(MainFormTest, ClosingSavesTheAuditRulesAndDestroyingSwitchesFilteringOff) {
   WriteEnable(1);
   TFWMainForm* form = Start();
