@@ -78,13 +78,17 @@ TEST_F(ConsoleE2E, EveryDecisionOfADaySurvivesLevelChangesAndAKill) {
     ASSERT_TRUE(WaitUntil([] { return DecisionOf("game.exe") == "block"; }));
     EXPECT_TRUE(AppAudIsInForce(folder));
 
-    // A level change keeps the decision in the driver.
+    // A level change keeps the decision in the driver; the rule set page shown follows it
+    // (the high set has ten rules, the medium one eight).
+    ClickControl(console.Control("RuleSetupBtn"));
+    ASSERT_TRUE(WaitUntil([&] { return !console.Find("FWRuleItemFrame7").name.empty(); }));
+    EXPECT_TRUE(console.Find("FWRuleItemFrame9").name.empty());
     PressKey(console.Control("TrackBar1"), VK_HOME);
     ASSERT_TRUE(WaitUntil([&] { return Rkfwctl("ip-rules") == IpRulesOf(folder.File("hsec.rul")); }));
     EXPECT_EQ("block", DecisionOf("game.exe"));
+    EXPECT_TRUE(WaitUntil([&] { return !console.Find("FWRuleItemFrame9").name.empty(); }));
 
-    // The rule set page follows the level; its edit saved is the custom level everywhere.
-    ClickControl(console.Control("RuleSetupBtn"));
+    // Its edit saved is the custom level everywhere.
     CControlInfo box;
     ASSERT_TRUE(WaitUntil([&] { return !(box = console.Find("FWRuleItemFrame0.EnableCheckBox")).name.empty(); }));
     ClickControl(box);

@@ -102,11 +102,17 @@ void TFWAuditRuleFrame::NewAppBtnClick(CComponent*) {
     }
     FreeComponent(dialog);
   }
-  if (stale_ && HandleAllocated()) PostMessageA(Handle(), kMsgRebuildCards, 0, 0);
+  if (stale_) PostRebuild();
 }
 
 void TFWAuditRuleFrame::EndModal() {
-  if (--modal_ == 0 && stale_ && HandleAllocated()) PostMessageA(Handle(), kMsgRebuildCards, 0, 0);
+  if (--modal_ == 0 && stale_) PostRebuild();
+}
+
+void TFWAuditRuleFrame::PostRebuild() {
+  if (rebuildPosted_ || !HandleAllocated()) return;  // one rebuild does for every reason
+  rebuildPosted_ = true;
+  PostMessageA(Handle(), kMsgRebuildCards, 0, 0);
 }
 
 void TFWAuditRuleFrame::Tell(const char* text) {
@@ -124,7 +130,7 @@ bool TFWAuditRuleFrame::QueryClose() {
 void TFWAuditRuleFrame::CardChanged(const _RKFW_AUDIT_RULE* rule) {
   if (stale_) {
     ApplyOnTopOfRulesInForce(rule);
-    PostMessageA(Handle(), kMsgRebuildCards, 0, 0);
+    PostRebuild();
   } else {
     SaveRules();
   }
@@ -168,7 +174,7 @@ void TFWAuditRuleFrame::SaveRules() {
   // Without a driver nothing was applied: say so once, and show the rules in force again
   // instead of a change that would be lost at the next rebuild.
   Tell(kApplyFailedText);
-  if (HandleAllocated()) PostMessageA(Handle(), kMsgRebuildCards, 0, 0);
+  PostRebuild();
 }
 
 void TFWAuditRuleFrame::FreeCard(TFWAuditRuleItemFrame* card) {
@@ -199,7 +205,12 @@ LRESULT TFWAuditRuleFrame::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   if (msg == kMsgRebuildCards) {
     // Not under an open dialog: a card may be on its stack. Its EndModal posts again.
-    if (modal_ == 0) RebuildCards();
+    rebuildPosted_ = false;
+    if (modal_ == 0) {
+      RebuildCards();
+    } else {
+      stale_ = true;
+    }
     return 0;
   }
   return CPage::WndProc(msg, wParam, lParam);

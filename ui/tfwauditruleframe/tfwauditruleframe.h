@@ -54,6 +54,7 @@ class TFWAuditRuleFrame : public CPage, public CAuditCardOwner {
   void FreeCard(TFWAuditRuleItemFrame* card);
   // After a change the driver did not take: the cards again from the rules in force.
   void RebuildCards();
+  void PostRebuild();
   // A message box with the caption "错误".
   void Tell(const char* text);
   // Applies the rules in force with `rule` in place of its own (or of the rule for its program,
@@ -63,6 +64,7 @@ class TFWAuditRuleFrame : public CPage, public CAuditCardOwner {
   bool loaded_ = false;
   int modal_ = 0;       // dialogs of the page open now
   bool stale_ = false;  // the rules in force changed while a dialog was open
+  bool rebuildPosted_ = false;
   _Array<TFWAuditRuleItemFrame*> cards_{kCardListGrowStep};  // owned through the page
   int32_t nameCounter_ = 0;  // never reused, so card names stay unique
   CFont boldFont_;

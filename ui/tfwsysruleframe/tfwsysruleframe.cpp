@@ -32,14 +32,15 @@ int32_t UnknownProtocolCount(const _Array<_RKFW_RULE>& rules) {
   return count;
 }
 
-// Whether the driver would run something else than the rules in force.
+// Whether `rules` are other than the rules in force, compared as a file would hold them (the
+// driver's image carries the texts' addresses).
 bool DiffersFromRulesInForce(const _Array<_RKFW_RULE>& rules) {
   _Array<_RKFW_RULE> inForce(kIpRuleGrowStep);  // shares the cache's texts
   CopyIpRulesFromCache(inForce, false);
   _bytePtr mine, theirs;
   bool differs = true;
   try {
-    if (BuildIpRuleImage(rules, mine) == RESULT_OK && BuildIpRuleImage(inForce, theirs) == RESULT_OK)
+    if (BuildRuleFileBody(rules, mine) == RESULT_OK && BuildRuleFileBody(inForce, theirs) == RESULT_OK)
       differs = mine.Length() != theirs.Length() || memcmp(mine.Data(), theirs.Data(), mine.Length()) != 0;
   } catch (const std::bad_alloc&) {
   }
@@ -131,13 +132,13 @@ void TSysRuleFrame::FixEndButtons() {
 bool TSysRuleFrame::QueryClose() {
   if (!Modified) return true;
   switch (MessageDlg(this, "规则已被修改，还未被保存，是否保存?", "保存", kMbYesNoCancel | kMbIconQuestion)) {
-    case kIdCancel:
-      return false;
+    case kIdNo:
+      return true;
     case kIdYes:
       // A save that failed or was cancelled keeps the page, and with it the rules, on the screen.
       return SaveRuleFile() == TSaveResult::Saved;
     default:
-      return true;
+      return false;  // Cancel, or a box that could not be shown
   }
 }
 
