@@ -79,18 +79,18 @@ TEST_F(ConsoleE2E, EveryDecisionOfADaySurvivesLevelChangesAndAKill) {
     EXPECT_TRUE(AppAudIsInForce(folder));
 
     // A level change keeps the decision in the driver; the rule set page shown follows it
-    // (the high set has ten rules, the medium one eight).
+    // (seven medium cards, then nine high ones, named on from 7).
     ClickControl(console.Control("RuleSetupBtn"));
-    ASSERT_TRUE(WaitUntil([&] { return !console.Find("FWRuleItemFrame7").name.empty(); }));
-    EXPECT_TRUE(console.Find("FWRuleItemFrame9").name.empty());
+    ASSERT_TRUE(WaitUntil([&] { return !console.Find("FWRuleItemFrame6").name.empty(); }));
     PressKey(console.Control("TrackBar1"), VK_HOME);
     ASSERT_TRUE(WaitUntil([&] { return Rkfwctl("ip-rules") == IpRulesOf(folder.File("hsec.rul")); }));
     EXPECT_EQ("block", DecisionOf("game.exe"));
-    EXPECT_TRUE(WaitUntil([&] { return !console.Find("FWRuleItemFrame9").name.empty(); }));
+    EXPECT_TRUE(WaitUntil([&] { return !console.Find("FWRuleItemFrame15").name.empty(); }));
+    EXPECT_TRUE(console.Find("FWRuleItemFrame0").name.empty());
 
     // Its edit saved is the custom level everywhere.
     CControlInfo box;
-    ASSERT_TRUE(WaitUntil([&] { return !(box = console.Find("FWRuleItemFrame0.EnableCheckBox")).name.empty(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !(box = console.Find("FWRuleItemFrame7.EnableCheckBox")).name.empty(); }));
     ClickControl(box);
     HWND save = console.Control("SaveBitBtn");
     ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(save) != FALSE; }));

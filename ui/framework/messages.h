@@ -26,8 +26,6 @@ constexpr UINT kMsgButtonGlyph = 0x622;   // wParam: transparent colour; lParam:
 // The main window to itself at start-up: the rule files that did not load are told once the
 // message loop runs.
 constexpr UINT kMsgShowLoadProblems = WM_APP + 0x131;
-// The main window to itself after a level change: the rule set page shows the new set.
-constexpr UINT kMsgReopenRulePage = WM_APP + 0x132;
 
 // The widget layer's own.
 constexpr UINT kMsgReleaseComponent = WM_APP + 0x101;  // lParam: a component freed later

@@ -425,21 +425,6 @@ void TFWMainForm::RefreshAuditPage() {
   if (ClosePage()) ShowPage("TFWAuditRuleFrame");
 }
 
-void TFWMainForm::ReopenRulePage() {
-  if (CurrentPage == nullptr || !CurrentPage->IsClass("TSysRuleFrame")) return;
-  const CPageClass* page = FindPageClass("TSysRuleFrame");
-  if (page == nullptr) return;
-  // Its question was answered when the level changed: the edits were saved or let go.
-  CPage* old = CurrentPage;
-  CurrentPage = nullptr;
-  FreeComponent(old);
-  CPage* frame = page->create(this);
-  frame->SetParent(ViewPanel);
-  frame->SetAlign(TAlign::Client);
-  frame->Show();
-  CurrentPage = frame;
-}
-
 void TFWMainForm::SysInfoBtnClick(CComponent*) { ShowPage("TFWInfoFrame"); }
 void TFWMainForm::ProcInfoBtnClick(CComponent*) { ShowPage("TProcFrame"); }
 void TFWMainForm::RuleSetupBtnClick(CComponent*) { ShowPage("TSysRuleFrame"); }
@@ -477,8 +462,7 @@ void TFWMainForm::TrackBar1Change(CComponent*) {
       // rules (it is saved at every change), and reading it again would drop any decision
       // whose save failed.
       ReloadAuditRules();
-      // Rebuilt once the change has run its course: it may come from that page's own click.
-      if (rulePageShown) PostMessageA(Handle(), kMsgReopenRulePage, 0, 0);
+      if (CurrentPage != nullptr) CurrentPage->RulesInForceChanged();
       return;
     }
     // The driver keeps the old set: so do the slider and the stored level.
@@ -538,9 +522,6 @@ LRESULT TFWMainForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case kMsgShowLoadProblems:
       ShowPendingLoadProblems();
-      return 0;
-    case kMsgReopenRulePage:
-      ReopenRulePage();
       return 0;
     case WM_FREECHILD:
       if (events_ != nullptr) events_->FreeChild(reinterpret_cast<void*>(lParam));

@@ -74,8 +74,6 @@ class TFWMainForm : public CForm {
   bool ClosePage();
   void ShowLogPage();
   void RefreshAuditPage();
-  // The rule set page, shown, built again from the rules in force.
-  void ReopenRulePage();
   void Collapse();
   void Expand();
   bool Expanded() const { return ViewPanel->Visible(); }

@@ -85,6 +85,20 @@ void TSysRuleFrame::PageInit() {
   OpenBtn->ApplyFlatLook(kGlyphKeySilver);
   SaveBitBtn->ApplyFlatLook(kGlyphKeySilver);
   ShowRuleGlyph(SaveBitBtn, TRuleGlyph::Save, kGlyphKeySilver);
+  BuildCardsFromCache();
+}
+
+void TSysRuleFrame::RulesInForceChanged() {
+  _Array<_RKFW_RULE> shown(kIpRuleGrowStep);
+  CollectRules(shown);
+  const bool differs = DiffersFromRulesInForce(shown);
+  shown.Clear();
+  if (!differs) return;
+  ClearCards();
+  BuildCardsFromCache();
+}
+
+void TSysRuleFrame::BuildCardsFromCache() {
   // The cache's texts are shared, not copied: each card makes its own deep copy.
   _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
   CopyIpRulesFromCache(rules, false);

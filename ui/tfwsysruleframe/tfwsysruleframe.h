@@ -28,6 +28,9 @@ class TSysRuleFrame : public CPage {
 
   // Unsaved changes: asks whether to save them. False keeps the main window on this page.
   bool QueryClose() override;
+  // The cards again from IpRuleCache, unbound, unless they show that set already (the page's
+  // own save made it the custom level).
+  void RulesInForceChanged() override;
   // Also enables the save button exactly when the set is modified.
   void SetModified(bool modified);
   bool IsFirstCard(TFWRuleItemFrame* card) const;
@@ -63,6 +66,7 @@ class TSysRuleFrame : public CPage {
  protected:
   // The first resize: the cards of the rules in force.
   void PageInit() override;
+  void BuildCardsFromCache();
 
  private:
   int IndexOfCard(TFWRuleItemFrame* card) const;
