@@ -151,10 +151,12 @@ TEST_F(ConsoleE2E, EveryDecisionOfADaySurvivesLevelChangesAndAKill) {
   EXPECT_TRUE(IsWindowEnabled(save)) << "with its edit";
   Fault("ip-rules", "fail");
   ClickControl(save);
-  ASSERT_TRUE(AnswerFileDialog(console, "保存规则文件", mine));
+  const std::string refused = folder.File("refused.rul");
+  ASSERT_TRUE(AnswerFileDialog(console, "保存规则文件", refused));
   ExpectBox(console, "错误", "应用规则失败!");
   Fault("ip-rules", "none");
-  EXPECT_NE(IpRulesOf(mine), Rkfwctl("ip-rules")) << "the driver kept its set";
+  EXPECT_EQ(IpRulesOf(mine), Rkfwctl("ip-rules")) << "the driver kept its set";
+  EXPECT_NE(IpRulesOf(refused), Rkfwctl("ip-rules"));
   CloseConsole(console);
 }
 
