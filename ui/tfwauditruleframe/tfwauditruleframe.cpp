@@ -10,7 +10,6 @@
 #include "ui/framework/looks.h"
 #include "ui/framework/messages.h"
 #include "ui/fwappruleadddlg/fwappruleadddlg.h"
-#include "ui/tfwauditruleoptdlg/tfwauditruleoptdlg.h"
 
 namespace {
 // Posted to the page itself: rebuild the cards once the click that failed has run its course.
@@ -21,7 +20,8 @@ bool SamePath(const _RKFW_AUDIT_RULE& a, const _RKFW_AUDIT_RULE& b) {
 }
 }  // namespace
 
-TFWAuditRuleFrame::TFWAuditRuleFrame(CComponent* owner) : CPage(owner, "FWAuditRuleFrame") {
+TFWAuditRuleFrame::TFWAuditRuleFrame(CComponent* owner, CConsoleHost& host)
+    : CPage(owner, "FWAuditRuleFrame"), host_(host) {
   Panel1 = NewControl<CPanel>(this, this, "Panel1", 0, 0, kPageWidth, 30);
   Panel1->SetAlign(TAlign::Top);
   Panel1->SetColor(kToolBarColor);
@@ -34,8 +34,6 @@ TFWAuditRuleFrame::TFWAuditRuleFrame(CComponent* owner) : CPage(owner, "FWAuditR
   NewAppBtn->OnClick = Bind(this, &TFWAuditRuleFrame::NewAppBtnClick);
   RuleScrollBox = NewControl<CScrollBox>(this, this, "RuleScrollBox", 0, 30, kPageWidth, kPageHeight - 30);
   RuleScrollBox->SetAlign(TAlign::Client);
-  // The cards' "选项" opens the audit conditions dialog.
-  SetAuditOptionsDialog(EditAuditConditions);
 }
 
 TFWAuditRuleFrame::~TFWAuditRuleFrame() = default;  // the cards go with the page, their owner
@@ -57,7 +55,7 @@ void TFWAuditRuleFrame::BuildCards() {
 TFWAuditRuleItemFrame* TFWAuditRuleFrame::AddCard(const _RKFW_AUDIT_RULE* rule) {
   char name[64];
   snprintf(name, sizeof name, "TFWAuditRuleItemFrame%d", nameCounter_++);
-  auto* card = new TFWAuditRuleItemFrame(this, name);
+  auto* card = new TFWAuditRuleItemFrame(this, *this, name);
   card->SetParent(RuleScrollBox);
   card->SetRule(rule);
   cards_.Append(card);

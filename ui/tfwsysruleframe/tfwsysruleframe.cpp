@@ -14,8 +14,6 @@
 #include "ui/framework/dialogs.h"
 #include "ui/framework/messages.h"
 #include "ui/tfwruleitemframe/ruleart.h"
-#include "ui/tfwruleitemframe/tfwruleitemframe.h"
-#include "ui/tfwsysruleframe/ruleeditor.h"
 
 namespace {
 constexpr const char* kRuleFileFilter = "*.rul|*.rul|*.*|*.*";
@@ -49,7 +47,8 @@ bool DiffersFromRulesInForce(const _Array<_RKFW_RULE>& rules) {
 }
 }  // namespace
 
-TSysRuleFrame::TSysRuleFrame(CComponent* owner) : CPage(owner, "SysRuleFrame") {
+TSysRuleFrame::TSysRuleFrame(CComponent* owner, CConsoleHost& host)
+    : CPage(owner, "SysRuleFrame"), host_(host) {
   Panel3 = NewControl<CPanel>(this, this, "Panel3", 0, 0, kPageWidth, 30);
   Panel3->SetAlign(TAlign::Top);
   Panel3->SetColor(kToolBarColor);
@@ -124,7 +123,7 @@ int TSysRuleFrame::IndexOfCard(TFWRuleItemFrame* card) const {
 TFWRuleItemFrame* TSysRuleFrame::BuildCard(int index) {
   char name[32];
   snprintf(name, sizeof name, "FWRuleItemFrame%d", CardCounter++);
-  auto* card = new TFWRuleItemFrame(this, name);
+  auto* card = new TFWRuleItemFrame(this, *this, name);
   try {
     Cards.Insert(index, card);
   } catch (...) {
@@ -206,11 +205,9 @@ void TSysRuleFrame::MoveCardDown(TFWRuleItemFrame* card) {
 }
 
 void TSysRuleFrame::NewRuleBtnClick(CComponent*) {
-  CRuleEditor editor = RuleEditor();
-  if (editor == nullptr) return;
   int32_t count = Cards.Count;
   _RKFW_RULE* created = nullptr;
-  if (!editor(this, nullptr, &created) || created == nullptr) return;
+  if (!host_.OpenRuleEditor(this, nullptr, &created) || created == nullptr) return;
   // After every card of an equal or smaller protocol.
   int32_t index = count;
   for (int32_t i = 0; i < count; ++i)
@@ -292,15 +289,10 @@ void TSysRuleFrame::SaveBitBtnClick(CComponent*) {
   if (SaveRuleFile() != TSaveResult::Saved) return;
   // The custom level: the main window reacts as to any move of its slider and loads the
   // custom level's file, which is the one just saved.
-  if (auto* slider = dynamic_cast<CTrackBar*>(Owner() != nullptr ? Owner()->FindComponent("TrackBar1") : nullptr)) {
-    if (slider->Position() != kCustomLevel) {
-      slider->SetPosition(kCustomLevel);
-      Fire(slider->OnChange, slider);
-      // Put back: the file was refused and the user told; the set in force stays, as the
-      // slider, the stored level and the information page say.
-      if (slider->Position() != kCustomLevel) return;
-    }
-  }
+  host_.SelectSecurityLevel(kCustomLevel);
+  // Refused (and told): the set in force stays, as the slider, the stored level and the
+  // information page say.
+  if (host_.SecurityLevel() != kCustomLevel) return;
   ApplyRules();
 }
 
