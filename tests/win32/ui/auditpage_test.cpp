@@ -362,7 +362,11 @@ TEST_F(AuditPageTest, ADecisionRecordedUnderAnyDialogIsShownAfterItAndKeptOnce) 
     ASSERT_EQ(AddAuditRule("C:\\x.exe", AUDIT_BLOCK), 0u);
     EXPECT_FALSE(page->QueryClose());
   };
-  page->Card(0)->OptBtn->Click();  // cancelled
+  host->conditions = [](CControl*, _RKFW_AUDIT_RULE*) {
+    g_meanwhile();
+    return false;  // cancelled
+  };
+  page->Card(0)->OptBtn->Click();
   Application.ProcessMessages();
   ASSERT_EQ(page->CardCount(), 2) << "rebuilt once the dialog closed";
   EXPECT_STREQ(page->Card(1)->Rule()->AppPath, "C:\\x.exe");
