@@ -2,8 +2,8 @@
 ; Add/Remove Programs entry and, when chosen, the start with Windows that the options page sets.
 ;   makensis -DBIN=<build bin folder> -DSOURCE=<repository> -DPLUGINS=<plugin folder> -DOUTFILE=<exe>
 ; ANSI, so that it runs wherever the console runs (Windows 98 SE, NT 4.0). Every Chinese text is
-; a LangString: makensis stores those in the language's code page (936, GBK); a Chinese literal
-; anywhere else would be stored as question marks.
+; a LangString (or a version key of that language): makensis stores those in the language's
+; code page (936, GBK); a Chinese literal anywhere else would be stored as question marks.
 ; Plugins: System (the console's single-instance mark) and nsDialogs (the finish page), packed
 ; from PLUGINS, where the build put the copies whose imports the tests check.
 ; The filter driver is the vendor's and is installed by the vendor's own setup; this one never
@@ -50,7 +50,8 @@ ShowUninstDetails show
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "SimpChinese"
 
-LangString DISPLAY_NAME ${LANG_SIMPCHINESE} "Vardeen 个人防火墙"
+!define DISPLAY_NAME "Vardeen 个人防火墙"
+LangString DISPLAY_NAME ${LANG_SIMPCHINESE} "${DISPLAY_NAME}"
 LangString SEC_CONSOLE ${LANG_SIMPCHINESE} "Vardeen 控制台"
 LangString SEC_AUTOSTART ${LANG_SIMPCHINESE} "随 Windows 启动"
 LangString LNK_UNINSTALL ${LANG_SIMPCHINESE} "卸载 Vardeen"
@@ -61,7 +62,7 @@ LangString UNSEC_USERFILES ${LANG_SIMPCHINESE} "同时删除我的规则文件�
 VIProductVersion "${VERSION}"
 VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "CompanyName" "Harlune"
 VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "ProductName" "Vardeen"
-VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "FileDescription" "$(DISPLAY_NAME)"
+VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "FileDescription" "${DISPLAY_NAME}"  ; stored in the language's code page
 VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "OriginalFilename" "VardeenSetup.exe"
