@@ -174,7 +174,8 @@ void InstallerE2E::InstallUpgradeUninstall(const std::string& directory) {
   ASSERT_NO_FATAL_FAILURE(Setup("/S /AUTOSTART=1" + where));
   const std::string bin = TestProgramFolder();
   for (const char* file : kProgramFiles) EXPECT_TRUE(PathExists(folder_ + file)) << file;
-  EXPECT_EQ(ReadWholeFile(bin + "csec.rul"), ReadWholeFile(folder_ + "csec.rul")) << "the custom level starts as medium";
+  EXPECT_TRUE(ReadWholeFile(bin + "csec.rul") == ReadWholeFile(folder_ + "csec.rul"))
+      << "the custom level starts as the medium one";
   EXPECT_FALSE(PathExists(folder_ + "app.aud"));
   std::string menu = StartMenuFolder();
   EXPECT_TRUE(PathExists(menu + "Vardeen.lnk")) << menu;
@@ -220,9 +221,9 @@ void InstallerE2E::InstallUpgradeUninstall(const std::string& directory) {
   // The upgrade, over the copy the registry names (no /D= here).
   ASSERT_NO_FATAL_FAILURE(Setup("/S"));
   for (size_t i = 0; i < userFiles.size(); ++i)
-    EXPECT_EQ(kept[i], ReadWholeFile(folder_ + userFiles[i])) << userFiles[i] << " changed by the upgrade";
-  EXPECT_EQ(ReadWholeFile(bin + "res\\enable.bmp"), ReadWholeFile(folder_ + "res\\enable.bmp"));
-  EXPECT_EQ(ReadWholeFile(bin + "lsec.rul"), ReadWholeFile(folder_ + "lsec.rul"));
+    EXPECT_TRUE(kept[i] == ReadWholeFile(folder_ + userFiles[i])) << userFiles[i] << " changed by the upgrade";
+  EXPECT_TRUE(ReadWholeFile(bin + "res\\enable.bmp") == ReadWholeFile(folder_ + "res\\enable.bmp"));
+  EXPECT_TRUE(ReadWholeFile(bin + "lsec.rul") == ReadWholeFile(folder_ + "lsec.rul"));
   DWORD level = 0;
   EXPECT_TRUE(ReadSettingDword("Level", &level));
   EXPECT_EQ(3u, level);
