@@ -306,6 +306,22 @@ TEST_F(AuditPageTest, AddingAProgramAppliesItLastAndRefusesAPathAlreadyAudited) 
   EXPECT_EQ(g_images[0][1].access, 0x27u);
   EXPECT_TRUE(page->IsAudited(CharUpperA(&ThisProgram()[0])));
   EXPECT_FALSE(page->IsAudited("C:\\Apps\\Mail"));
+
+  // Other spellings of the same program, its short (8.3) name and a path through ".", are the
+  // program already audited: the rule keeps the full long path.
+  char shortPath[MAX_PATH] = {};
+  ASSERT_NE(GetShortPathNameA(ThisProgram().c_str(), shortPath, MAX_PATH), 0u);
+  EXPECT_NE(std::string(shortPath), ThisProgram());
+  const size_t cut = ThisProgram().rfind('\\');
+  for (const std::string& other : {std::string(shortPath), ThisProgram().substr(0, cut) + "\\.\\" + ThisProgram().substr(cut + 1)}) {
+    g_boxes.clear();
+    g_chosenFile = other;
+    page->NewAppBtn->Click();
+    EXPECT_EQ(g_boxes, (std::vector<std::string>{"已经对该应用程序进行审核了!|错误"})) << other;
+    Application.ProcessMessages();
+  }
+  EXPECT_EQ(page->CardCount(), 2);
+  EXPECT_EQ(FullLongPath(shortPath), ThisProgram());
 }
 
 TEST_F(AuditPageTest, DeletingKeepsTheOthersInOrderAndNamesNeverComeBack) {
