@@ -4,27 +4,30 @@
 #include <new>
 
 #include "base/result.h"
-#include "driver/rkfw.h"
 #include "log/eventlog.h"
 #include "log/eventrecord.h"
 #include "rules/caches.h"
-#include "rules/driver_link.h"
+#include "rules/ruleport.h"
 
 uint32_t AnswerFromAuditRules(_REPORT_EVENT_HEAD* event) {
   if (event == nullptr || EventKind(*event) != EVENT_KIND_APP_ASK || !EventHasPath(*event))
     return RESULT_NO_AUTO_VERDICT;
-  _RKFW_AUDIT_RULE* rule = FindCachedAuditPath(EventPathText(*event));
+  // An unknown program (no full path) is never decided by a rule, even one an older console
+  // stored for such a text: it is asked about.
+  const char* path = EventPathText(*event);
+  if (!IsFullProgramPath(path)) return RESULT_NO_AUTO_VERDICT;
+  _RKFW_AUDIT_RULE* rule = FindCachedAuditPath(path);
   if (rule == nullptr) return RESULT_NO_AUTO_VERDICT;
   uint32_t decision = rule->Access & AUDIT_DECISION_MASK;
   if (decision != AUDIT_DECISION_PERMIT && decision != AUDIT_DECISION_BLOCK) return RESULT_NO_AUTO_VERDICT;
   SetEventVerdict(*event, decision == AUDIT_DECISION_PERMIT ? RKFW_VERDICT_PERMIT : RKFW_VERDICT_BLOCK);
-  RuleDriverLink().SendVerdict(event);
+  RulePort().SendVerdict(event);
   return RESULT_OK;
 }
 
 _textPtr CDriverProcessPaths::ProcessPath(const _REPORT_EVENT_HEAD& record) {
   _textPtr path;
-  GetProcessPath(reinterpret_cast<const ProcessBlock*>(EventProcessBlock(record)), &path);
+  driver_.GetProcessPath(reinterpret_cast<const ProcessBlock*>(EventProcessBlock(record)), &path);
   return path;
 }
 
@@ -103,7 +106,7 @@ void CEventDispatcher::ShowEventPrompt(_REPORT_EVENT_HEAD& record) {
     // No window to ask the user in: the event is forbidden, as a prompt closed unanswered
     // forbids it, and the queue must not stall behind it.
     SetEventVerdict(record, RKFW_VERDICT_BLOCK);
-    RuleDriverLink().SendVerdict(&record);
+    RulePort().SendVerdict(&record);
     Release(record);
     windows_.PostMainMessage(WM_NEXTEVENT);
     return;
@@ -115,7 +118,7 @@ void CEventDispatcher::ShowEventPrompt(_REPORT_EVENT_HEAD& record) {
     // Unlisted, the prompt could never be removed: it goes, and the event is forbidden.
     windows_.DestroyEventPrompt(prompt);
     SetEventVerdict(record, RKFW_VERDICT_BLOCK);
-    RuleDriverLink().SendVerdict(&record);
+    RulePort().SendVerdict(&record);
     windows_.PostMainMessage(WM_NEXTEVENT);
   }
 }

@@ -2,6 +2,7 @@
 // applied, and a button that adds a program. Every change is applied to the driver at once.
 #pragma once
 #include "base/array.h"
+#include "ui/consolehost/consolehost.h"
 #include "ui/framework/controls.h"
 #include "ui/framework/form.h"
 #include "ui/framework/gdi.h"
@@ -13,7 +14,7 @@ constexpr int32_t kCardListGrowStep = 512;
 
 class TFWAuditRuleFrame : public CPage, public CAuditCardOwner {
  public:
-  explicit TFWAuditRuleFrame(CComponent* owner);
+  TFWAuditRuleFrame(CComponent* owner, CConsoleHost& host);
   ~TFWAuditRuleFrame() override;
   const char* ClassName() const override { return "TFWAuditRuleFrame"; }
 
@@ -24,7 +25,12 @@ class TFWAuditRuleFrame : public CPage, public CAuditCardOwner {
   void SaveRules();
   void CardChanged(const _RKFW_AUDIT_RULE* rule) override;
   void BeginModal() override { ++modal_; }
-  void EndModal() override { --modal_; }
+  // The last dialog closed: cards that went out of date meanwhile are built again, whether
+  // or not the dialog changed anything.
+  void EndModal() override;
+  bool EditCardConditions(CControl* card, _RKFW_AUDIT_RULE* rule) override {
+    return host_.OpenAuditConditions(card, rule);
+  }
   HWND CardOwnerWindow() const override { return Handle(); }
   // Not while one of the page's dialogs is open: the page and its cards are on its stack.
   // The cards are then out of date, and the change the dialog makes goes on top of the rules
@@ -52,15 +58,19 @@ class TFWAuditRuleFrame : public CPage, public CAuditCardOwner {
   void FreeCard(TFWAuditRuleItemFrame* card);
   // After a change the driver did not take: the cards again from the rules in force.
   void RebuildCards();
+  void PostRebuild();
   // A message box with the caption "错误".
   void Tell(const char* text);
-  // Applies the rules in force with `rule` in place of its own (or added), then shows them.
+  // Applies the rules in force with `rule` in place of its own (or of the rule for its program,
+  // keeping that rule's identifier, or added), then shows them.
   void ApplyOnTopOfRulesInForce(const _RKFW_AUDIT_RULE* rule);
 
   bool loaded_ = false;
   int modal_ = 0;       // dialogs of the page open now
   bool stale_ = false;  // the rules in force changed while a dialog was open
+  bool rebuildPosted_ = false;
   _Array<TFWAuditRuleItemFrame*> cards_{kCardListGrowStep};  // owned through the page
   int32_t nameCounter_ = 0;  // never reused, so card names stay unique
   CFont boldFont_;
+  CConsoleHost& host_;  // the main window
 };

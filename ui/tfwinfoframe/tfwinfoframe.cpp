@@ -1,29 +1,14 @@
 #include "ui/tfwinfoframe/tfwinfoframe.h"
 
 #include "base/result.h"
-#include "driver/rkfw.h"
+#include "driver/port.h"
 #include "log/formatters.h"
 #include "ui/framework/looks.h"
-#include "ui/framework/messages.h"
 
 namespace {
 constexpr int kValueLeft = 76;
 constexpr int kValueWidth = 108;
 constexpr int kActivitySize = 32;
-
-// The main window is found among the owners by its class name, so that the page does not
-// depend on the main window's module.
-CControl* MainWindowOf(CComponent* page) {
-  for (CComponent* o = page->Owner(); o != nullptr; o = o->Owner())
-    if (o->IsClass("TFWMainForm")) return dynamic_cast<CControl*>(o);
-  return nullptr;
-}
-
-int SliderPosition(CComponent* page) {
-  for (CComponent* o = page->Owner(); o != nullptr; o = o->Owner())
-    if (auto* bar = dynamic_cast<CTrackBar*>(o->FindComponent("TrackBar1"))) return bar->Position();
-  return -1;
-}
 }  // namespace
 
 const char* LevelName(int position) {
@@ -35,7 +20,7 @@ const char* LevelName(int position) {
   }
 }
 
-TFWInfoFrame::TFWInfoFrame(CComponent* owner) : CPage(owner, "FWInfoFrame") {
+TFWInfoFrame::TFWInfoFrame(CComponent* owner, CConsoleHost& host) : CPage(owner, "FWInfoFrame"), host_(host) {
   GroupBox1 = NewControl<CGroupBox>(this, this, "GroupBox1", 8, 4, 196, 60, "网络连接数 :");
   Label1 = NewControl<CLabel>(this, GroupBox1, "Label1", 12, 20, 60, 14, "TCP:");
   TCPLabel = AddValue(GroupBox1, "TCPLabel", 20);
@@ -92,9 +77,9 @@ CLabel* TFWInfoFrame::AddValue(CControl* group, const char* name, int top) {
 
 void TFWInfoFrame::PageInit() {
   uint32_t version = 0;
-  if (GetDriverVersion(&version) == RESULT_OK) VersionLabel->SetText(kDriverVersionText);
+  if (host_.Driver().GetDriverVersion(&version) == RESULT_OK) VersionLabel->SetText(kDriverVersionText);
   _RKFW_STATISTICS stats = {};
-  if (GetTrafficStats(&stats) == RESULT_OK) LastStats = stats;
+  if (host_.Driver().GetTrafficStats(&stats) == RESULT_OK) LastStats = stats;
   RefreshTimerTimer(RefreshTimer);
 }
 
@@ -103,14 +88,14 @@ void TFWInfoFrame::RefreshTimerTimer(CComponent*) {
   // total since the driver started.
   if (!Initialised) return;
   _RKFW_STATISTICS stats = {};
-  if (GetTrafficStats(&stats) != RESULT_OK) return;
+  if (host_.Driver().GetTrafficStats(&stats) != RESULT_OK) return;
   SendLabel->SetText(FormatGroupedNumber(static_cast<int64_t>(stats.TotalSent)).Data());
   RecvLabel->SetText(FormatGroupedNumber(static_cast<int64_t>(stats.TotalReceived)).Data());
   uint32_t sent = IntervalSample(LastStats.TotalSent, stats.TotalSent);
   uint32_t received = IntervalSample(LastStats.TotalReceived, stats.TotalReceived);
 
   uint32_t rows = 0, tcp = 0, udp = 0;
-  if (GetConnections(nullptr, &rows, &tcp, &udp) == RESULT_OK) {
+  if (host_.Driver().GetConnections(nullptr, &rows, &tcp, &udp) == RESULT_OK) {
     TCPLabel->SetText(FormatGroupedNumber(tcp).Data());
     UDPLabel->SetText(FormatGroupedNumber(udp).Data());
   }
@@ -127,8 +112,8 @@ void TFWInfoFrame::RefreshTimerTimer(CComponent*) {
   LastStats = stats;
 
   uint8_t enabled = 0;
-  if (GetFilterEnabled(&enabled) == RESULT_OK) StateLabel->SetText(enabled == 1 ? "启用中" : "禁用中");
-  jibie->SetText(LevelName(SliderPosition(this)));
+  if (host_.Driver().GetFilterEnabled(&enabled) == RESULT_OK) StateLabel->SetText(enabled == 1 ? "启用中" : "禁用中");
+  jibie->SetText(LevelName(host_.SecurityLevel()));
 }
 
 void TFWInfoFrame::PaintGraph(const CRateGraph& graph, CPaintBox* box, HDC dc) {
@@ -153,7 +138,4 @@ void TFWInfoFrame::NetworkPaintBoxPaint(CComponent*, HDC dc, const RECT&) {
   NetworkImageList->Draw(dc, Activity, 0, 0);
 }
 
-void TFWInfoFrame::ViewLogBtnClick(CComponent*) {
-  CControl* main = MainWindowOf(this);
-  if (main != nullptr && main->Handle() != nullptr) PostMessageA(main->Handle(), WM_SHOWLOGVIEW, 0, 0);
-}
+void TFWInfoFrame::ViewLogBtnClick(CComponent*) { host_.RequestLogPage(); }

@@ -7,15 +7,18 @@
 #include "base/result.h"
 #include "platform/paths.h"
 #include "rules/auditrules.h"
+#include "rules/caches.h"
 #include "rules/damaged.h"
 #include "rules/loader.h"
 #include "rules/rulefile.h"
+#include "rules/ruleport.h"
 #include "ui/framework/application.h"
 #include "ui/framework/artwork.h"
 #include "ui/framework/dialogs.h"
+#include "ui/tfwauditruleoptdlg/tfwauditruleoptdlg.h"
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
-#include "ui/tfwmain/driverseam.h"
 #include "ui/tfwmain/eventwiring.h"
+#include "ui/tfwruleadddlg/tfwruleadddlg.h"
 
 TFWMainForm* FWMainForm = nullptr;
 
@@ -79,8 +82,10 @@ CGlyphButton* TFWMainForm::AddPageButton(const char* name, const char* labelName
   return button;
 }
 
-TFWMainForm::TFWMainForm(CComponent* owner) : CForm(owner, "FWMainForm") {
+TFWMainForm::TFWMainForm(CComponent* owner, CDriverPort& driver)
+    : CForm(owner, "FWMainForm"), driver_(driver) {
   FWMainForm = this;
+  SetRulePort(&driver_);
   SetText("Vardeen");
   SetBorderStyle(TBorderStyle::None);
   SetPosition(TPosition::ScreenCenter);
@@ -217,23 +222,24 @@ TFWMainForm::TFWMainForm(CComponent* owner) : CForm(owner, "FWMainForm") {
 }
 
 TFWMainForm::~TFWMainForm() {
+  SetAuditRulesChangedHook(nullptr, nullptr);
   delete events_;
   events_ = nullptr;
+  if (&RulePort() == &driver_) SetRulePort(nullptr);
   if (FWMainForm == this) FWMainForm = nullptr;
 }
 
 void TFWMainForm::FormCreate(CComponent*) {
   for (CGlyphButton* b : {SysInfoBtn, ProcInfoBtn, RuleSetupBtn, SetupBitBtn, EnableBtn, AppAuditBtn})
     b->ApplyFlatLook(kGlyphKeyColor);
-  const CMainDriver& driver = MainDriver();
-  if (driver.DetectPlatform() != 0 || driver.OpenDriver(1) != 0) {
+  if (driver_.DetectPlatform() != 0 || driver_.OpenDriver(1) != 0) {
     FailInitialisation();
     return;
   }
   driverReady_ = true;
   uint8_t enabled = 0;
   ReadEnable(&enabled);
-  driver.SetFilterEnabled(enabled);
+  driver_.SetFilterEnabled(enabled);
   LoadEnableGlyph(enabled != 0);
   int level = ReadLevel();
   PostFilterState(enabled);
@@ -245,6 +251,9 @@ void TFWMainForm::FormCreate(CComponent*) {
 
   std::string auditPath = ProgramFile("app.aud");
   CheckAuditLoad(LoadAuditRules(auditPath.c_str()), auditPath, false);
+  // From now on every change of the audit rules reaches app.aud at once: a kill or a power
+  // cut loses none of the user's decisions.
+  SetAuditRulesChangedHook(&TFWMainForm::AuditRulesChanged, this);
   SysInfoBtnClick(SysInfoBtn);
   // The slider shows the level whose file is loaded; a stored value outside 0..3 loads the
   // medium set and so shows medium.
@@ -289,6 +298,11 @@ void TFWMainForm::TellLoadProblem(const std::string& text, bool now) {
   }
 }
 
+void TFWMainForm::TellProblemLater(const std::string& text) {
+  TellLoadProblem(text, false);
+  if (Handle() != nullptr) PostMessageA(Handle(), kMsgShowLoadProblems, 0, 0);
+}
+
 void TFWMainForm::ShowPendingLoadProblems() {
   std::vector<std::string> problems;
   problems.swap(pendingProblems_);
@@ -312,10 +326,32 @@ void TFWMainForm::PostFilterState(uint8_t enabled) {
   if (companion != nullptr) PostMessageA(companion, WM_FWSTATE, enabled ? 1 : 0, 0);
 }
 
-void TFWMainForm::SaveAuditRules() {
-  _Array<_RKFW_AUDIT_RULE> rules(12);
-  CopyAuditRulesFromCache(rules, false);  // shares the cache's texts: nothing to release
-  WriteAuditFile(ProgramFile("app.aud").c_str(), rules);
+uint32_t TFWMainForm::SaveAuditRules(bool tellNow) {
+  uint32_t result;
+  {
+    _Array<_RKFW_AUDIT_RULE> rules(kAuditRuleGrowStep);
+    CopyAuditRulesFromCache(rules, false);  // shares the cache's texts: nothing to release
+    result = WriteAuditFile(ProgramFile("app.aud").c_str(), rules);
+    rules.Clear();
+  }
+  if (result == RESULT_OK) {
+    auditSaveFailureTold_ = false;
+    return result;
+  }
+  if (auditSaveFailureTold_) return result;  // once, not at every decision
+  auditSaveFailureTold_ = true;
+  const std::string text = kAuditSaveFailedText;
+  if (tellNow) {
+    TellLoadProblem(text, true);
+  } else {
+    TellProblemLater(text);
+  }
+  return result;
+}
+
+void TFWMainForm::AuditRulesChanged(void* form) {
+  // Called from inside the change (a prompt's answer, a card's click): the box waits.
+  static_cast<TFWMainForm*>(form)->SaveAuditRules(false);
 }
 
 void TFWMainForm::FormCloseQuery(CComponent*, bool& CanClose) {
@@ -323,12 +359,12 @@ void TFWMainForm::FormCloseQuery(CComponent*, bool& CanClose) {
 }
 
 void TFWMainForm::FormClose(CComponent*, TCloseAction&) {
-  if (driverReady_) SaveAuditRules();
+  if (driverReady_) SaveAuditRules(true);
 }
 
 void TFWMainForm::FormDestroy(CComponent*) {
   NotifyTimer->SetEnabled(false);
-  if (driverReady_) MainDriver().SetFilterEnabled(0);
+  if (driverReady_) driver_.SetFilterEnabled(0);
 }
 
 // ---- pages ----
@@ -358,7 +394,7 @@ void TFWMainForm::ShowPage(const char* className) {
   const CPageClass* page = FindPageClass(className);
   if (page == nullptr) return;  // that page is not built yet: the old one stays
   if (!ClosePage()) return;
-  CPage* frame = page->create(this);
+  CPage* frame = page->create(this, *this);
   frame->SetParent(ViewPanel);
   frame->SetAlign(TAlign::Client);
   frame->Show();
@@ -388,6 +424,19 @@ void TFWMainForm::ShowLogPage() {
   CurrentPage = LogFrame;
 }
 
+void TFWMainForm::RequestLogPage() {
+  // Posted: the page that asks is destroyed when the log page takes its place.
+  if (Handle() != nullptr) PostMessageA(Handle(), WM_SHOWLOGVIEW, 0, 0);
+}
+
+bool TFWMainForm::OpenRuleEditor(CComponent* owner, _RKFW_RULE* rule, _RKFW_RULE** created) {
+  return EditRuleInDialog(owner, rule, created);
+}
+
+bool TFWMainForm::OpenAuditConditions(CControl* card, _RKFW_AUDIT_RULE* rule) {
+  return EditAuditConditions(card, rule);
+}
+
 void TFWMainForm::RefreshAuditPage() {
   if (CurrentPage == nullptr || !CurrentPage->IsClass("TFWAuditRuleFrame")) return;
   if (ClosePage()) ShowPage("TFWAuditRuleFrame");
@@ -402,25 +451,40 @@ void TFWMainForm::AppAuditBtnClick(CComponent*) { ShowPage("TFWAuditRuleFrame");
 // ---- switch and slider ----
 
 void TFWMainForm::EnableBtnClick(CComponent*) {
-  const CMainDriver& driver = MainDriver();
   uint8_t enabled = 0;
-  if (driver.GetFilterEnabled(&enabled) != 0) return;
+  if (driver_.GetFilterEnabled(&enabled) != 0) return;
   uint8_t wanted = enabled ? 0 : 1;
-  driver.SetFilterEnabled(wanted);
+  driver_.SetFilterEnabled(wanted);
   WriteEnable(wanted);
   // The companion window hears the state just set, as it does at start-up.
   PostFilterState(wanted);
 }
 
+void TFWMainForm::SelectSecurityLevel(int level) {
+  if (TrackBar1->Position() == level) return;
+  TrackBar1->SetPosition(level);
+  TrackBar1Change(TrackBar1);
+}
+
 void TFWMainForm::TrackBar1Change(CComponent*) {
   int level = TrackBar1->Position();
+  // The rule set page shows the set in force: unsaved edits on it are asked about first, and
+  // kept edits keep the level too.
+  const bool rulePageShown = CurrentPage != nullptr && CurrentPage->IsClass("TSysRuleFrame");
+  if (rulePageShown && !CurrentPage->QueryClose()) {
+    TrackBar1->SetPosition(levelInForce_);
+    return;
+  }
   try {
     std::string file = LevelRuleFile(level);
-    std::string auditPath = ProgramFile("app.aud");
-    CheckAuditLoad(LoadAuditRules(auditPath.c_str()), auditPath, true);
     if (LoadLevelRules(file.c_str()) == RESULT_OK) {
       WriteLevel(level);
       levelInForce_ = level;
+      // The audit rules in force go with the new set as they are: app.aud holds the same
+      // rules (it is saved at every change), and reading it again would drop any decision
+      // whose save failed.
+      ReloadAuditRules();
+      if (CurrentPage != nullptr) CurrentPage->RulesInForceChanged();
       return;
     }
     // The driver keeps the old set: so do the slider and the stored level.
@@ -453,7 +517,7 @@ void TFWMainForm::TrayIcon1DblClick(CComponent*) { Application.Restore(); }
 
 void TFWMainForm::NotifyTimerTimer(CComponent*) {
   uint8_t enabled = 0;
-  if (MainDriver().GetFilterEnabled(&enabled) == 0) {
+  if (driver_.GetFilterEnabled(&enabled) == 0) {
     if (enabled && Label8->Text() != kStateEnabledText) {
       Label8->SetText(kStateEnabledText);
       LoadEnableGlyph(true);
@@ -488,7 +552,7 @@ LRESULT TFWMainForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (events_ != nullptr) events_->NextEvent();
       return 0;
     case WM_ENDSESSION:
-      if (driverReady_) SaveAuditRules();
+      if (driverReady_) SaveAuditRules(false);
       return 0;  // consumed by the save
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_MINIMIZE) {

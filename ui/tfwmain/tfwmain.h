@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/port.h"
+#include "ui/consolehost/consolehost.h"
 #include "ui/framework/controls.h"
 #include "ui/framework/form.h"
 #include "ui/framework/looks.h"
@@ -22,11 +24,14 @@ constexpr int kCollapsedHeight = 153;
 constexpr const char* kStateEnabledText = "启用中";
 constexpr const char* kStateDisabledText = "禁用中";
 constexpr const char* kInitFailedText = "初始化防火墙组件失败!";
+constexpr const char* kAuditSaveFailedText =
+    "无法保存程序规则文件“app.aud”，新的程序规则只在本次运行中生效。每次修改程序规则时都会再次保存。";
 
-// Pages are created by class name from one table (ui/tfwmain/pages.cpp).
+// Pages are created by class name from one table (ui/tfwmain/pages.cpp); each is handed the
+// main window as its host.
 struct CPageClass {
   const char* className;
-  CPage* (*create)(CComponent* owner);
+  CPage* (*create)(CComponent* owner, CConsoleHost& host);
 };
 // The table entry for `className`, or nullptr while that page does not exist yet.
 const CPageClass* FindPageClass(const char* className);
@@ -37,9 +42,11 @@ void SetPageTable(const CPageClass* table);
 // (default "csec.rul"), anything else "msec.rul".
 std::string LevelRuleFile(int level);
 
-class TFWMainForm : public CForm {
+class TFWMainForm : public CForm, public CConsoleHost {
  public:
-  explicit TFWMainForm(CComponent* owner);
+  // Every request to the driver goes through `driver`, which must outlive the window; the
+  // window hands it to the rule store, the event poll and the pages.
+  explicit TFWMainForm(CComponent* owner, CDriverPort& driver = RkfwPort());
   ~TFWMainForm() override;
   const char* ClassName() const override { return "TFWMainForm"; }
 
@@ -78,8 +85,21 @@ class TFWMainForm : public CForm {
 
   // Tells the companion anti-virus window the filter state, when that window exists.
   void PostFilterState(uint8_t enabled);
-  // Writes the cached audit rules to "app.aud" next to the program.
-  void SaveAuditRules();
+  // Writes the cached audit rules to "app.aud" next to the program; the first failure since
+  // the last good save is told, in the log page and a box (at once, or once the message loop
+  // is free). 0, or 1.
+  uint32_t SaveAuditRules(bool tellNow);
+  // A line in the log page now, and a box once the message loop is free: for callers deep in
+  // a click whose window must not see a modal loop under it.
+  void TellProblemLater(const std::string& text);
+
+  // The pages' host: the driver, the slider, the log page and the editors.
+  CDriverPort& Driver() const override { return driver_; }
+  int SecurityLevel() const override { return TrackBar1->Position(); }
+  void SelectSecurityLevel(int level) override;
+  void RequestLogPage() override;
+  bool OpenRuleEditor(CComponent* owner, _RKFW_RULE* rule, _RKFW_RULE** created) override;
+  bool OpenAuditConditions(CControl* card, _RKFW_AUDIT_RULE* rule) override;
 
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
@@ -120,8 +140,11 @@ class TFWMainForm : public CForm {
   void FailInitialisation();
   CGlyphButton* AddPageButton(const char* name, const char* labelName, const char* caption,
                               int index, CLabel** label);
+  static void AuditRulesChanged(void* form);
   CMainEventWiring* events_ = nullptr;
+  CDriverPort& driver_;  // not owned
   bool driverReady_ = false;
+  bool auditSaveFailureTold_ = false;
 };
 
 extern TFWMainForm* FWMainForm;

@@ -11,9 +11,6 @@
 #include "ui/tfwprocframe/connrows.h"
 
 namespace {
-const CProcDriver kWrappers = {GetConnections, GetProcessPath, CloseConnection};
-const CProcDriver* g_driver = &kWrappers;
-
 const char* const kGroupNames[3] = {"IP", "TCP", "UDP"};
 constexpr int kEndpointImage = 1;
 
@@ -36,9 +33,8 @@ bool SameProcess(const _RKFW_NETWORKCONNECTION& a, const _RKFW_NETWORKCONNECTION
 }
 }  // namespace
 
-void SetProcDriver(const CProcDriver* driver) { g_driver = driver != nullptr ? driver : &kWrappers; }
-
-TProcFrame::TProcFrame(CComponent* owner) : CPage(owner, "ProcFrame") {
+TProcFrame::TProcFrame(CComponent* owner, CConsoleHost& host)
+    : CPage(owner, "ProcFrame"), driver_(host.Driver()) {
   AppImageList = new CImageList(this, "AppImageList", 16, 16);
   HBITMAP generic = MakeGenericProgramPicture();
   AppImageList->Add(generic, kGlyphKeyColor);
@@ -76,7 +72,7 @@ void TProcFrame::RefreshTimerTimer(CComponent*) {
 
 void TProcFrame::Refresh() {
   uint32_t rows = 0, tcp = 0, udp = 0;
-  if (g_driver->GetConnections(nullptr, &rows, &tcp, &udp) != RESULT_OK) return;
+  if (driver_.GetConnections(nullptr, &rows, &tcp, &udp) != RESULT_OK) return;
   if (rows == 0 && programs_.empty()) return;
   // The count is the driver's word: it sizes the table only up to what one request can carry,
   // and the table only grows, so an unchanged count allocates and clears nothing.
@@ -84,7 +80,7 @@ void TProcFrame::Refresh() {
   if (table_.size() < rows) table_.resize(rows);
   if (table_.size() > 4096 && table_.size() / 4 > rows) std::vector<_RKFW_NETWORKCONNECTION>(rows).swap(table_);
   // A failed or torn answer keeps the tree as it was.
-  if (rows != 0 && g_driver->GetConnections(table_.data(), &rows, &tcp, &udp) != RESULT_OK) return;
+  if (rows != 0 && driver_.GetConnections(table_.data(), &rows, &tcp, &udp) != RESULT_OK) return;
   // Redrawing held for nodes that come and go is given back however the refresh ends.
   struct CRedrawRelease {
     TProcFrame* page;
@@ -167,7 +163,7 @@ _textPtr TProcFrame::ProgramText(const _RKFW_NETWORKCONNECTION& row) {
   ProcessBlock block;
   memcpy(&block, &row, sizeof block);
   _textPtr text;
-  if (g_driver->GetProcessPath(&block, &text) != RESULT_OK || text.Data() == nullptr || text.Data()[0] == 0)
+  if (driver_.GetProcessPath(&block, &text) != RESULT_OK || text.Data() == nullptr || text.Data()[0] == 0)
     return NameFallback(row);  // the driver gave no path: the row still gets a program
   return text;
 }
@@ -305,7 +301,7 @@ void TProcFrame::CloseConnectionItemClick(CComponent*) {
   auto known = byKey_.find(menuRow_.Key);
   if (known == byKey_.end() || known->second->SeenIn != refresh_) return;
   const _RKFW_NETWORKCONNECTION& now = known->second->Shown;
-  if (SameConnection(now, menuRow_) && CanCloseConnection(now)) g_driver->CloseConnection(now.Key);
+  if (SameConnection(now, menuRow_) && CanCloseConnection(now)) driver_.CloseConnection(now.Key);
 }
 
 LRESULT TProcFrame::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -7,33 +7,43 @@
 #include "base/array.h"
 #include "base/bufferptr.h"
 #include "rules/records.h"
+#include "ui/consolehost/consolehost.h"
 #include "ui/framework/controls.h"
 #include "ui/framework/form.h"
-
-class TFWRuleItemFrame;
+#include "ui/tfwruleitemframe/tfwruleitemframe.h"
 
 // How a save ended: the rules reached the file, the user cancelled the file dialog, or the
 // file could not be written (the user has been told).
 enum class TSaveResult { Saved, Cancelled, Failed };
 
 constexpr int32_t kCardsGrowStep = 512;
+constexpr const char* kCustomFileNotStoredText = "规则已保存，但无法记录为自定义级别的规则文件，下次启动时自定义级别仍使用原来的文件。";
 constexpr uint32_t kRuleFilePathSize = 1024;
 
-class TSysRuleFrame : public CPage {
+class TSysRuleFrame : public CPage, public CRuleCardOwner {
  public:
-  explicit TSysRuleFrame(CComponent* owner);
+  TSysRuleFrame(CComponent* owner, CConsoleHost& host);
   ~TSysRuleFrame() override;
   const char* ClassName() const override { return "TSysRuleFrame"; }
 
   // Unsaved changes: asks whether to save them. False keeps the main window on this page.
   bool QueryClose() override;
+  // The cards again from IpRuleCache, unbound, unless they show that set already (the page's
+  // own save made it the custom level).
+  void RulesInForceChanged() override;
   // Also enables the save button exactly when the set is modified.
   void SetModified(bool modified);
   bool IsFirstCard(TFWRuleItemFrame* card) const;
   bool IsLastCard(TFWRuleItemFrame* card) const;
   // Within the card's protocol only; the pointer follows the card's button.
-  void MoveCardUp(TFWRuleItemFrame* card);
-  void MoveCardDown(TFWRuleItemFrame* card);
+  void MoveCardUp(TFWRuleItemFrame* card) override;
+  void MoveCardDown(TFWRuleItemFrame* card) override;
+  void CardChanged() override { SetModified(true); }
+  bool EditCardRule(TFWRuleItemFrame* card, _RKFW_RULE* rule, _RKFW_RULE** created) override {
+    return host_.OpenRuleEditor(card, rule, created);
+  }
+  HWND CardOwnerWindow() const override { return Handle(); }
+  void CardProtocolChanged(TFWRuleItemFrame* card) override;
   // To the bound file, or to one the user chooses (which then becomes the custom level's
   // file, once it holds them).
   TSaveResult SaveRuleFile();
@@ -62,6 +72,7 @@ class TSysRuleFrame : public CPage {
  protected:
   // The first resize: the cards of the rules in force.
   void PageInit() override;
+  void BuildCardsFromCache();
 
  private:
   int IndexOfCard(TFWRuleItemFrame* card) const;
@@ -71,7 +82,9 @@ class TSysRuleFrame : public CPage {
   void FixEndButtons();
   // Shallow copies of the cards' records, in card order.
   void CollectRules(_Array<_RKFW_RULE>& rules) const;
-  void ApplyRules();
+  // Applies the cards' rules; a refusal is told. True when the driver took them.
+  bool ApplyRules();
   void PointAt(CControl* button);
   void SetCurrentRuleFile(const char* path);
+  CConsoleHost& host_;  // the main window
 };

@@ -1,4 +1,4 @@
-// The main window under Wine with a fake driver behind its seam, a scratch registry and a
+// The main window under Wine with a fake driver port, a scratch registry and a
 // scratch program folder: start-up order, the switch and its companion message, the poll's
 // indicator, pages, the slider and shut-down.
 #include <windows.h>
@@ -15,7 +15,7 @@
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "rules/auditrules.h"
-#include "rules/driver_link.h"
+#include "rules/ruleport.h"
 #include "rules/iprules.h"
 #include "rules/decisions.h"
 #include "rules/loader.h"
@@ -29,7 +29,6 @@
 #include "ui/framework/application.h"
 #include "ui/tfwauditruleframe/tfwauditruleframe.h"
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
-#include "ui/tfwmain/driverseam.h"
 #include "ui/tfwmain/eventwiring.h"
 #include "ui/tfwmain/tfwmain.h"
 
@@ -49,55 +48,58 @@ struct FakeDriver {
   std::vector<int> sets;
 } g_fake;
 
-const CMainDriver kFake = {
-    [] { g_fake.calls.push_back("DetectPlatform"); return g_fake.detect; },
-    [](uint8_t start) {
-      g_fake.calls.push_back("OpenDriver" + std::to_string(start));
-      return g_fake.open;
-    },
-    [](uint8_t* e) {
-      *e = g_fake.enabled;
-      return g_fake.getResult;
-    },
-    [](uint8_t e) {
-      g_fake.calls.push_back("SetFilterEnabled" + std::to_string(e));
-      g_fake.sets.push_back(e);
-      g_fake.enabled = e ? 1 : 0;
-      return 0u;
-    },
-    [](_bytePtr& batch, uint32_t* count) {
-      *count = static_cast<uint32_t>(g_batch.size() / 220);
-      if (*count != 0) {
-        batch = _bytePtr(static_cast<uint32_t>(g_batch.size()));
-        memcpy(batch.Data(), g_batch.data(), g_batch.size());
-      }
-      g_batch.clear();
-      return 0u;
-    },
-    [](const void*) { return _textPtr(); },
-};
-
 struct FakeRules {
   std::vector<uint32_t> ipImages, auditImages;  // sizes, in order sent
   std::vector<uint32_t> verdicts;               // the kind of each event answered, in order
 } g_rules;
-const CRuleDriverLink kRuleLink = {
-    [] { return g_fake.open == 0; },
-    [](const uint8_t*, uint32_t size) {
-      g_fake.calls.push_back("LoadIpRuleSet");
-      g_rules.ipImages.push_back(size);
-      return 0u;
-    },
-    [](const uint8_t*, uint32_t size) {
-      g_fake.calls.push_back("LoadAuditRuleSet");
-      g_rules.auditImages.push_back(size);
-      return 0u;
-    },
-    [](void* event) {
-      g_rules.verdicts.push_back(static_cast<uint8_t*>(event)[8]);
-      return 0u;
-    },
-};
+
+// The console's port: the main window's requests land in g_fake, the rule store's images in
+// g_rules.
+struct CFakePort final : CAbsentDriverPort {
+  uint32_t DetectPlatform() override {
+    g_fake.calls.push_back("DetectPlatform");
+    return g_fake.detect;
+  }
+  uint32_t OpenDriver(uint8_t start) override {
+    g_fake.calls.push_back("OpenDriver" + std::to_string(start));
+    return g_fake.open;
+  }
+  bool IsOpen() override { return g_fake.open == 0; }
+  uint32_t GetFilterEnabled(uint8_t* e) override {
+    *e = g_fake.enabled;
+    return g_fake.getResult;
+  }
+  uint32_t SetFilterEnabled(uint32_t e) override {
+    g_fake.calls.push_back("SetFilterEnabled" + std::to_string(e));
+    g_fake.sets.push_back(static_cast<int>(e));
+    g_fake.enabled = e ? 1 : 0;
+    return 0;
+  }
+  uint32_t ReadEvents(_bytePtr* batch, uint32_t* count) override {
+    *count = static_cast<uint32_t>(g_batch.size() / 220);
+    if (*count != 0) {
+      *batch = _bytePtr(static_cast<uint32_t>(g_batch.size()));
+      memcpy(batch->Data(), g_batch.data(), g_batch.size());
+    }
+    g_batch.clear();
+    return 0;
+  }
+  uint32_t GetProcessPath(const ProcessBlock*, _textPtr*) override { return 0; }
+  uint32_t LoadIpRuleSet(const void*, uint32_t size) override {
+    g_fake.calls.push_back("LoadIpRuleSet");
+    g_rules.ipImages.push_back(size);
+    return 0;
+  }
+  uint32_t LoadAuditRuleSet(const void*, uint32_t size) override {
+    g_fake.calls.push_back("LoadAuditRuleSet");
+    g_rules.auditImages.push_back(size);
+    return 0;
+  }
+  uint32_t SendVerdict(const _REPORT_EVENT_HEAD* event) override {
+    g_rules.verdicts.push_back(reinterpret_cast<const uint8_t*>(event)[8]);
+    return 0;
+  }
+} g_port;
 
 // The companion anti-virus console's window, which records WM_FWSTATE.
 std::vector<WPARAM> g_fwstate;
@@ -118,10 +120,10 @@ class CFakePage : public CPage {
   const char* cls_;
 };
 const CPageClass kTestPages[] = {
-    {"TFWInfoFrame", [](CComponent* o) -> CPage* { return new CFakePage(o, "TFWInfoFrame"); }},
-    {"TSysRuleFrame", [](CComponent* o) -> CPage* { return new CFakePage(o, "TSysRuleFrame"); }},
+    {"TFWInfoFrame", [](CComponent* o, CConsoleHost&) -> CPage* { return new CFakePage(o, "TFWInfoFrame"); }},
+    {"TSysRuleFrame", [](CComponent* o, CConsoleHost&) -> CPage* { return new CFakePage(o, "TSysRuleFrame"); }},
     {"TFWAuditRuleFrame",
-     [](CComponent* o) -> CPage* { return new CFakePage(o, "TFWAuditRuleFrame"); }},
+     [](CComponent* o, CConsoleHost&) -> CPage* { return new CFakePage(o, "TFWAuditRuleFrame"); }},
     {"TProcFrame", nullptr},
     {nullptr, nullptr},
 };
@@ -162,8 +164,7 @@ class MainFormTest : public ::testing::Test {
       WriteRuleFile((folder_ + files[i]).c_str(), rules);
     }
     SetProgramFolderOverride(folder_.c_str());
-    SetMainDriver(&kFake);
-    SetRuleDriverLink(&kRuleLink);
+    SetRulePort(&g_port);
     SetPageTable(kTestPages);
     SetMessageBoxScript(
         [](void*, void* owner, const char* text, const char* caption, uint32_t) {
@@ -184,15 +185,14 @@ class MainFormTest : public ::testing::Test {
     DestroyWindow(companion_);
     SetMessageBoxScript(nullptr, nullptr);
     SetPageTable(nullptr);
-    SetRuleDriverLink(nullptr);
-    SetMainDriver(nullptr);
+    SetRulePort(nullptr);
     SetProgramFolderOverride(nullptr);
     ClearAuditRuleCache();
     ClearIpRuleCache();
   }
   TFWMainForm* Start() {
     Application.Initialize();
-    return Application.CreateForm<TFWMainForm>();
+    return Application.CreateForm<TFWMainForm>(g_port);
   }
   static void Pump() {
     MSG msg;
@@ -359,6 +359,27 @@ TEST_F(MainFormTest, TheSliderStoresTheLevelAndLoadsItsFile) {
   EXPECT_EQ(ReadLevel(), 0);
   EXPECT_EQ(g_rules.ipImages.back(), high);
   EXPECT_TRUE(g_boxes.empty());
+}
+
+// app.aud holds every decision the moment it is in force, across level changes; a save that
+// fails is told once (log page and box), until a save succeeds again.
+TEST_F(MainFormTest, EveryAuditChangeIsSavedAtOnceAndAFailedSaveIsToldOnce) {
+  TFWMainForm* form = Start();
+  const std::string audit = folder_ + "app.aud";
+  ASSERT_EQ(AddAuditRule("C:\\Program\\a.exe", AUDIT_PERMIT), 0u);
+  SendMessageA(form->TrackBar1->Handle(), WM_KEYDOWN, VK_HOME, 0);
+  EXPECT_EQ(AuditRuleCache.Length(), 1u) << "the level's change keeps the rules in force";
+  ASSERT_TRUE(DeleteFileA(audit.c_str()) && CreateDirectoryA(audit.c_str(), nullptr));  // cannot be replaced
+  ASSERT_EQ(AddAuditRule("C:\\Program\\b.exe", AUDIT_BLOCK), 0u);
+  ASSERT_EQ(AddAuditRule("C:\\Program\\c.exe", AUDIT_BLOCK), 0u);
+  Pump();
+  EXPECT_EQ(g_boxes, (std::vector<std::string>{std::string(kAuditSaveFailedText) + "|错误"}));
+  RemoveDirectoryA(audit.c_str());
+  ASSERT_EQ(SetAuditDecision(AuditRuleCache[0].RuleId, AUDIT_BLOCK), 0u);
+  _Array<_RKFW_AUDIT_RULE> saved(12);
+  ASSERT_EQ(ReadAuditFile(audit.c_str(), saved), 0u);
+  EXPECT_EQ(saved.Count, 3) << "the next change saves them all";
+  ReleaseAuditRules(saved);
 }
 
 TEST_F(MainFormTest, ClosingSavesTheAuditRulesAndDestroyingSwitchesFilteringOff) {

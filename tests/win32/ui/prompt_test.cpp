@@ -12,7 +12,7 @@
 #include "platform/msgbox.h"
 #include "rules/caches.h"
 #include "rules/decisions.h"
-#include "rules/driver_link.h"
+#include "rules/ruleport.h"
 #include "tests/win32/support/golden.h"
 #include "ui/framework/application.h"
 #include "ui/framework/controls.h"
@@ -23,15 +23,18 @@
 namespace {
 std::vector<uint32_t> g_verdicts;
 int g_auditLoads = 0;
-const CRuleDriverLink kLink = {
-    [] { return true; },
-    [](const uint8_t*, uint32_t) { return 0u; },
-    [](const uint8_t*, uint32_t) { ++g_auditLoads; return 0u; },
-    [](void* event) {
-      g_verdicts.push_back(EventU32(*static_cast<_REPORT_EVENT_HEAD*>(event), EVENT_AT_VERDICT));
-      return 0u;
-    },
-};
+struct CLink final : CAbsentDriverPort {
+  bool IsOpen() override { return true; }
+  uint32_t LoadIpRuleSet(const void*, uint32_t) override { return 0; }
+  uint32_t LoadAuditRuleSet(const void*, uint32_t) override {
+    ++g_auditLoads;
+    return 0;
+  }
+  uint32_t SendVerdict(const _REPORT_EVENT_HEAD* record) override {
+    g_verdicts.push_back(EventU32(*record, EVENT_AT_VERDICT));
+    return 0;
+  }
+} g_link;
 
 std::vector<std::string> g_boxes;
 int RecordBox(void*, void*, const char* text, const char* caption, uint32_t) {
@@ -56,6 +59,7 @@ class CFakeHost : public CPromptHost {
   void TakeNextPendingEvent() override { ++nextTaken; }
   void RefreshAuditPage() override { ++refreshed; }
   HWND PromptOwnerWindow() const override { return window_; }
+  void TellProblem(const char* text) override { told.push_back(text); }
   // The prompts named by the WM_FREECHILD messages posted so far.
   std::vector<CEventPrompt*> Freed() {
     std::vector<CEventPrompt*> freed;
@@ -65,6 +69,7 @@ class CFakeHost : public CPromptHost {
     return freed;
   }
   int nextTaken = 0, refreshed = 0;
+  std::vector<std::string> told;
 
  private:
   HWND window_;
@@ -78,7 +83,7 @@ struct CAskedEvent {
 class PromptTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetRuleDriverLink(&kLink);
+    SetRulePort(&g_link);
     SetMessageBoxScript(RecordBox, nullptr);
     g_verdicts.clear();
     g_boxes.clear();
@@ -89,7 +94,7 @@ class PromptTest : public ::testing::Test {
     delete prompt_;
     ClearAuditRuleCache();
     SetMessageBoxScript(nullptr, nullptr);
-    SetRuleDriverLink(nullptr);
+    SetRulePort(nullptr);
   }
 
   TFWEventNotifyForm* Show(const CAskedEvent& asked) {
@@ -227,6 +232,20 @@ TEST_F(PromptTest, ForGoodChangesTheRuleOfThePathOrTheRuleTheEventNames) {
   EXPECT_EQ(AuditRuleCache[0].Access & 0x37u, 0x27u);
   EXPECT_EQ(AuditRuleCache.Length(), 2u);
   EXPECT_EQ(g_verdicts.back(), 0u);
+}
+
+// The event's rule was deleted meanwhile: the program's rule takes the decision. A program
+// without a full path is answered for this connection only.
+TEST_F(PromptTest, ForGoodFallsBackToTheProgramAndNeverStoresAnUnknownPath) {
+  ASSERT_EQ(AddAuditRule("C:\\Apps\\mail.exe", AUDIT_BLOCK), 0u);
+  TickBoxAndChoose(Show({4, 1, kEventAuditFlag, 999})->PermitRadioButton);
+  prompt_->OkBitBtn->Click();
+  EXPECT_EQ(AuditRuleCache[0].Access & 0x37u, 0x07u);
+  EXPECT_TRUE(host_.told.empty());
+  for (const char* unknown : {"", "Unknown", "mystery.exe(4001d,fa1)"}) {
+    delete prompt_;
+    EXPECT_FALSE(Show({4, 1, 0, 0, unknown})->AuditCheckBox->Enabled()) << unknown;
+  }
 }
 
 TEST_F(PromptTest, TickedWithoutAChoiceSaysSoAndStaysOpen) {

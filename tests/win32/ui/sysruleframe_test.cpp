@@ -15,17 +15,17 @@
 #include "platform/msgbox.h"
 #include "rules/caches.h"
 #include "rules/codec.h"
-#include "rules/driver_link.h"
+#include "rules/ruleport.h"
 #include "rules/iprules.h"
 #include "rules/loader.h"
 #include "rules/rulefile.h"
 #include "tests/win32/settings/scratch_registry.h"
+#include "tests/win32/support/consolehost.h"
 #include "tests/win32/support/golden.h"
 #include "ui/framework/application.h"
 #include "ui/framework/describe.h"
 #include "ui/framework/dialogs.h"
 #include "ui/tfwruleitemframe/tfwruleitemframe.h"
-#include "ui/tfwsysruleframe/ruleeditor.h"
 #include "ui/tfwsysruleframe/tfwsysruleframe.h"
 
 namespace {
@@ -38,9 +38,11 @@ std::vector<int> g_sliderChanges;
 // The rule edit dialog's stand-in: a new rule of g_newProtocol, or an edit of the name.
 bool g_editorOk = true;
 int32_t g_newProtocol = RULE_PROTO_TCP;
+int32_t g_editProtocol = -1;  // the protocol an edit gives, or -1 to keep it
 bool ScriptedEditor(CComponent*, _RKFW_RULE* rule, _RKFW_RULE** created) {
   if (!g_editorOk) return false;
   if (rule != nullptr) {
+    if (g_editProtocol >= 0) rule->Protocol = g_editProtocol;
     PlatformFree(rule->Name);
     rule->Name = CopyHeapText("edited");
     rule->Conditions = RULE_COND_SEND;
@@ -53,12 +55,12 @@ bool ScriptedEditor(CComponent*, _RKFW_RULE* rule, _RKFW_RULE** created) {
   return true;
 }
 
-const CRuleDriverLink kOpenDriver = {
-    [] { return true; },
-    [](const uint8_t*, uint32_t) { return 0u; },
-    [](const uint8_t*, uint32_t) { return 0u; },
-    [](void*) { return 0u; },
-};
+struct COpenDriver final : CAbsentDriverPort {
+  bool IsOpen() override { return true; }
+  uint32_t LoadIpRuleSet(const void*, uint32_t) override { return 0; }
+  uint32_t LoadAuditRuleSet(const void*, uint32_t) override { return 0; }
+  uint32_t SendVerdict(const _REPORT_EVENT_HEAD*) override { return 0; }
+} g_openDriver;
 
 _RKFW_RULE MakeRule(int32_t protocol, const char* name) {
   _RKFW_RULE rule = {};
@@ -67,8 +69,9 @@ _RKFW_RULE MakeRule(int32_t protocol, const char* name) {
   return rule;
 }
 
-// The main window's part the page needs: its owner, holding the level slider.
-class CHostForm : public CForm {
+// The main window's part the page needs: its owner, holding the level slider, and the rule
+// edit dialog's stand-in.
+class CHostForm : public CForm, public CQuietConsoleHost {
  public:
   explicit CHostForm(CComponent* owner) : CForm(owner, "FWMainForm") {
     SetBounds(0, 0, 560, 340);
@@ -77,6 +80,15 @@ class CHostForm : public CForm {
     TrackBar1->SetPosition(1);
     TrackBar1->SetVisible(false);
     TrackBar1->OnChange = [this](CComponent*) { g_sliderChanges.push_back(TrackBar1->Position()); };
+  }
+  int SecurityLevel() const override { return TrackBar1->Position(); }
+  void SelectSecurityLevel(int level) override {
+    if (TrackBar1->Position() == level) return;
+    TrackBar1->SetPosition(level);
+    Fire(TrackBar1->OnChange, TrackBar1);
+  }
+  bool OpenRuleEditor(CComponent* owner, _RKFW_RULE* rule, _RKFW_RULE** created) override {
+    return ScriptedEditor(owner, rule, created);
   }
   CTrackBar* TrackBar1;
 };
@@ -91,11 +103,12 @@ class RulePage : public ::testing::Test {
     g_sliderChanges.clear();
     g_editorOk = true;
     g_newProtocol = RULE_PROTO_TCP;
+    g_editProtocol = -1;
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
     folder_ = std::string(temp) + "vardeen_rulepage_" + std::to_string(GetCurrentProcessId()) + "\\";
     CreateDirectoryA(folder_.c_str(), nullptr);
-    SetRuleDriverLink(&kOpenDriver);
+    SetRulePort(&g_openDriver);
     SetMessageBoxScript(
         [](void*, void*, const char* text, const char* caption, uint32_t) {
           g_boxes.push_back(std::string(text) + "|" + caption);
@@ -109,15 +122,13 @@ class RulePage : public ::testing::Test {
           return !g_chosenFile.empty();
         },
         nullptr);
-    SetRuleEditor(ScriptedEditor);
     Application.Initialize();
   }
   void TearDown() override {
     Application.Shutdown();
-    SetRuleEditor(nullptr);
     SetFileDialogScript(nullptr, nullptr);
     SetMessageBoxScript(nullptr, nullptr);
-    SetRuleDriverLink(nullptr);
+    SetRulePort(nullptr);
     ClearIpRuleCache();
   }
   // The rules in force, "P:name" for each (P the protocol number).
@@ -129,7 +140,7 @@ class RulePage : public ::testing::Test {
   }
   TSysRuleFrame* Open() {
     host_ = new CHostForm(&Application);
-    page_ = new TSysRuleFrame(host_);
+    page_ = new TSysRuleFrame(host_, *host_);
     page_->SetParent(host_);
     page_->SetBounds(0, 20, kPageWidth, kPageHeight);
     page_->Show();
@@ -245,6 +256,16 @@ TEST_F(RulePage, CardsMoveOnlyWithinTheirProtocolAndThePointerFollows) {
   t2->DownBitBtn->Click();
   EXPECT_EQ(Names(), "icmp,t1,t2,udp");
   EXPECT_EQ(Arrows(), "-d ud ud u- ");
+
+  // An edit that changes the protocol takes the card to the end of its new protocol's cards.
+  g_editProtocol = RULE_PROTO_UDP;
+  t1->ModifyBtn->Click();
+  EXPECT_EQ(Names(), "icmp,t2,udp,edited");
+  EXPECT_EQ(page->Cards[3], t1);
+  g_editProtocol = RULE_PROTO_IP;
+  t2->ModifyBtn->Click();
+  EXPECT_EQ(Names(), "edited,icmp,udp,edited");
+  EXPECT_EQ(Arrows(), "-d ud ud u- ");
 }
 
 TEST_F(RulePage, DeletingAsksFirstAndKeepsTheEndButtonsRight) {
@@ -316,7 +337,7 @@ TEST_F(RulePage, SaveAsksForAFileOnceBindsItAndAppliesTheCustomLevel) {
   EXPECT_EQ(g_sliderChanges.size(), 1u);
 }
 
-TEST_F(RulePage, ACancelledSaveStillMovesTheSliderAndApplies) {
+TEST_F(RulePage, ACancelledSaveKeepsTheEditsAndAppliesNothing) {
   SetCache({"3:old"});
   TSysRuleFrame* page = Open();
   page->NewRuleBtn->Click();
@@ -324,8 +345,9 @@ TEST_F(RulePage, ACancelledSaveStillMovesTheSliderAndApplies) {
   EXPECT_EQ(g_dialogs.size(), 1u);
   EXPECT_TRUE(page->Modified);
   EXPECT_EQ(page->CurrentRuleFile.Data()[0], '\0');
-  EXPECT_EQ(host_->TrackBar1->Position(), 3);
-  EXPECT_EQ(CacheNames(), "old,new");
+  EXPECT_EQ(host_->TrackBar1->Position(), 1);
+  EXPECT_EQ(CacheNames(), "old");
+  EXPECT_EQ(Names(), "old,new");
 }
 
 TEST_F(RulePage, AFailedSaveIsToldAndTheRulesStayUnsaved) {
@@ -353,10 +375,13 @@ TEST_F(RulePage, QueryCloseAsksOnlyWhenModified) {
   g_boxAnswer = kIdNo;
   EXPECT_TRUE(page->QueryClose());
   EXPECT_TRUE(g_dialogs.empty());
-  g_boxAnswer = kIdYes;  // then the file dialog is cancelled: the page may still be left
-  EXPECT_TRUE(page->QueryClose());
+  g_boxAnswer = kIdYes;  // then the file dialog is cancelled: the page stays with its edits
+  EXPECT_FALSE(page->QueryClose());
   EXPECT_EQ(g_dialogs.size(), 1u);
   EXPECT_EQ(g_boxes[0], "规则已被修改，还未被保存，是否保存?|保存");
+  g_boxAnswer = 0;  // a box that could not be shown answers nothing
+  EXPECT_FALSE(page->QueryClose());
+  EXPECT_TRUE(page->Modified);
 }
 
 TEST_F(RulePage, OpeningAFileSavesTheModifiedSetFirstAndNamesKeepCounting) {
@@ -375,8 +400,26 @@ TEST_F(RulePage, OpeningAFileSavesTheModifiedSetFirstAndNamesKeepCounting) {
   EXPECT_STREQ(page->Cards[0]->Name(), "FWRuleItemFrame7");
   EXPECT_STREQ(page->Cards[2]->Name(), "FWRuleItemFrame9");
   EXPECT_STREQ(page->CurrentRuleFile.Data(), other.c_str());
-  EXPECT_FALSE(page->Modified);
+  EXPECT_TRUE(page->Modified) << "a set other than the one in force can be saved and applied";
   EXPECT_EQ(Arrows(), "-d ud u- ");
+  WriteFile(bound, {"0:a", "0:b", "0:c", "0:d", "0:e"});  // the set in force: nothing to save
+  page->OpenRuleFile(bound.c_str());
+  EXPECT_FALSE(page->Modified) << CacheNames();
+}
+
+// A rule of a protocol the driver has no group for would vanish on save: the user is asked.
+TEST_F(RulePage, RulesOfAnUnknownProtocolAreToldBeforeTheSave) {
+  SetCache({"0:a"});
+  TSysRuleFrame* page = Open();
+  g_newProtocol = 7;  // as a file of another tool may hold
+  page->NewRuleBtn->Click();
+  g_chosenFile = folder_ + "kept.rul";
+  g_boxAnswer = kIdNo;
+  EXPECT_EQ(page->SaveRuleFile(), TSaveResult::Cancelled);
+  EXPECT_EQ(g_boxes.back(), "有1条规则的协议无法识别，保存和应用时这些规则将被丢弃。是否继续保存?|保存");
+  g_boxAnswer = kIdYes;
+  EXPECT_EQ(page->SaveRuleFile(), TSaveResult::Saved);
+  EXPECT_EQ(FileNames(g_chosenFile), "a");
 }
 
 TEST_F(RulePage, ACardShowsItsRuleAndOwnsItsRecord) {
