@@ -408,7 +408,9 @@ void TFWNewRuleDlg::ConfirmRule() {
 
   // The 32 bytes of Application as the rule had them, while they show what the dialog shows.
   const bool wasApplication = was != nullptr && (was->Options & RULE_OPT_APPLICATION) != 0;
-  const std::string wasApp = was != nullptr ? std::string(was->Application, strnlen(was->Application, RULE_APPLICATION_SIZE)) : "";
+  std::string wasApp;
+  for (size_t i = 0; was != nullptr && i < RULE_APPLICATION_SIZE && was->Application[i] != 0; ++i)
+    wasApp += was->Application[i];
   if (SysRadioButton->Checked()) {
     temp.Options &= ~static_cast<uint32_t>(RULE_OPT_APPLICATION);
     if (was != nullptr && !wasApplication) memcpy(temp.Application, was->Application, sizeof temp.Application);
