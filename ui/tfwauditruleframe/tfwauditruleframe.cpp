@@ -77,7 +77,9 @@ void TFWAuditRuleFrame::NewAppBtnClick(CComponent*) {
   BeginModal();
   bool chosen = open.Execute(this);
   EndModal();
-  const char* path = open.FileName.c_str();
+  // The spelling the rule will keep, so another spelling of a program already audited is found.
+  const std::string chosenPath = FullLongPath(open.FileName.c_str());
+  const char* path = chosenPath.c_str();
   if (chosen && (IsAudited(path) || (stale_ && FindCachedAuditPath(path) != nullptr))) {
     Tell(kAlreadyAuditedText);
     chosen = false;
