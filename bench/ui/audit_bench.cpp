@@ -18,6 +18,7 @@
 #include "rules/caches.h"
 #include "rules/driver_link.h"
 #include "rules/loader.h"
+#include "tests/win32/support/consolehost.h"
 #include "ui/framework/application.h"
 #include "ui/framework/form.h"
 #include "ui/framework/timer.h"
@@ -76,7 +77,7 @@ void PutInForce(int programs, const std::vector<std::string>& libraries) {
   rules.Clear();
 }
 
-class CHostForm : public CForm {
+class CHostForm : public CForm, public CQuietConsoleHost {
  public:
   explicit CHostForm(CComponent* owner) : CForm(owner, "HostForm") {
     SetText("应用程序审核");
@@ -85,8 +86,8 @@ class CHostForm : public CForm {
   }
 };
 
-TFWAuditRuleFrame* OpenPage(CForm* host) {
-  auto* page = new TFWAuditRuleFrame(host);
+TFWAuditRuleFrame* OpenPage(CHostForm* host) {
+  auto* page = new TFWAuditRuleFrame(host, *host);
   page->SetParent(host);
   page->SetAlign(TAlign::Client);
   page->Show();

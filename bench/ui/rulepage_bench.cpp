@@ -18,6 +18,7 @@
 #include "rules/driver_link.h"
 #include "rules/iprules.h"
 #include "rules/loader.h"
+#include "tests/win32/support/consolehost.h"
 #include "ui/framework/application.h"
 #include "ui/framework/messages.h"
 #include "ui/tfwruleitemframe/tfwruleitemframe.h"
@@ -66,7 +67,7 @@ void SetRulesInForce(int count, bool sample) {
   ReleaseRules(rules);
 }
 
-class CHostForm : public CForm {
+class CHostForm : public CForm, public CQuietConsoleHost {
  public:
   explicit CHostForm(CComponent* owner) : CForm(owner, "FWMainForm") {
     SetText("规则设置");
@@ -78,7 +79,7 @@ class CHostForm : public CForm {
 
 TSysRuleFrame* OpenPage(CHostForm** host) {
   *host = new CHostForm(&Application);
-  auto* page = new TSysRuleFrame(*host);
+  auto* page = new TSysRuleFrame(*host, **host);
   page->SetParent(*host);
   page->Show();
   (*host)->EnsureCreated();

@@ -2,13 +2,16 @@
 // and whether the leading size dword is made to match (bit 1), so that the search reaches past
 // the first check. An accepted image must be kept byte for byte and must decode: the decoder
 // follows every count and offset without checks of its own, so ASan catches a check that lets
-// a bad reference through.
+// a bad reference through. So does the packet filter, which is run over every accepted image
+// with packets of each protocol, of a process whose path is the first audit rule's.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "base/bytes.h"
+#include "rules/records.h"
 #include "standin/core/standin.h"
 #include "standin/rkfwctl/rkfwctl.h"
 
@@ -32,5 +35,39 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (returned != n || back != image) abort();
   std::string text = audit ? DescribeAuditImage(image.data(), n) : DescribeIpImage(image.data(), n);
   if (text.rfind(audit ? "audit-image malformed " : "ip-image malformed ", 0) == 0) abort();
+
+  uint32_t on = 1;
+  RkfwDeviceControl(state, IOCTL_RKFW_SET_ENABLED, &on, 4, nullptr, 0, &returned);
+  if (audit && LoadLe32(image.data() + 8) != 0) {
+    const uint8_t* extra = image.data() + AUDIT_BODY_HEADER_SIZE + LoadLe32(image.data() + 20);
+    const char* path = reinterpret_cast<const char*>(extra + LoadLe32(image.data() + AUDIT_BODY_HEADER_SIZE +
+                                                                       LoadLe32(image.data() + 12) + AUDIT_BODY_RECORD_AT(AppPath)));
+    std::string in("\x01\0\0\0", 4);
+    in += std::string(path).substr(0, RKFW_PROCESS_PATH_SIZE - 1);
+    RkfwDeviceControl(state, IOCTL_STANDIN_SET_PATH, in.data(), static_cast<uint32_t>(in.size()), nullptr, 0, &returned);
+  }
+  static const uint32_t kOperations[5][4] = {{1, 2, 0, 0}, {1, 2, 0, 0}, {1, 2, 0, 0}, {1, 2, 4, 8}, {1, 2, 16, 0}};
+  const uint8_t* tail = image.data() + n - (n < 16 ? n : 16);  // addresses and ports that may hit
+  for (uint32_t protocol = 0; protocol < 5; ++protocol)
+    for (uint32_t op : kOperations[protocol]) {
+      if (op == 0) continue;
+      STANDIN_PACKET p;
+      memset(&p, 0, sizeof p);
+      p.Protocol = protocol;
+      p.Operation = op;
+      if (n >= 16) {
+        memcpy(&p.LocalAddress, tail, 4);
+        memcpy(&p.RemoteAddress, tail + 4, 4);
+        memcpy(&p.LocalPort, tail + 8, 2);
+        memcpy(&p.RemotePort, tail + 10, 2);
+        p.IcmpType = tail[12];
+        p.IcmpCode = tail[13];
+      }
+      p.Flags = STANDIN_PACKET_OF_PROCESS;
+      p.DriverKey = 1;
+      memcpy(p.ProcessName, "a.exe", 5);
+      STANDIN_PACKET_RESULT r;
+      if (!RkfwFilterPacket(state, &p, &r) || r.Verdict > STANDIN_PACKET_HELD) abort();
+    }
   return 0;
 }

@@ -16,7 +16,7 @@ void RkfwInit(RKFW_STATE* state) {
 
 /* ---- the queue, the table, the paths ---- */
 
-static int QueueEvents(RKFW_STATE* s, const uint8_t* in, uint32_t inSize) {
+int RkfwQueueEvents(RKFW_STATE* s, const uint8_t* in, uint32_t inSize) {
   uint32_t n, i;
   if (inSize == 0 || inSize % RKFW_EVENT_SIZE != 0) return RKFW_STATUS_INVALID_PARAMETER;
   n = inSize / RKFW_EVENT_SIZE;
@@ -49,6 +49,8 @@ static RKFW_PATH_ENTRY* FindPath(RKFW_STATE* s, uint32_t key) {
     if (s->Paths[i].Length != 0 && s->Paths[i].Key == key) return &s->Paths[i];
   return NULL;
 }
+
+const RKFW_PATH_ENTRY* RkfwFindPath(const RKFW_STATE* s, uint32_t key) { return FindPath((RKFW_STATE*)s, key); }
 
 static int SetPath(RKFW_STATE* s, const uint8_t* in, uint32_t inSize) {
   uint32_t key, length, i;
@@ -160,6 +162,7 @@ static int ReadEvents(RKFW_STATE* s, uint8_t* out, uint32_t outSize, uint32_t* r
 static int KeepVerdict(RKFW_STATE* s, const uint8_t* in, uint32_t inSize) {
   if (inSize < RKFW_EVENT_SIZE) return RKFW_STATUS_INVALID_PARAMETER;
   memcpy(&s->Verdicts[s->VerdictTotal % STANDIN_MAX_VERDICTS], in, RKFW_EVENT_SIZE);
+  RkfwSettleHeldPacket(s, &s->Verdicts[s->VerdictTotal % STANDIN_MAX_VERDICTS]);
   ++s->VerdictTotal;
   return RKFW_STATUS_OK;
 }
@@ -309,7 +312,7 @@ static int Answer(RKFW_STATE* s, uint32_t code, const uint8_t* in, uint32_t inSi
       RkfwInit(s);
       return RKFW_STATUS_OK;
     case IOCTL_STANDIN_INJECT_EVENT:
-      return QueueEvents(s, in, inSize);
+      return RkfwQueueEvents(s, in, inSize);
     case IOCTL_STANDIN_ADD_CONNECTION:
       return AddConnection(s, in, inSize);
     case IOCTL_STANDIN_REMOVE_CONNECTION: {
@@ -334,6 +337,10 @@ static int Answer(RKFW_STATE* s, uint32_t code, const uint8_t* in, uint32_t inSi
       return VerdictsOut(s, in, inSize, out, outSize, returned);
     case IOCTL_STANDIN_SET_FAULT:
       return SetFault(s, in, inSize);
+    case IOCTL_STANDIN_PACKET:
+      return RkfwPacketRequest(s, in, inSize, out, outSize, returned);
+    case IOCTL_STANDIN_PACKET_RESULT:
+      return RkfwPacketResultRequest(s, in, inSize, out, outSize, returned);
     case IOCTL_STANDIN_SET_VERSION:
       if (inSize != 4) return RKFW_STATUS_INVALID_PARAMETER;
       s->Version = Le32(in);

@@ -28,6 +28,11 @@ typedef struct RKFW_PATH_ENTRY {
   char Path[RKFW_PROCESS_PATH_SIZE];
 } RKFW_PATH_ENTRY;
 
+typedef struct RKFW_HELD_PACKET {
+  uint32_t Ticket; /* 0 = free slot */
+  STANDIN_PACKET_RESULT Result;
+} RKFW_HELD_PACKET;
+
 typedef struct RKFW_STATE {
   uint32_t Enabled;
   uint32_t Version;
@@ -52,6 +57,9 @@ typedef struct RKFW_STATE {
   uint32_t AuditImageSize;
 
   STANDIN_FAULT Faults[STANDIN_MAX_FAULTS];
+
+  RKFW_HELD_PACKET Held[STANDIN_MAX_HELD]; /* slot = ticket % STANDIN_MAX_HELD */
+  uint32_t LastTicket;
 } RKFW_STATE;
 
 void RkfwInit(RKFW_STATE* state);
@@ -66,6 +74,21 @@ int RkfwDeviceControl(RKFW_STATE* state, uint32_t code, const void* in, uint32_t
  * well-formed. */
 int RkfwIpImageValid(const uint8_t* image, uint32_t size);
 int RkfwAuditImageValid(const uint8_t* image, uint32_t size);
+
+/* What the loaded images make of one packet (filter.c): the verdict, the deciding rule, and
+ * the records queued on the way (a rule hit, an application event for a held packet). 0 for a
+ * packet no protocol has (an operation its protocol does not know), which meets no rule. */
+int RkfwFilterPacket(RKFW_STATE* state, const STANDIN_PACKET* packet, STANDIN_PACKET_RESULT* result);
+/* A verdict record from the console: settles the held packet whose ticket it carries. */
+void RkfwSettleHeldPacket(RKFW_STATE* state, const _REPORT_EVENT_HEAD* verdict);
+
+/* Between the core's two files. */
+int RkfwQueueEvents(RKFW_STATE* state, const uint8_t* records, uint32_t size);
+const RKFW_PATH_ENTRY* RkfwFindPath(const RKFW_STATE* state, uint32_t key);
+int RkfwPacketRequest(RKFW_STATE* state, const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize,
+                      uint32_t* returned);
+int RkfwPacketResultRequest(RKFW_STATE* state, const uint8_t* in, uint32_t inSize, uint8_t* out,
+                            uint32_t outSize, uint32_t* returned);
 
 #ifdef __cplusplus
 }

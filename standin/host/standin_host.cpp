@@ -1,12 +1,16 @@
 #include "standin/host/standin_host.h"
 
 #include <cstring>
+#include <mutex>
 
 #include "platform/device.h"
 
 namespace {
 
 RKFW_STATE g_state;
+// One request at a time, as the kernel shell's spin lock keeps them (a test may answer a held
+// packet from a second thread while rkfwctl polls for it).
+std::mutex g_lock;
 bool g_serveNt = true;
 bool g_serveVxd = true;
 uint32_t g_requests = 0;
@@ -20,6 +24,7 @@ bool Open(const char* name) {
 
 bool Control(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
              uint32_t* returned) {
+  std::lock_guard<std::mutex> hold(g_lock);
   ++g_requests;
   g_lastCode = code;
   uint32_t written = 0;
@@ -54,6 +59,7 @@ uint32_t StandinHostLastCode() { return g_lastCode; }
 
 int StandinHostControl(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
                        uint32_t* returned) {
+  std::lock_guard<std::mutex> hold(g_lock);
   uint32_t written = 0;
   int status = RkfwDeviceControl(&g_state, code, in, inSize, out, outSize, &written);
   if (returned != nullptr) *returned = written;

@@ -1,4 +1,4 @@
-// rkfwctl.exe: see README, "The stand-in driver and rkfwctl".
+// rkfwctl.exe: see docs/standin.md, "The stand-in driver and rkfwctl".
 #include <cstdio>
 
 #include "standin/rkfwctl/rkfwctl.h"

@@ -441,6 +441,7 @@ class CCommand {
   }
 
   int Event(const std::vector<std::string>& w);
+  int Packet(const std::vector<std::string>& w);
   int Connection(const std::vector<std::string>& w);
   int Traffic(const std::vector<std::string>& w);
   int Fault(const std::vector<std::string>& w);
@@ -530,6 +531,80 @@ int CCommand::Event(const std::vector<std::string>& w) {
   }
   std::vector<_REPORT_EVENT_HEAD> events(count, e);
   return Simple(IOCTL_STANDIN_INJECT_EVENT, events.data(), count * RKFW_EVENT_SIZE);
+}
+
+// One packet through the loaded rules. A packet the console is asked about is held by the
+// driver; this waits (wait=MS, default 30 s) for the console's verdict.
+int CCommand::Packet(const std::vector<std::string>& w) {
+  CArguments a(w, 1);
+  if (!a.Check("proto dir local remote syn type code service pid key path name byid time wait", err_))
+    return kRkfwctlUsage;
+  STANDIN_PACKET p;
+  memset(&p, 0, sizeof(p));
+  uint32_t protocol = 0, type = 0, code = 0, pid = 0, key = 0, wait = 30000;
+  const std::string* direction = a.Get("dir");
+  if (!a.Has("proto") || direction == nullptr || (*direction != "in" && *direction != "out"))
+    return Usage("packet proto=ip|icmp|igmp|tcp|udp dir=in|out [local= remote= syn type= code= service ...]");
+  if (!Named(a, "proto", kRuleProtocols, COUNT_OF(kRuleProtocols), &protocol) || protocol > RULE_PROTO_UDP ||
+      !Endpoint(a, "local", &p.LocalAddress, &p.LocalPort) || !Endpoint(a, "remote", &p.RemoteAddress, &p.RemotePort) ||
+      !Number(a, "type", &type) || !Number(a, "code", &code) || !Number(a, "pid", &pid) ||
+      !Number(a, "key", &key) || !Number(a, "wait", &wait))
+    return kRkfwctlUsage;
+  bool in = *direction == "in";
+  if (a.Has("syn") && protocol != RULE_PROTO_TCP) return Usage("syn is a TCP connection request");
+  if (a.Has("service") && (protocol != RULE_PROTO_UDP || !in))
+    return Usage("service is a UDP datagram coming to a served port (dir=in)");
+  if ((a.Has("type") || a.Has("code")) && protocol != RULE_PROTO_ICMP) return Usage("type= and code= are ICMP's");
+  if (type > 255 || code > 255) return Usage("type= and code= run from 0 to 255");
+  p.Protocol = protocol;
+  p.Operation = a.Has("syn") ? (in ? RULE_COND_CONNECT_REQUEST : RULE_COND_CONNECT)
+                : a.Has("service") ? RULE_COND_SERVICE
+                : in ? RULE_COND_RECEIVE : RULE_COND_SEND;
+  p.IcmpType = static_cast<uint8_t>(type);
+  p.IcmpCode = static_cast<uint8_t>(code);
+  uint64_t now = GetUtcFileTime(), local = now;
+  p.Time = UtcToLocalFileTime(now, &local) ? local : now;
+  if (const std::string* t = a.Get("time"))
+    if (!ParseNumber(*t, &p.Time)) return Usage("bad number in time=");
+  if (a.Has("pid") || a.Has("key") || a.Has("path") || a.Has("name")) {
+    p.Flags |= STANDIN_PACKET_OF_PROCESS;
+    p.ProcessId = pid;
+    p.DriverKey = a.Has("key") ? key : pid;
+    p.NameSource = a.Has("byid") ? 1 : 0;
+    ProcessName(a, p.ProcessName);
+    if (const std::string* path = a.Get("path"))
+      if (!SetPath(p.DriverKey, *path)) return kRkfwctlFailed;
+  }
+  STANDIN_PACKET_RESULT r;
+  uint32_t got = 0;
+  if (!Ask(IOCTL_STANDIN_PACKET, &p, sizeof(p), &r, sizeof(r), &got) || got != sizeof(r)) return kRkfwctlFailed;
+  std::string line;
+  if (r.Verdict == STANDIN_PACKET_HELD) {
+    line = "asked ";
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait);
+    uint32_t ticket = r.Ticket;
+    while (r.Verdict == STANDIN_PACKET_HELD && std::chrono::steady_clock::now() < until) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      if (!Ask(IOCTL_STANDIN_PACKET_RESULT, &ticket, 4, &r, sizeof(r), &got) || got != sizeof(r)) {
+        err_ += "the driver forgot the held packet\n";
+        return kRkfwctlFailed;
+      }
+    }
+  }
+  line += r.Verdict == STANDIN_PACKET_PERMIT ? "permit" : r.Verdict == STANDIN_PACKET_BLOCK ? "block" : "held";
+  if (r.Decider == STANDIN_DECIDER_IP_RULE)
+    AppendFormat(line, " rule=ip:0x%08X", r.RuleId);
+  else if (r.Decider == STANDIN_DECIDER_AUDIT_RULE)
+    AppendFormat(line, " rule=audit:0x%08X", r.RuleId);
+  else
+    line += " rule=none";
+  line += r.Logged ? " log=yes\n" : " log=no\n";
+  out_ += line;
+  if (r.Verdict == STANDIN_PACKET_HELD && wait != 0) {
+    AppendFormat(err_, "no verdict came within %u ms\n", wait);
+    return kRkfwctlFailed;
+  }
+  return kRkfwctlOk;
 }
 
 int CCommand::Connection(const std::vector<std::string>& w) {
@@ -790,6 +865,8 @@ int CCommand::Run(const std::vector<std::string>& w) {
         "  status | enabled | reset | version MAJOR.MINOR\n"
         "  event ask|log|rule [path= name= pid= key= byid proto= local=A.B.C.D:P remote=A.B.C.D:P\n"
         "                      rule= op= action= flags= audit time= count=]\n"
+        "  packet proto=ip|icmp|igmp|tcp|udp dir=in|out [local=A.B.C.D:P remote=A.B.C.D:P syn\n"
+        "         type= code= service pid= key= path= name= byid time= wait=MS]\n"
         "  conn add key=N [proto= state= pid= name= path= local= remote= sent= recv= endpoint= byid]\n"
         "  conn del KEY | conn list | traffic SENT RECEIVED [key=N] | path KEY TEXT\n"
         "  ip-rules | audit-rules | verdicts [FROM] | fault CODE MODE [VALUE]\n"
@@ -815,6 +892,7 @@ int CCommand::Run(const std::vector<std::string>& w) {
     return Simple(IOCTL_STANDIN_SET_VERSION, &version, 4);
   }
   if (c == "event") return Event(w);
+  if (c == "packet") return Packet(w);
   if (c == "conn") return Connection(w);
   if (c == "traffic") return Traffic(w);
   if (c == "path") {

@@ -10,14 +10,14 @@
 #include "ui/framework/looks.h"
 #include "ui/framework/messages.h"
 #include "ui/fwappruleadddlg/fwappruleadddlg.h"
-#include "ui/tfwauditruleoptdlg/tfwauditruleoptdlg.h"
 
 namespace {
 // Posted to the page itself: rebuild the cards once the click that failed has run its course.
 constexpr UINT kMsgRebuildCards = WM_APP + 0x150;
 }  // namespace
 
-TFWAuditRuleFrame::TFWAuditRuleFrame(CComponent* owner) : CPage(owner, "FWAuditRuleFrame") {
+TFWAuditRuleFrame::TFWAuditRuleFrame(CComponent* owner, CConsoleHost& host)
+    : CPage(owner, "FWAuditRuleFrame"), host_(host) {
   Panel1 = NewControl<CPanel>(this, this, "Panel1", 0, 0, kPageWidth, 30);
   Panel1->SetAlign(TAlign::Top);
   Panel1->SetColor(kToolBarColor);
@@ -30,8 +30,6 @@ TFWAuditRuleFrame::TFWAuditRuleFrame(CComponent* owner) : CPage(owner, "FWAuditR
   NewAppBtn->OnClick = Bind(this, &TFWAuditRuleFrame::NewAppBtnClick);
   RuleScrollBox = NewControl<CScrollBox>(this, this, "RuleScrollBox", 0, 30, kPageWidth, kPageHeight - 30);
   RuleScrollBox->SetAlign(TAlign::Client);
-  // The cards' "选项" opens the audit conditions dialog.
-  SetAuditOptionsDialog(EditAuditConditions);
 }
 
 TFWAuditRuleFrame::~TFWAuditRuleFrame() = default;  // the cards go with the page, their owner
@@ -53,7 +51,7 @@ void TFWAuditRuleFrame::BuildCards() {
 TFWAuditRuleItemFrame* TFWAuditRuleFrame::AddCard(const _RKFW_AUDIT_RULE* rule) {
   char name[64];
   snprintf(name, sizeof name, "TFWAuditRuleItemFrame%d", nameCounter_++);
-  auto* card = new TFWAuditRuleItemFrame(this, name);
+  auto* card = new TFWAuditRuleItemFrame(this, *this, name);
   card->SetParent(RuleScrollBox);
   card->SetRule(rule);
   cards_.Append(card);

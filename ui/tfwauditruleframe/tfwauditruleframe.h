@@ -2,6 +2,7 @@
 // applied, and a button that adds a program. Every change is applied to the driver at once.
 #pragma once
 #include "base/array.h"
+#include "ui/consolehost/consolehost.h"
 #include "ui/framework/controls.h"
 #include "ui/framework/form.h"
 #include "ui/framework/gdi.h"
@@ -13,7 +14,7 @@ constexpr int32_t kCardListGrowStep = 512;
 
 class TFWAuditRuleFrame : public CPage, public CAuditCardOwner {
  public:
-  explicit TFWAuditRuleFrame(CComponent* owner);
+  TFWAuditRuleFrame(CComponent* owner, CConsoleHost& host);
   ~TFWAuditRuleFrame() override;
   const char* ClassName() const override { return "TFWAuditRuleFrame"; }
 
@@ -25,6 +26,9 @@ class TFWAuditRuleFrame : public CPage, public CAuditCardOwner {
   void CardChanged(const _RKFW_AUDIT_RULE* rule) override;
   void BeginModal() override { ++modal_; }
   void EndModal() override { --modal_; }
+  bool EditCardConditions(CControl* card, _RKFW_AUDIT_RULE* rule) override {
+    return host_.OpenAuditConditions(card, rule);
+  }
   HWND CardOwnerWindow() const override { return Handle(); }
   // Not while one of the page's dialogs is open: the page and its cards are on its stack.
   // The cards are then out of date, and the change the dialog makes goes on top of the rules
@@ -63,4 +67,5 @@ class TFWAuditRuleFrame : public CPage, public CAuditCardOwner {
   _Array<TFWAuditRuleItemFrame*> cards_{kCardListGrowStep};  // owned through the page
   int32_t nameCounter_ = 0;  // never reused, so card names stay unique
   CFont boldFont_;
+  CConsoleHost& host_;  // the main window
 };

@@ -10,8 +10,6 @@
 #include "ui/tfwauditruleitemframe/stateimages.h"
 
 namespace {
-AuditOptionsDialog g_optionsDialog = nullptr;
-
 std::string VersionTextOr(const char* path, const char* name, const char* missing) {
   std::string text = ReadVersionString(path, name);
   return text.empty() ? missing : text;
@@ -50,8 +48,6 @@ CLabel* NewCaption(CComponent* owner, CControl* parent, const char* name, int x,
 }
 }  // namespace
 
-void SetAuditOptionsDialog(AuditOptionsDialog dialog) { g_optionsDialog = dialog; }
-
 bool PermitLit(const _RKFW_AUDIT_RULE* rule) {
   return rule != nullptr && !(rule->Access & kAccessConditions) && (rule->Access & 0x27) == kAccessPermit;
 }
@@ -62,8 +58,8 @@ bool BlockLit(const _RKFW_AUDIT_RULE* rule) {
   return rule != nullptr && !(rule->Access & kAccessConditions) && (rule->Access & 0x07) == 0;
 }
 
-TFWAuditRuleItemFrame::TFWAuditRuleItemFrame(CComponent* owner, const char* name)
-    : CFrame(owner, name), page_(dynamic_cast<CAuditCardOwner*>(owner)) {
+TFWAuditRuleItemFrame::TFWAuditRuleItemFrame(CComponent* owner, CAuditCardOwner& page, const char* name)
+    : CFrame(owner, name), page_(page) {
   // The frame paints the card's background itself: one window less per card than a panel.
   SetBounds(0, 0, kPageWidth, kAuditCardHeight);
   SetParentColor(false);
@@ -180,7 +176,7 @@ void TFWAuditRuleItemFrame::ChangeAccess(uint32_t unchangedWhen, uint32_t clear,
   if (rule_ == nullptr || (rule_->Access & 0x37) == unchangedWhen) return;
   rule_->Access = (rule_->Access & ~clear) | set;
   RefreshIcons();
-  if (page_ != nullptr) page_->CardChanged(rule_);
+  page_.CardChanged(rule_);
 }
 
 // Permit and block also drop the ask-user bit; every click drops the conditions in force.
@@ -195,17 +191,16 @@ void TFWAuditRuleItemFrame::BlockPaintBoxClick(CComponent*) {
 }
 
 void TFWAuditRuleItemFrame::OptBtnClick(CComponent*) {
-  if (rule_ == nullptr || g_optionsDialog == nullptr || page_ == nullptr) return;
-  page_->BeginModal();
-  bool confirmed = g_optionsDialog(this, rule_);
-  page_->EndModal();
+  if (rule_ == nullptr) return;
+  page_.BeginModal();
+  bool confirmed = page_.EditCardConditions(this, rule_);
+  page_.EndModal();
   if (!confirmed) return;
   RefreshIcons();
-  page_->CardChanged(rule_);
+  page_.CardChanged(rule_);
 }
 
 void TFWAuditRuleItemFrame::DelBtnClick(CComponent*) {
   // Posted: the page destroys the card after this click has run its course.
-  if (page_ != nullptr)
-    PostMessageA(page_->CardOwnerWindow(), WM_FREECHILD, 0, reinterpret_cast<LPARAM>(this));
+  PostMessageA(page_.CardOwnerWindow(), WM_FREECHILD, 0, reinterpret_cast<LPARAM>(this));
 }

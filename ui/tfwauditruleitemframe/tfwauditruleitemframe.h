@@ -18,17 +18,15 @@ class CAuditCardOwner {
   // Around a card's modal dialog, while which the page must not go.
   virtual void BeginModal() = 0;
   virtual void EndModal() = 0;
+  // The audit conditions dialog for the card's rule, owned by `card`; true when confirmed
+  // (the dialog edits the rule in place).
+  virtual bool EditCardConditions(CControl* card, _RKFW_AUDIT_RULE* rule) = 0;
   // The window that WM_FREECHILD is posted to.
   virtual HWND CardOwnerWindow() const = 0;
 
  protected:
   ~CAuditCardOwner() = default;
 };
-
-// The audit conditions dialog for `rule`, owned by `card`; true when confirmed (the dialog
-// edits the rule in place). Until that dialog is plugged in, "选项" does nothing.
-using AuditOptionsDialog = bool (*)(CControl* card, _RKFW_AUDIT_RULE* rule);
-void SetAuditOptionsDialog(AuditOptionsDialog dialog);
 
 // Access bits the card reads and writes.
 constexpr uint32_t kAccessIp = 0x01, kAccessTcp = 0x02, kAccessUdp = 0x04;
@@ -45,8 +43,8 @@ constexpr int kAuditCardHeight = 64;
 
 class TFWAuditRuleItemFrame : public CFrame {
  public:
-  // `owner` is the page, which must be a CAuditCardOwner.
-  TFWAuditRuleItemFrame(CComponent* owner, const char* name);
+  // `page` is told what the card's icons and buttons ask for; usually it is `owner` too.
+  TFWAuditRuleItemFrame(CComponent* owner, CAuditCardOwner& page, const char* name);
   ~TFWAuditRuleItemFrame() override;
   const char* ClassName() const override { return "TFWAuditRuleItemFrame"; }
 
@@ -87,6 +85,6 @@ class TFWAuditRuleItemFrame : public CFrame {
   _RKFW_AUDIT_RULE* rule_ = nullptr;  // owned, with its texts and lists
   bool styled_ = false;
   bool infoShown_ = false;  // the labels and icon show the file of the rule now held
-  CAuditCardOwner* page_;             // the owner
+  CAuditCardOwner& page_;             // the page, not owned
   std::unique_ptr<CShellFileInfo> shellInfo_;  // owns the icon IconImage shows
 };

@@ -4,26 +4,11 @@
 #include "driver/rkfw.h"
 #include "log/formatters.h"
 #include "ui/framework/looks.h"
-#include "ui/framework/messages.h"
 
 namespace {
 constexpr int kValueLeft = 76;
 constexpr int kValueWidth = 108;
 constexpr int kActivitySize = 32;
-
-// The main window is found among the owners by its class name, so that the page does not
-// depend on the main window's module.
-CControl* MainWindowOf(CComponent* page) {
-  for (CComponent* o = page->Owner(); o != nullptr; o = o->Owner())
-    if (o->IsClass("TFWMainForm")) return dynamic_cast<CControl*>(o);
-  return nullptr;
-}
-
-int SliderPosition(CComponent* page) {
-  for (CComponent* o = page->Owner(); o != nullptr; o = o->Owner())
-    if (auto* bar = dynamic_cast<CTrackBar*>(o->FindComponent("TrackBar1"))) return bar->Position();
-  return -1;
-}
 }  // namespace
 
 const char* LevelName(int position) {
@@ -35,7 +20,7 @@ const char* LevelName(int position) {
   }
 }
 
-TFWInfoFrame::TFWInfoFrame(CComponent* owner) : CPage(owner, "FWInfoFrame") {
+TFWInfoFrame::TFWInfoFrame(CComponent* owner, CConsoleHost& host) : CPage(owner, "FWInfoFrame"), host_(host) {
   GroupBox1 = NewControl<CGroupBox>(this, this, "GroupBox1", 8, 4, 196, 60, "网络连接数 :");
   Label1 = NewControl<CLabel>(this, GroupBox1, "Label1", 12, 20, 60, 14, "TCP:");
   TCPLabel = AddValue(GroupBox1, "TCPLabel", 20);
@@ -128,7 +113,7 @@ void TFWInfoFrame::RefreshTimerTimer(CComponent*) {
 
   uint8_t enabled = 0;
   if (GetFilterEnabled(&enabled) == RESULT_OK) StateLabel->SetText(enabled == 1 ? "启用中" : "禁用中");
-  jibie->SetText(LevelName(SliderPosition(this)));
+  jibie->SetText(LevelName(host_.SecurityLevel()));
 }
 
 void TFWInfoFrame::PaintGraph(const CRateGraph& graph, CPaintBox* box, HDC dc) {
@@ -153,7 +138,4 @@ void TFWInfoFrame::NetworkPaintBoxPaint(CComponent*, HDC dc, const RECT&) {
   NetworkImageList->Draw(dc, Activity, 0, 0);
 }
 
-void TFWInfoFrame::ViewLogBtnClick(CComponent*) {
-  CControl* main = MainWindowOf(this);
-  if (main != nullptr && main->Handle() != nullptr) PostMessageA(main->Handle(), WM_SHOWLOGVIEW, 0, 0);
-}
+void TFWInfoFrame::ViewLogBtnClick(CComponent*) { host_.RequestLogPage(); }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "driver/protocol.h"
+#include "ui/consolehost/consolehost.h"
 #include "ui/framework/controls.h"
 #include "ui/framework/form.h"
 #include "ui/framework/timer.h"
@@ -18,7 +19,7 @@ const char* LevelName(int position);
 
 class TFWInfoFrame : public CPage {
  public:
-  explicit TFWInfoFrame(CComponent* owner);
+  TFWInfoFrame(CComponent* owner, CConsoleHost& host);
   const char* ClassName() const override { return "TFWInfoFrame"; }
 
   void RefreshTimerTimer(CComponent* Sender);
@@ -48,6 +49,7 @@ class TFWInfoFrame : public CPage {
   // Draws a graph's picture into the paint box's surface in one copy.
   void PaintGraph(const CRateGraph& graph, CPaintBox* box, HDC dc);
   std::vector<uint32_t> pixels_;  // scratch picture, reused by every paint
+  CConsoleHost& host_;            // the main window
 };
 
 // The activity pictures (0 none, 1 sending, 2 receiving, 3 both), 32 × 32 on the glyph key

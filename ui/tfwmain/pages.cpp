@@ -5,25 +5,19 @@
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
 #include "ui/tfwprocframe/tfwprocframe.h"
 #include "ui/tfwmain/tfwmain.h"
-#include "ui/tfwruleadddlg/tfwruleadddlg.h"
-#include "ui/tfwsysruleframe/ruleeditor.h"
 #include "ui/tfwsysruleframe/tfwsysruleframe.h"
 #include "ui/toptframe/toptframe.h"
 
 #include <cstring>
 
 namespace {
-CPage* NewRuleSetPage(CComponent* owner) {
-  SetRuleEditor(EditRuleInDialog);  // "增加规则" and "修改规则" open the rule edit dialog
-  return new TSysRuleFrame(owner);
-}
-
 const CPageClass kPages[] = {
-    {"TFWInfoFrame", [](CComponent* owner) -> CPage* { return new TFWInfoFrame(owner); }},
-    {"TProcFrame", [](CComponent* owner) -> CPage* { return new TProcFrame(owner); }},
-    {"TSysRuleFrame", NewRuleSetPage},
-    {"TTOptionFrame", [](CComponent* o) -> CPage* { return new TTOptionFrame(o); }},
-    {"TFWAuditRuleFrame", [](CComponent* o) -> CPage* { return new TFWAuditRuleFrame(o); }},
+    {"TFWInfoFrame", [](CComponent* o, CConsoleHost& host) -> CPage* { return new TFWInfoFrame(o, host); }},
+    {"TProcFrame", [](CComponent* o, CConsoleHost&) -> CPage* { return new TProcFrame(o); }},
+    {"TSysRuleFrame", [](CComponent* o, CConsoleHost& host) -> CPage* { return new TSysRuleFrame(o, host); }},
+    {"TTOptionFrame", [](CComponent* o, CConsoleHost&) -> CPage* { return new TTOptionFrame(o); }},
+    {"TFWAuditRuleFrame",
+     [](CComponent* o, CConsoleHost& host) -> CPage* { return new TFWAuditRuleFrame(o, host); }},
     {nullptr, nullptr},
 };
 const CPageClass* g_table = kPages;

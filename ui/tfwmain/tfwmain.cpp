@@ -13,9 +13,11 @@
 #include "ui/framework/application.h"
 #include "ui/framework/artwork.h"
 #include "ui/framework/dialogs.h"
+#include "ui/tfwauditruleoptdlg/tfwauditruleoptdlg.h"
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
 #include "ui/tfwmain/driverseam.h"
 #include "ui/tfwmain/eventwiring.h"
+#include "ui/tfwruleadddlg/tfwruleadddlg.h"
 
 TFWMainForm* FWMainForm = nullptr;
 
@@ -358,7 +360,7 @@ void TFWMainForm::ShowPage(const char* className) {
   const CPageClass* page = FindPageClass(className);
   if (page == nullptr) return;  // that page is not built yet: the old one stays
   if (!ClosePage()) return;
-  CPage* frame = page->create(this);
+  CPage* frame = page->create(this, *this);
   frame->SetParent(ViewPanel);
   frame->SetAlign(TAlign::Client);
   frame->Show();
@@ -388,6 +390,19 @@ void TFWMainForm::ShowLogPage() {
   CurrentPage = LogFrame;
 }
 
+void TFWMainForm::RequestLogPage() {
+  // Posted: the page that asks is destroyed when the log page takes its place.
+  if (Handle() != nullptr) PostMessageA(Handle(), WM_SHOWLOGVIEW, 0, 0);
+}
+
+bool TFWMainForm::OpenRuleEditor(CComponent* owner, _RKFW_RULE* rule, _RKFW_RULE** created) {
+  return EditRuleInDialog(owner, rule, created);
+}
+
+bool TFWMainForm::OpenAuditConditions(CControl* card, _RKFW_AUDIT_RULE* rule) {
+  return EditAuditConditions(card, rule);
+}
+
 void TFWMainForm::RefreshAuditPage() {
   if (CurrentPage == nullptr || !CurrentPage->IsClass("TFWAuditRuleFrame")) return;
   if (ClosePage()) ShowPage("TFWAuditRuleFrame");
@@ -410,6 +425,12 @@ void TFWMainForm::EnableBtnClick(CComponent*) {
   WriteEnable(wanted);
   // The companion window hears the state just set, as it does at start-up.
   PostFilterState(wanted);
+}
+
+void TFWMainForm::SelectSecurityLevel(int level) {
+  if (TrackBar1->Position() == level) return;
+  TrackBar1->SetPosition(level);
+  TrackBar1Change(TrackBar1);
 }
 
 void TFWMainForm::TrackBar1Change(CComponent*) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/consolehost/consolehost.h"
 #include "ui/framework/controls.h"
 #include "ui/framework/form.h"
 #include "ui/framework/looks.h"
@@ -23,10 +24,11 @@ constexpr const char* kStateEnabledText = "启用中";
 constexpr const char* kStateDisabledText = "禁用中";
 constexpr const char* kInitFailedText = "初始化防火墙组件失败!";
 
-// Pages are created by class name from one table (ui/tfwmain/pages.cpp).
+// Pages are created by class name from one table (ui/tfwmain/pages.cpp); each is handed the
+// main window as its host.
 struct CPageClass {
   const char* className;
-  CPage* (*create)(CComponent* owner);
+  CPage* (*create)(CComponent* owner, CConsoleHost& host);
 };
 // The table entry for `className`, or nullptr while that page does not exist yet.
 const CPageClass* FindPageClass(const char* className);
@@ -37,7 +39,7 @@ void SetPageTable(const CPageClass* table);
 // (default "csec.rul"), anything else "msec.rul".
 std::string LevelRuleFile(int level);
 
-class TFWMainForm : public CForm {
+class TFWMainForm : public CForm, public CConsoleHost {
  public:
   explicit TFWMainForm(CComponent* owner);
   ~TFWMainForm() override;
@@ -80,6 +82,13 @@ class TFWMainForm : public CForm {
   void PostFilterState(uint8_t enabled);
   // Writes the cached audit rules to "app.aud" next to the program.
   void SaveAuditRules();
+
+  // The pages' host: the slider, the log page and the editors.
+  int SecurityLevel() const override { return TrackBar1->Position(); }
+  void SelectSecurityLevel(int level) override;
+  void RequestLogPage() override;
+  bool OpenRuleEditor(CComponent* owner, _RKFW_RULE* rule, _RKFW_RULE** created) override;
+  bool OpenAuditConditions(CControl* card, _RKFW_AUDIT_RULE* rule) override;
 
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 

@@ -9,8 +9,6 @@
 #include "ui/framework/dialogs.h"
 #include "ui/framework/messages.h"
 #include "ui/tfwruleitemframe/ruleart.h"
-#include "ui/tfwsysruleframe/ruleeditor.h"
-#include "ui/tfwsysruleframe/tfwsysruleframe.h"
 
 void FreeRuleRecord(_RKFW_RULE* rule) {
   if (rule == nullptr) return;
@@ -18,8 +16,8 @@ void FreeRuleRecord(_RKFW_RULE* rule) {
   PlatformFree(rule);
 }
 
-TFWRuleItemFrame::TFWRuleItemFrame(CComponent* owner, const char* name)
-    : CFrame(owner, name), Page(dynamic_cast<TSysRuleFrame*>(owner)) {
+TFWRuleItemFrame::TFWRuleItemFrame(CComponent* owner, CRuleCardOwner& page, const char* name)
+    : CFrame(owner, name), Page(page) {
   SetBounds(0, 0, kRuleCardWidth, kRuleCardHeight);
   RulePanel = NewControl<CPanel>(this, this, "RulePanel", 0, 0, kRuleCardWidth, kRuleCardHeight);
   RulePanel->SetAlign(TAlign::Client);
@@ -145,31 +143,30 @@ void TFWRuleItemFrame::EnableCheckBoxClick(CComponent*) {
   if (enabled) Rule->Options &= ~static_cast<uint32_t>(RULE_OPT_DISABLED);
   else Rule->Options |= RULE_OPT_DISABLED;
   ShowEnabled(enabled);
-  if (Page != nullptr) Page->SetModified(true);
+  Page.CardChanged();
 }
 
 void TFWRuleItemFrame::ModifyBtnClick(CComponent*) {
-  CRuleEditor editor = RuleEditor();
-  if (editor == nullptr || Rule == nullptr) return;
+  if (Rule == nullptr) return;
   _RKFW_RULE* created = nullptr;
-  if (!editor(this, Rule, &created)) return;
+  if (!Page.EditCardRule(this, Rule, &created)) return;
   // The dialog edits the card's own record; a record it made anyway is not ours to keep.
   if (created != nullptr && created != Rule) FreeRuleRecord(created);
-  if (Page != nullptr) Page->SetModified(true);
+  Page.CardChanged();
   ShowRule();
 }
 
 void TFWRuleItemFrame::DeleteBtnClick(CComponent*) {
   if (MessageDlg(this, "真的要删除该条规则吗？", "删除", kMbOkCancel) == kIdCancel) return;
   // Posted: the card must outlive its own click handler.
-  if (Page != nullptr && Page->Handle() != nullptr)
-    PostMessageA(Page->Handle(), WM_DELETERULECARD, 0, reinterpret_cast<LPARAM>(this));
+  if (Page.CardOwnerWindow() != nullptr)
+    PostMessageA(Page.CardOwnerWindow(), WM_DELETERULECARD, 0, reinterpret_cast<LPARAM>(this));
 }
 
 void TFWRuleItemFrame::UpBitBtnClick(CComponent*) {
-  if (Page != nullptr) Page->MoveCardUp(this);
+  Page.MoveCardUp(this);
 }
 
 void TFWRuleItemFrame::DownBitBtnClick(CComponent*) {
-  if (Page != nullptr) Page->MoveCardDown(this);
+  Page.MoveCardDown(this);
 }

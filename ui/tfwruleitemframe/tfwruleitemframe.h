@@ -9,15 +9,34 @@
 #include "ui/framework/controls.h"
 #include "ui/framework/form.h"
 
-class TSysRuleFrame;
+class TFWRuleItemFrame;
 
 constexpr int kRuleCardWidth = 527;
 constexpr int kRuleCardHeight = 60;
 
+// What a card needs of the page that holds it: the page keeps the order of the cards and
+// whether the set is saved.
+class CRuleCardOwner {
+ public:
+  // A card's rule changed (switched on or off, edited): the set is no longer saved.
+  virtual void CardChanged() = 0;
+  // Within the card's protocol only.
+  virtual void MoveCardUp(TFWRuleItemFrame* card) = 0;
+  virtual void MoveCardDown(TFWRuleItemFrame* card) = 0;
+  // The rule edit dialog for the card's rule, owned by `card` (rules as
+  // CConsoleHost::OpenRuleEditor); true on OK.
+  virtual bool EditCardRule(TFWRuleItemFrame* card, _RKFW_RULE* rule, _RKFW_RULE** created) = 0;
+  // The window that WM_DELETERULECARD is posted to.
+  virtual HWND CardOwnerWindow() const = 0;
+
+ protected:
+  ~CRuleCardOwner() = default;
+};
+
 class TFWRuleItemFrame : public CFrame {
  public:
-  // `owner` is the rule set page (when it is one; otherwise the card has no page to tell).
-  TFWRuleItemFrame(CComponent* owner, const char* name = nullptr);
+  // `page` is told what the card's buttons ask for; usually it is `owner` too.
+  TFWRuleItemFrame(CComponent* owner, CRuleCardOwner& page, const char* name = nullptr);
   ~TFWRuleItemFrame() override;
   const char* ClassName() const override { return "TFWRuleItemFrame"; }
 
@@ -52,7 +71,7 @@ class TFWRuleItemFrame : public CFrame {
   CGlyphButton* DownBitBtn;
 
   _RKFW_RULE* Rule = nullptr;  // owned: released (heap parts, then the record) once
-  TSysRuleFrame* Page;         // the owner, not owned; nullptr when the owner is no page
+  CRuleCardOwner& Page;        // the page, not owned
 
  protected:
   // The first time the card has windows, its buttons get the flat look and the shared glyphs.

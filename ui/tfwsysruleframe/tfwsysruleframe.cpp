@@ -14,8 +14,6 @@
 #include "ui/framework/dialogs.h"
 #include "ui/framework/messages.h"
 #include "ui/tfwruleitemframe/ruleart.h"
-#include "ui/tfwruleitemframe/tfwruleitemframe.h"
-#include "ui/tfwsysruleframe/ruleeditor.h"
 
 namespace {
 constexpr const char* kRuleFileFilter = "*.rul|*.rul|*.*|*.*";
@@ -25,7 +23,8 @@ constexpr int kCustomLevel = 3;
 int32_t ProtocolOf(const TFWRuleItemFrame* card) { return card->Rule != nullptr ? card->Rule->Protocol : 0; }
 }  // namespace
 
-TSysRuleFrame::TSysRuleFrame(CComponent* owner) : CPage(owner, "SysRuleFrame") {
+TSysRuleFrame::TSysRuleFrame(CComponent* owner, CConsoleHost& host)
+    : CPage(owner, "SysRuleFrame"), host_(host) {
   Panel3 = NewControl<CPanel>(this, this, "Panel3", 0, 0, kPageWidth, 30);
   Panel3->SetAlign(TAlign::Top);
   Panel3->SetColor(kToolBarColor);
@@ -86,7 +85,7 @@ int TSysRuleFrame::IndexOfCard(TFWRuleItemFrame* card) const {
 TFWRuleItemFrame* TSysRuleFrame::BuildCard(int index) {
   char name[32];
   snprintf(name, sizeof name, "FWRuleItemFrame%d", CardCounter++);
-  auto* card = new TFWRuleItemFrame(this, name);
+  auto* card = new TFWRuleItemFrame(this, *this, name);
   try {
     Cards.Insert(index, card);
   } catch (...) {
@@ -168,11 +167,9 @@ void TSysRuleFrame::MoveCardDown(TFWRuleItemFrame* card) {
 }
 
 void TSysRuleFrame::NewRuleBtnClick(CComponent*) {
-  CRuleEditor editor = RuleEditor();
-  if (editor == nullptr) return;
   int32_t count = Cards.Count;
   _RKFW_RULE* created = nullptr;
-  if (!editor(this, nullptr, &created) || created == nullptr) return;
+  if (!host_.OpenRuleEditor(this, nullptr, &created) || created == nullptr) return;
   // After every card of an equal or smaller protocol.
   int32_t index = count;
   for (int32_t i = 0; i < count; ++i)
@@ -236,12 +233,7 @@ void TSysRuleFrame::ApplyRules() {
 void TSysRuleFrame::SaveBitBtnClick(CComponent*) {
   SaveRuleFile();
   // The custom level: the main window reacts as to any move of its slider.
-  if (auto* slider = dynamic_cast<CTrackBar*>(Owner() != nullptr ? Owner()->FindComponent("TrackBar1") : nullptr)) {
-    if (slider->Position() != kCustomLevel) {
-      slider->SetPosition(kCustomLevel);
-      Fire(slider->OnChange, slider);
-    }
-  }
+  host_.SelectSecurityLevel(kCustomLevel);
   ApplyRules();
 }
 

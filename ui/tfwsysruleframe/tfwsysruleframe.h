@@ -7,10 +7,10 @@
 #include "base/array.h"
 #include "base/bufferptr.h"
 #include "rules/records.h"
+#include "ui/consolehost/consolehost.h"
 #include "ui/framework/controls.h"
 #include "ui/framework/form.h"
-
-class TFWRuleItemFrame;
+#include "ui/tfwruleitemframe/tfwruleitemframe.h"
 
 // How a save ended: the rules reached the file, the user cancelled the file dialog, or the
 // file could not be written (the user has been told).
@@ -19,9 +19,9 @@ enum class TSaveResult { Saved, Cancelled, Failed };
 constexpr int32_t kCardsGrowStep = 512;
 constexpr uint32_t kRuleFilePathSize = 1024;
 
-class TSysRuleFrame : public CPage {
+class TSysRuleFrame : public CPage, public CRuleCardOwner {
  public:
-  explicit TSysRuleFrame(CComponent* owner);
+  TSysRuleFrame(CComponent* owner, CConsoleHost& host);
   ~TSysRuleFrame() override;
   const char* ClassName() const override { return "TSysRuleFrame"; }
 
@@ -32,8 +32,13 @@ class TSysRuleFrame : public CPage {
   bool IsFirstCard(TFWRuleItemFrame* card) const;
   bool IsLastCard(TFWRuleItemFrame* card) const;
   // Within the card's protocol only; the pointer follows the card's button.
-  void MoveCardUp(TFWRuleItemFrame* card);
-  void MoveCardDown(TFWRuleItemFrame* card);
+  void MoveCardUp(TFWRuleItemFrame* card) override;
+  void MoveCardDown(TFWRuleItemFrame* card) override;
+  void CardChanged() override { SetModified(true); }
+  bool EditCardRule(TFWRuleItemFrame* card, _RKFW_RULE* rule, _RKFW_RULE** created) override {
+    return host_.OpenRuleEditor(card, rule, created);
+  }
+  HWND CardOwnerWindow() const override { return Handle(); }
   // To the bound file, or to one the user chooses (which then becomes the custom level's
   // file, once it holds them).
   TSaveResult SaveRuleFile();
@@ -74,4 +79,5 @@ class TSysRuleFrame : public CPage {
   void ApplyRules();
   void PointAt(CControl* button);
   void SetCurrentRuleFile(const char* path);
+  CConsoleHost& host_;  // the main window
 };

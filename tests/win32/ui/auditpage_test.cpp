@@ -16,6 +16,7 @@
 #include "rules/decisions.h"
 #include "rules/driver_link.h"
 #include "rules/loader.h"
+#include "tests/win32/support/consolehost.h"
 #include "tests/win32/support/golden.h"
 #include "ui/framework/application.h"
 #include "ui/framework/describe.h"
@@ -74,12 +75,18 @@ std::string ThisProgram() {
   return path;
 }
 
-class CHostForm : public CForm {
+using ConditionsDialog = bool (*)(CControl* card, _RKFW_AUDIT_RULE* rule);
+
+class CHostForm : public CForm, public CQuietConsoleHost {
  public:
   explicit CHostForm(CComponent* owner) : CForm(owner, "HostForm") {
     SetClientSize(kPageWidth, kPageHeight);
     SetFormFont(kConsoleFontFace, kConsoleFontPixels);
   }
+  bool OpenAuditConditions(CControl* card, _RKFW_AUDIT_RULE* rule) override {
+    return conditions != nullptr && conditions(card, rule);
+  }
+  ConditionsDialog conditions = nullptr;  // nullptr: "选项" does nothing
 };
 
 class AuditPageTest : public ::testing::Test {
@@ -132,7 +139,7 @@ class AuditPageTest : public ::testing::Test {
     ClearAuditRuleCache();
   }
   TFWAuditRuleFrame* Open() {
-    page = new TFWAuditRuleFrame(host);
+    page = new TFWAuditRuleFrame(host, *host);
     page->SetParent(host);
     page->SetAlign(TAlign::Client);
     page->Show();
@@ -258,12 +265,12 @@ TEST_F(AuditPageTest, OptionsDoNothingUntilTheConditionsDialogIsPluggedIn) {
   page->Card(0)->OptBtn->Click();
   EXPECT_TRUE(g_images.empty());
   // A confirmed dialog that set conditions: the card lights nothing and the rule is applied.
-  SetAuditOptionsDialog([](CControl*, _RKFW_AUDIT_RULE* rule) {
+  host->conditions = [](CControl*, _RKFW_AUDIT_RULE* rule) {
     rule->Access |= kAccessConditions;
     return true;
-  });
+  };
   page->Card(0)->OptBtn->Click();
-  SetAuditOptionsDialog(nullptr);
+  host->conditions = nullptr;
   EXPECT_EQ(Lit(page->Card(0)), "---");
   ASSERT_EQ(g_images.size(), 1u);
   EXPECT_EQ(g_images[0][0].access, 0x17u);

@@ -114,10 +114,10 @@ class CFakePage : public CPage {
   const char* cls_;
 };
 const CPageClass kTestPages[] = {
-    {"TFWInfoFrame", [](CComponent* o) -> CPage* { return new CFakePage(o, "TFWInfoFrame"); }},
-    {"TSysRuleFrame", [](CComponent* o) -> CPage* { return new CFakePage(o, "TSysRuleFrame"); }},
+    {"TFWInfoFrame", [](CComponent* o, CConsoleHost&) -> CPage* { return new CFakePage(o, "TFWInfoFrame"); }},
+    {"TSysRuleFrame", [](CComponent* o, CConsoleHost&) -> CPage* { return new CFakePage(o, "TSysRuleFrame"); }},
     {"TFWAuditRuleFrame",
-     [](CComponent* o) -> CPage* { return new CFakePage(o, "TFWAuditRuleFrame"); }},
+     [](CComponent* o, CConsoleHost&) -> CPage* { return new CFakePage(o, "TFWAuditRuleFrame"); }},
     {"TProcFrame", nullptr},
     {nullptr, nullptr},
 };

@@ -8,10 +8,12 @@
 
 #include <functional>
 #include <string>
+#include <type_traits>
 
 #include "base/result.h"
 #include "driver/rkfw.h"
 #include "standin/rkfwctl/rkfwctl.h"
+#include "tests/win32/support/consolehost.h"
 #include "tests/win32/support/golden.h"
 #include "tests/win32/support/services.h"
 #include "ui/framework/application.h"
@@ -34,9 +36,9 @@ std::string Status(const char* name) {
   return ctl.Out.substr(from, ctl.Out.find('\n', from) - from);
 }
 
-// Stands in for the main window: the class name the pages look for, the level slider, and a
-// record of the log page being asked for.
-class CHostForm : public CForm {
+// Stands in for the main window: the level slider, and a record of the log page being asked
+// for.
+class CHostForm : public CForm, public CQuietConsoleHost {
  public:
   explicit CHostForm(CComponent* owner) : CForm(owner, "HostForm") {
     SetClientSize(kPageWidth, kPageHeight);
@@ -44,11 +46,8 @@ class CHostForm : public CForm {
     TrackBar1->SetRange(0, 10);
     TrackBar1->Hide();
   }
-  const char* ClassName() const override { return "TFWMainForm"; }
-  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
-    if (msg == WM_SHOWLOGVIEW) ++logViewAsked;
-    return CForm::WndProc(msg, wParam, lParam);
-  }
+  int SecurityLevel() const override { return TrackBar1->Position(); }
+  void RequestLogPage() override { ++logViewAsked; }
   CTrackBar* TrackBar1;
   int logViewAsked = 0;
 };
@@ -76,7 +75,11 @@ class MonitorPages : public ::testing::Test {
 
   template <class Page>
   Page* Open() {
-    auto* page = new Page(host);
+    Page* page;
+    if constexpr (std::is_constructible_v<Page, CComponent*, CConsoleHost&>)
+      page = new Page(host, *host);
+    else
+      page = new Page(host);
     page->SetParent(host);
     page->SetAlign(TAlign::Client);
     page->Show();

@@ -20,12 +20,12 @@
 #include "rules/loader.h"
 #include "rules/rulefile.h"
 #include "tests/win32/settings/scratch_registry.h"
+#include "tests/win32/support/consolehost.h"
 #include "tests/win32/support/golden.h"
 #include "ui/framework/application.h"
 #include "ui/framework/describe.h"
 #include "ui/framework/dialogs.h"
 #include "ui/tfwruleitemframe/tfwruleitemframe.h"
-#include "ui/tfwsysruleframe/ruleeditor.h"
 #include "ui/tfwsysruleframe/tfwsysruleframe.h"
 
 namespace {
@@ -67,8 +67,9 @@ _RKFW_RULE MakeRule(int32_t protocol, const char* name) {
   return rule;
 }
 
-// The main window's part the page needs: its owner, holding the level slider.
-class CHostForm : public CForm {
+// The main window's part the page needs: its owner, holding the level slider, and the rule
+// edit dialog's stand-in.
+class CHostForm : public CForm, public CQuietConsoleHost {
  public:
   explicit CHostForm(CComponent* owner) : CForm(owner, "FWMainForm") {
     SetBounds(0, 0, 560, 340);
@@ -77,6 +78,15 @@ class CHostForm : public CForm {
     TrackBar1->SetPosition(1);
     TrackBar1->SetVisible(false);
     TrackBar1->OnChange = [this](CComponent*) { g_sliderChanges.push_back(TrackBar1->Position()); };
+  }
+  int SecurityLevel() const override { return TrackBar1->Position(); }
+  void SelectSecurityLevel(int level) override {
+    if (TrackBar1->Position() == level) return;
+    TrackBar1->SetPosition(level);
+    Fire(TrackBar1->OnChange, TrackBar1);
+  }
+  bool OpenRuleEditor(CComponent* owner, _RKFW_RULE* rule, _RKFW_RULE** created) override {
+    return ScriptedEditor(owner, rule, created);
   }
   CTrackBar* TrackBar1;
 };
@@ -109,12 +119,10 @@ class RulePage : public ::testing::Test {
           return !g_chosenFile.empty();
         },
         nullptr);
-    SetRuleEditor(ScriptedEditor);
     Application.Initialize();
   }
   void TearDown() override {
     Application.Shutdown();
-    SetRuleEditor(nullptr);
     SetFileDialogScript(nullptr, nullptr);
     SetMessageBoxScript(nullptr, nullptr);
     SetRuleDriverLink(nullptr);
@@ -129,7 +137,7 @@ class RulePage : public ::testing::Test {
   }
   TSysRuleFrame* Open() {
     host_ = new CHostForm(&Application);
-    page_ = new TSysRuleFrame(host_);
+    page_ = new TSysRuleFrame(host_, *host_);
     page_->SetParent(host_);
     page_->SetBounds(0, 20, kPageWidth, kPageHeight);
     page_->Show();
