@@ -36,7 +36,7 @@ rm -rf "$demo" && mkdir -p "$demo" out
 cp "$bin/Vardeen.exe" "$bin/QeltUtil.DLL" "$bin"/*.rul "$demo/"
 cp -r "$bin/res" "$demo/"
 iconv -f UTF-8 -t GBK tools/demo/app.txt >"$demo/app.txt"
-build/win32/host-tools/bin/rkfwtool compile "$demo/app.txt" "$demo/app.aud"
+build/win32/host-tools/bin/rkfwtool compile "$demo/app.txt" "$demo/app.aud" --gbk
 iconv -f UTF-8 -t GBK tools/demo/scenario.play >"$demo/scenario.play"
 iconv -f UTF-8 -t GBK tools/demo/monitor.play >"$demo/monitor.play"
 

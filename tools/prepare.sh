@@ -14,7 +14,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko prompts
 
 VARDEEN_PACKAGES=(g++-multilib g++-mingw-w64-i686 mingw-w64-i686-dev cmake make googletest
   wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils xdotool fonts-wqy-zenhei locales imagemagick
-  clang libclang-rt-14-dev llvm procps zlib1g-dev:i386)
+  clang libclang-rt-14-dev llvm procps zlib1g-dev:i386 nsis)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -26,7 +26,11 @@ as_root() {
 apt_update() {
   local try out failed=()
   for try in 1 2 3; do
-    out=$(as_root apt-get update -qq 2>&1) && return 0
+    if out=$(as_root apt-get update -qq 2>&1); then
+      # Every index came: a pin left by an earlier failure has done its work.
+      [ -e /etc/apt/preferences.d/vardeen-failed-index ] && as_root rm -f /etc/apt/preferences.d/vardeen-failed-index
+      return 0
+    fi
     sleep $((try * 5))
   done
   mapfile -t failed < <(grep -oE 'Failed to fetch [^ ]+/dists/[^/ ]+' <<<"$out" | sed 's#.*/dists/##' | sort -u)

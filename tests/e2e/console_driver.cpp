@@ -267,8 +267,9 @@ void ClearInstanceMark() {
 
 CConsole::~CConsole() { Kill(); }
 
-bool CConsole::Start(const CProgramFolder& folder) {
-  std::string exe = folder.File("Vardeen.exe");
+bool CConsole::Start(const CProgramFolder& folder) { return Start(folder.File("Vardeen.exe")); }
+
+bool CConsole::Start(const std::string& exe) {
   std::string command = "\"" + exe + "\"";
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;

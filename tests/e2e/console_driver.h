@@ -103,6 +103,7 @@ class CConsole {
   CConsole& operator=(const CConsole&) = delete;
 
   bool Start(const CProgramFolder& folder);
+  bool Start(const std::string& exe);  // a console installed elsewhere
   DWORD Pid() const { return pid_; }
   bool Running() const;
   // Waits for the main window ("TFWMainForm", caption "Vardeen") to be shown.

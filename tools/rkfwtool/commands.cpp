@@ -2,7 +2,7 @@
 
 const CToolCommand kCommands[] = {
     {"dump", "FILE [--audit] [--utf8 | --gbk]", RunDump},
-    {"compile", "TEXT OUT", RunCompile},
+    {"compile", "TEXT OUT [--utf8 | --gbk]", RunCompile},
     {"ip-image", "IN.rul OUT.bin", RunIpImage},
     {"audit-image", "IN.aud OUT.bin", RunAuditImage},
     {"rewrite", "IN OUT [--audit]", RunRewrite},

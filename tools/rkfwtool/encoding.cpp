@@ -1,6 +1,7 @@
 #include "tools/rkfwtool/encoding.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "base/gbk.h"
 
@@ -10,7 +11,6 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <clocale>
-#include <cstring>
 #endif
 
 namespace {
@@ -114,7 +114,57 @@ bool LooksLikeUtf8(const char* text, uint32_t size) {
   return beyondAscii;
 }
 
-std::string GbkTextToUtf8(const std::string& gbk) {
+const char* EncodingName(TTextEncoding encoding) { return encoding == TTextEncoding::Utf8 ? "UTF-8" : "GBK"; }
+
+bool ParseEncodingName(const std::string& name, TTextEncoding* encoding) {
+  std::string upper;
+  for (char c : name) upper += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  if (upper == "GBK" || upper == "CP936") *encoding = TTextEncoding::Gbk;
+  else if (upper == "UTF-8" || upper == "UTF8") *encoding = TTextEncoding::Utf8;
+  else return false;
+  return true;
+}
+
+uint32_t FindEncodingLine(const char* text, uint32_t size, std::string& name) {
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+  uint32_t line = 0;
+  for (uint32_t at = 0; at < size;) {
+    uint32_t end = at;
+    while (end < size && text[end] != '\n') ++end;
+    ++line;
+    uint32_t p = at;
+    at = end + 1;
+    if (line == 1 && end - p >= 3 && memcmp(text + p, "\xEF\xBB\xBF", 3) == 0) p += 3;
+    while (p < end && blank(text[p])) ++p;
+    uint32_t word = p;
+    while (p < end && !blank(text[p]) && text[p] != '#') ++p;
+    std::string first(text + word, p - word);
+    if (first == "rule" || first == "audit-rule") return 0;
+    if (first != "encoding") continue;
+    while (p < end && blank(text[p])) ++p;
+    uint32_t value = p;
+    while (p < end && !blank(text[p]) && text[p] != '#') ++p;
+    name.assign(text + value, p - value);
+    return line;
+  }
+  return 0;
+}
+
+TTextEncoding SystemTextEncoding() {
+#ifdef _WIN32
+  return GetACP() == CP_UTF8 ? TTextEncoding::Utf8 : TTextEncoding::Gbk;
+#else
+  return OutputLocaleIsUtf8() ? TTextEncoding::Utf8 : TTextEncoding::Gbk;
+#endif
+}
+
+std::string GbkTextToUtf8(const std::string& dumped) {
+  // The dump's encoding line is its second: it now names UTF-8.
+  std::string gbk = dumped;
+  const std::string declared = "\nencoding GBK\n";
+  size_t first = gbk.find('\n');
+  if (first != std::string::npos && gbk.compare(first, declared.size(), declared) == 0)
+    gbk.replace(first, declared.size(), "\nencoding UTF-8\n");
   std::string out;
   for (size_t i = 0; i < gbk.size(); ++i) {
     auto b = static_cast<uint8_t>(gbk[i]);
@@ -131,9 +181,15 @@ std::string GbkTextToUtf8(const std::string& gbk) {
       ++i;
       continue;
     }
-    char escape[8];
-    snprintf(escape, sizeof escape, "\\x%02x", b);
-    out += escape;
+    // The whole pair, or its trail byte would pair with whatever follows (a "\\" among them).
+    bool pair = IsGbkLeadByte(b) && i + 1 < gbk.size() && static_cast<uint8_t>(gbk[i + 1]) >= 0x40 &&
+                static_cast<uint8_t>(gbk[i + 1]) != 0x7F && static_cast<uint8_t>(gbk[i + 1]) != 0xFF;
+    for (size_t n = 0; n < (pair ? 2u : 1u); ++n) {
+      char escape[8];
+      snprintf(escape, sizeof escape, "\\x%02x", static_cast<uint8_t>(gbk[i + n]));
+      out += escape;
+    }
+    if (pair) ++i;
   }
   return out;
 }

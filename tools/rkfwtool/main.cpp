@@ -10,7 +10,10 @@ void PrintUsage(FILE* out) {
   for (uint32_t i = 0; i < kCommandCount; ++i)
     fprintf(out, "  rkfwtool %s %s\n", kCommands[i].Name, kCommands[i].Usage);
   fprintf(out, "Texts are GBK in the files; dump shows them in UTF-8 when the locale is UTF-8 (or with\n"
-               "--utf8), and compile takes UTF-8 or GBK text, with or without a byte order mark.\n");
+               "--utf8) and names the text's encoding in its \"encoding\" line, which compile follows.\n"
+               "A text without that line is UTF-8 when it starts with a byte order mark, else GBK or\n"
+               "UTF-8 as --gbk or --utf8 says, else the system's encoding (the locale's; on Windows the\n"
+               "ANSI code page).\n");
 }
 
 bool AsksForHelp(const char* arg) {

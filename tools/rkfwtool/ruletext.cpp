@@ -243,6 +243,8 @@ void DumpAuditRule(std::string& out, const _RKFW_AUDIT_RULE& rule) {
 
 void AppendHeader(std::string& out, const uint8_t* header, bool audit) {
   out += audit ? "audit-file\n" : "rule-file\n";
+  // Texts are dumped as stored; rkfwtool dump's UTF-8 rewrites this line with the text.
+  out += "encoding GBK\n";
   out += "magic ";
   AppendQuoted(out, header, 4);
   AppendFormat(out, "\nversion %" PRIu32 "\n", LoadLe32(header + 4));
@@ -733,6 +735,8 @@ bool ParseText(const char* text, uint32_t size, CParsedText& parsed, std::string
     } else if (key == "version" && t.size() == 2) {
       if (!ParseNumber(t[1].Text, &parsed.Version)) return parser.Fail("bad value for", key);
       if (parsed.Version != kRuleFileVersion) return parser.Fail("wrong version (rule files have version 256):", t[1].Text);
+    } else if (key == "encoding" && t.size() == 2 && !t[1].Quoted && parsed.Rules.Count == 0 && parsed.AuditRules.Count == 0) {
+      // Read before parsing (CompileRuleText): the text is GBK by now.
     } else if (!parsed.Audit && key == "unused-records" && t.size() == 2) {
       if (!ParseNumber(t[1].Text, &parsed.UnusedRecords) || parsed.UnusedRecords > 0xFFFF)
         return parser.Fail("bad value for", key);
@@ -818,12 +822,29 @@ uint32_t DumpRuleFileBytes(const uint8_t* data, uint32_t size, bool audit, std::
   return RESULT_OK;
 }
 
-uint32_t CompileRuleText(const char* text, uint32_t size, _bytePtr& file, std::string& error, bool* audit) {
+uint32_t CompileRuleText(const char* text, uint32_t size, _bytePtr& file, std::string& error, bool* audit,
+                         TTextEncoding unmarked) {
   file.Release();
-  // UTF-8 (with or without a byte order mark) is stored as GBK, as the console reads it.
+  // The text's own encoding line decides, then a byte order mark (UTF-8), then the caller;
+  // UTF-8 is stored as GBK, as the console reads it. Never a guess from the bytes: GBK text
+  // can be well-formed UTF-8 too.
   bool marked = size >= 3 && memcmp(text, "\xEF\xBB\xBF", 3) == 0;
+  TTextEncoding encoding = marked ? TTextEncoding::Utf8 : unmarked;
+  std::string name;
+  if (uint32_t line = FindEncodingLine(text, size, name)) {
+    TTextEncoding declared;
+    if (!ParseEncodingName(name, &declared)) {
+      error = "line " + std::to_string(line) + ": unknown encoding \"" + name + "\" (GBK or UTF-8)";
+      return RESULT_FAILED;
+    }
+    if (marked && declared != TTextEncoding::Utf8) {
+      error = "line " + std::to_string(line) + ": encoding " + name + " in a text with a UTF-8 byte order mark";
+      return RESULT_FAILED;
+    }
+    encoding = declared;
+  }
   std::string gbk;
-  if (marked || LooksLikeUtf8(text, size)) {
+  if (encoding == TTextEncoding::Utf8) {
     uint32_t badLine = 0;
     if (!Utf8TextToGbk(std::string(text + (marked ? 3 : 0), size - (marked ? 3 : 0)), gbk, &badLine)) {
       error = "line " + std::to_string(badLine) + ": a character GBK cannot hold, or malformed UTF-8";

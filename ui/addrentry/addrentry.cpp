@@ -99,17 +99,41 @@ bool ResolveOne(const char* text, uint32_t* networkOrder) {
   return true;
 }
 
-uint32_t ResolveAll(const char* text, std::vector<uint32_t>& addresses) {
+std::string TrimBlanks(const char* text) {
+  if (text == nullptr) return std::string();
+  const char* first = text;
+  while (*first == ' ' || *first == '\t') ++first;
+  const char* last = first + strlen(first);
+  while (last > first && (last[-1] == ' ' || last[-1] == '\t')) --last;
+  return std::string(first, last);
+}
+
+bool LooksDotted(const char* text) {
+  if (text == nullptr || *text == 0) return false;
+  for (const char* p = text; *p != 0; ++p)
+    if ((*p < '0' || *p > '9') && *p != '.') return false;
+  return true;
+}
+
+uint32_t ResolveAll(const char* typed, std::vector<uint32_t>& addresses) {
   addresses.clear();
-  if (text == nullptr || text[0] == 0) return 0;
+  std::string text = TrimBlanks(typed);
+  if (text.empty()) return 0;
   uint32_t address;
-  if (ParseDottedAddress(text, &address)) {
+  if (ParseDottedAddress(text.c_str(), &address)) {
     addresses.push_back(address);
     return 1;
   }
-  if (!LookUp(text, addresses)) return 0;
+  // A typo in an address must not become whatever a resolver answers for it.
+  if (LooksDotted(text.c_str())) return 0;
+  if (!LookUp(text.c_str(), addresses)) return 0;
   if (addresses.size() > kMaxResolvedAddresses) addresses.resize(kMaxResolvedAddresses);
   return static_cast<uint32_t>(addresses.size());
+}
+
+bool ContiguousMask(uint32_t hostOrderMask) {
+  uint32_t hostBits = ~hostOrderMask;
+  return (hostBits & (hostBits + 1)) == 0;
 }
 
 std::vector<uint32_t> LocalHostAddresses() {

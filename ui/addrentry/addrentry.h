@@ -19,12 +19,20 @@ std::string DottedAddress(uint32_t networkOrder);
 // Exactly four decimal fields of 0 to 255 separated by dots, nothing else around them.
 bool ParseDottedAddress(const char* text, uint32_t* networkOrder);
 
-// Dotted text gives its address; any other non-empty text is looked up as a host name,
+// Blanks around the text are ignored. Dotted text gives its address; text of digits and dots
+// alone that is no address fails; any other non-empty text is looked up as a host name,
 // blocking, with the wait cursor showing meanwhile. Empty text and failed look-ups fail.
 // ResolveOne: the first address. ResolveAll: the addresses in the resolver's order, at most
 // kMaxResolvedAddresses; returns how many (0 on failure, `addresses` then empty).
 bool ResolveOne(const char* text, uint32_t* networkOrder);
 uint32_t ResolveAll(const char* text, std::vector<uint32_t>& addresses);
+
+// The text without the blanks and tabs around it.
+std::string TrimBlanks(const char* text);
+// Text made only of digits and dots, which is an address or a mistake, never a host name.
+bool LooksDotted(const char* text);
+// A subnet mask (host order, first field most significant) whose ones all come first.
+bool ContiguousMask(uint32_t hostOrderMask);
 
 // The addresses of this computer: its host name looked up. Empty when either step fails.
 std::vector<uint32_t> LocalHostAddresses();

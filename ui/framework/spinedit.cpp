@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -63,6 +64,31 @@ int CSpinEdit::Value() const {
   if (value < min_) value = min_;
   if (value > max_) value = max_;
   return static_cast<int>(value);
+}
+
+bool CSpinEdit::TypedValue(long* value) const {
+  char text[32] = {};
+  if (edit_ != nullptr) {
+    // Longer text than fits is no port or code this entry can hold.
+    if (GetWindowTextLengthA(edit_) >= static_cast<int>(sizeof text)) return false;
+    GetWindowTextA(edit_, text, sizeof text);
+  } else {
+    snprintf(text, sizeof text, "%d", value_);
+  }
+  const char* p = text;
+  while (*p == ' ') ++p;
+  if (*p == 0) {
+    *value = 0;
+    return true;
+  }
+  char* end = nullptr;
+  errno = 0;
+  long typed = strtol(p, &end, 10);
+  if (end == p || errno == ERANGE) return false;
+  while (*end == ' ') ++end;
+  if (*end != 0) return false;
+  *value = typed;
+  return true;
 }
 
 void CSpinEdit::SetValue(int value) {

@@ -14,6 +14,9 @@ class CSpinEdit : public CControl {
   int Max() const { return max_; }
   // The number shown, within the range (text that is no number reads as Min).
   int Value() const;
+  // The number typed, not held to the range: 0 for empty text; false when the text is no
+  // whole number (blanks around it allowed), so a caller can refuse instead of clamping.
+  bool TypedValue(long* value) const;
   void SetValue(int value);  // fires OnChange when the text changes
   HWND EditHandle() const { return edit_; }
   CNotifyEvent OnChange;

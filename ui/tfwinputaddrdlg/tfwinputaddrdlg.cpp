@@ -142,8 +142,15 @@ void TFWInputAddrDlg::ShowLocal(const _MATCH_VALUE& v) {
     sheet->SetTabVisible(false);
   AddrPageControl->SetActivePage(LocalAddrTabSheet);
   SrcIPListBox->Clear();
+  localRangeListed_ = false;
   const uint32_t* elements = v.Kind == MATCH_LIST ? MatchElements(v) : nullptr;
-  if (v.Kind == MATCH_LIST) {
+  if (v.Kind == MATCH_RANGE) {
+    // Only a file holds a local range; it stays one until the user removes or replaces it.
+    SpecLocalButton->SetChecked(true);
+    AddListItem(SrcIPListBox, (PaddedAddress(v.Value2) + " - " + PaddedAddress(v.Value1)).c_str(), v.Value2);
+    localRange_ = v;
+    localRangeListed_ = true;
+  } else if (v.Kind == MATCH_LIST) {
     SpecLocalButton->SetChecked(true);
     for (uint32_t i = 0; elements != nullptr && i < v.Value1; ++i)
       AddListItem(SrcIPListBox, PaddedAddress(elements[i]).c_str(), elements[i]);
@@ -199,6 +206,11 @@ void TFWInputAddrDlg::OkBitBtnClick(CComponent*) {
   if (mode_ == 1) {
     if (AllLocalButton->Checked()) return StoreValues(value_, nullptr, 0);
     if (SrcIPListBox->Count() == 0) return Refuse("本地地址未指定", AddSrcIPBtn);
+    if (localRangeListed_) {
+      ReleaseMatchValue(value_);
+      *value_ = localRange_;
+      return;
+    }
     return StoreList(SrcIPListBox);
   }
   CTabSheet* page = AddrPageControl->ActivePage();
@@ -209,6 +221,8 @@ void TFWInputAddrDlg::OkBitBtnClick(CComponent*) {
     uint32_t address = 0;
     if (text.empty()) return Refuse("输入IP地址为空!", IPEdit);
     if (!ResolveOne(text.c_str(), &address)) return Refuse("非法IP地址或无效域名!", IPEdit);
+    // Stored, 0.0.0.0 would mean any address: far more than the one typed.
+    if (address == 0) return Refuse("IP地址不能为0.0.0.0!", IPEdit);
     StoreValues(value_, &address, 1);
   } else if (page == RangTabSheet) {
     std::string up = UpIPEdit->WindowText(), down = DownIPEdit->WindowText();
@@ -230,6 +244,7 @@ void TFWInputAddrDlg::OkBitBtnClick(CComponent*) {
     DWORD mask = 0;
     if (SendMessageA(IPAddressCtrl->Handle(), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&mask)) < 4)
       return Refuse("输入掩码地址有错误!", IPAddressCtrl);
+    if (!ContiguousMask(mask)) return Refuse("输入掩码地址有错误!", IPAddressCtrl);
     uint32_t address = 0;
     if (!ResolveOne(text.c_str(), &address)) return Refuse("非法IP地址或无效域名!", MaskIPEdit);
     // The control gives the mask with its first field most significant: host order.
@@ -244,10 +259,18 @@ void TFWInputAddrDlg::OkBitBtnClick(CComponent*) {
 void TFWInputAddrDlg::AddSrcIPBtnClick(CComponent*) {
   std::vector<CPickedAddress> picked;
   if (!PickLocalAddresses(this, &picked)) return;
+  if (localRangeListed_ && !picked.empty()) {
+    // A range and single addresses cannot make one condition: the picked ones take its place.
+    SrcIPListBox->DeleteItem(0);
+    localRangeListed_ = false;
+  }
   for (const CPickedAddress& p : picked) AddListItem(SrcIPListBox, p.text.c_str(), p.address);
 }
 
-void TFWInputAddrDlg::DelSrcIPBtnClick(CComponent*) { DeleteSelected(SrcIPListBox); }
+void TFWInputAddrDlg::DelSrcIPBtnClick(CComponent*) {
+  if (localRangeListed_ && SrcIPListBox->ItemIndex() == 0) localRangeListed_ = false;
+  DeleteSelected(SrcIPListBox);
+}
 
 void TFWInputAddrDlg::AddIPBtnClick(CComponent*) {
   std::string text;

@@ -66,6 +66,9 @@ class TFWInputAddrDlg : public CForm {
   void Refuse(const char* message, CControl* focus);
   _MATCH_VALUE* value_ = nullptr;  // the caller's, not owned
   uint8_t mode_ = 0;               // 1 local, 0 remote
+  // A local range from the file: SrcIPListBox's item 0 while it is there, stored back whole.
+  bool localRangeListed_ = false;
+  _MATCH_VALUE localRange_ = {};
   CFont boldFont_;
   CFont maskFont_;  // IPAddressCtrl's copy of the form's font
 };

@@ -33,11 +33,10 @@ int HostPortValue(uint32_t networkPort) {
 }
 
 int TypedPort(const CSpinEdit* spin) {
-  std::string text = spin->WindowText();
-  char* end = nullptr;
-  long typed = strtol(text.c_str(), &end, 10);
-  if (end == text.c_str() || typed <= 0) return 0;
-  return spin->Value();
+  long typed = 0;
+  if (!spin->TypedValue(&typed)) return -1;
+  if (typed == 0) return 0;
+  return typed < 1 || typed > 65535 ? -1 : static_cast<int>(typed);
 }
 
 void StoreValues(_MATCH_VALUE* value, const uint32_t* values, uint32_t count) {
@@ -180,11 +179,13 @@ void TFWInputPortDlg::OKBitBtnClick(CComponent*) {
   } else if (page == SpecTabSheet) {
     int port = TypedPort(TCPSrcPortSpinEdit);
     if (port == 0) return Refuse("指定端口不能为零!", TCPSrcPortSpinEdit);
+    if (port < 0) return Refuse("端口号超出范围(1-65535)!", TCPSrcPortSpinEdit);
     uint32_t one = NetworkPortValue(port);
     StoreValues(value_, &one, 1);
   } else if (page == RangeTabSheet) {
     int start = TypedPort(StartPortEdit), end = TypedPort(EndPortEdit);
     if (start == 0 || end == 0) return Refuse("端口号不能为零!", start == 0 ? StartPortEdit : EndPortEdit);
+    if (start < 0 || end < 0) return Refuse("端口号超出范围(1-65535)!", start < 0 ? StartPortEdit : EndPortEdit);
     if (start > end) return Refuse("结束端口号大于起始端口号!", EndPortEdit);
     ReleaseMatchValue(value_);
     value_->Kind = MATCH_RANGE;

@@ -52,8 +52,8 @@ bool EditPortCondition(CComponent* owner, _MATCH_VALUE* value);
 // A 16-bit port in network byte order, zero-extended, and back (low 16 bits only).
 uint32_t NetworkPortValue(int hostPort);
 int HostPortValue(uint32_t networkPort);
-// The number a port entry shows; empty, non-numeric or non-positive text reads as 0, which the
-// spin edit itself would read as its smallest port.
+// The port typed into an entry: 0 for empty text or 0 ("no port"); -1 for text that is no
+// port from 1 to 65535, which is refused rather than clamped into the range.
 int TypedPort(const CSpinEdit* spin);
 // Writes `values` (network order) into `value`: one as a single value, more as a new list.
 void StoreValues(_MATCH_VALUE* value, const uint32_t* values, uint32_t count);

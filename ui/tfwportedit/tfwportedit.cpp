@@ -1,5 +1,6 @@
 #include "ui/tfwportedit/tfwportedit.h"
 
+#include "ui/framework/dialogs.h"
 #include "ui/framework/looks.h"
 
 TFWPortEditForm::TFWPortEditForm(CComponent* owner) : CForm(owner, "FWPortEditForm") {
@@ -17,6 +18,7 @@ TFWPortEditForm::TFWPortEditForm(CComponent* owner) : CForm(owner, "FWPortEditFo
   OKBitBtn->SetModalResult(mrOk);
   OKBitBtn->SetDefault(true);
   OKBitBtn->SetEnabled(false);
+  OKBitBtn->OnClick = Bind(this, &TFWPortEditForm::OKBitBtnClick);
   CancelBitBtn = NewControl<CGlyphButton>(this, this, "CancelBitBtn", 146, 52, 76, 26, "取消");
   CancelBitBtn->SetModalResult(mrCancel);
   CancelBitBtn->SetCancel(true);
@@ -40,6 +42,14 @@ void TFWPortEditForm::SetIcmpCodeMode() {
 
 void TFWPortEditForm::PortSpinEditChange(CComponent*) {
   if (CheckZero) OKBitBtn->SetEnabled(PortSpinEdit->Value() != 0);
+}
+
+void TFWPortEditForm::OKBitBtnClick(CComponent*) {
+  long typed = 0;
+  if (PortSpinEdit->TypedValue(&typed) && typed >= PortSpinEdit->Min() && typed <= PortSpinEdit->Max()) return;
+  PortSpinEdit->SetFocus();
+  MessageDlg(this, CheckZero ? "端口号超出范围(1-65535)!" : "ICMP代码超出范围(0-15)!", "错误", kMbOk | kMbIconError);
+  SetModalResult(mrNone);
 }
 
 namespace {

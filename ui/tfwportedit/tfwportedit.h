@@ -14,6 +14,8 @@ class TFWPortEditForm : public CForm {
 
   void FormCreate(CComponent* Sender);
   void PortSpinEditChange(CComponent* Sender);
+  // Refuses a number outside the entry's range instead of taking the nearest end of it.
+  void OKBitBtnClick(CComponent* Sender);
 
   // While set, OK is enabled exactly when the value is not 0.
   bool CheckZero = true;

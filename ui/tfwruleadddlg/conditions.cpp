@@ -30,14 +30,14 @@ uint32_t NetworkPort(int port) {
 }
 int HostPort(uint32_t networkPort) { return static_cast<int>(((networkPort & 0xFF) << 8) | ((networkPort >> 8) & 0xFF)); }
 
-// The number a port entry shows. An entry that still shows its first 0, or that the user
-// emptied or set to 0, reads as 0 ("no port") rather than as the smallest port.
+// The port a port entry shows. An entry that still shows its first 0, or that the user
+// emptied or set to 0, reads as 0 ("no port") rather than as the smallest port; text that is
+// no port from 1 to 65535 reads as -1, refused rather than clamped.
 int PortEntryValue(const CSpinEdit* spin) {
-  std::string text = spin->WindowText();
-  char* end = nullptr;
-  long typed = strtol(text.c_str(), &end, 10);
-  if (end == text.c_str() || typed <= 0) return 0;
-  return spin->Value();
+  long typed = 0;
+  if (!spin->TypedValue(&typed)) return -1;
+  if (typed == 0) return 0;
+  return typed < 1 || typed > 65535 ? -1 : static_cast<int>(typed);
 }
 
 // A heap array of the list's values, in list order; the rule releases it.
@@ -107,8 +107,9 @@ void TFWNewRuleDlg::IPStyleComboBoxChange(CComponent*) {
 }
 
 uint32_t TFWNewRuleDlg::ReadRemoteAddress(_MATCH_VALUE* value) {
-  std::string addr = AddrEdit->WindowText();
+  std::string addr = TrimBlanks(AddrEdit->WindowText().c_str());
   uint32_t address = 0;
+  badField_ = AddrEdit;
   switch (IPStyleComboBox->ItemIndex()) {
     case 0:
       value->Kind = MATCH_SINGLE;
@@ -117,13 +118,18 @@ uint32_t TFWNewRuleDlg::ReadRemoteAddress(_MATCH_VALUE* value) {
     case 1:
       if (addr.empty()) return 2;
       if (!ResolveOne(addr.c_str(), &address)) return 3;
+      // Stored, 0.0.0.0 would mean any address: far more than the one typed.
+      if (address == 0) return 11;
       value->Kind = MATCH_SINGLE;
       value->Value1 = address;
       return 0;
     case 2: {
       if (addr.empty()) return 2;
       DWORD mask = 0;
+      badField_ = IPAddressCtrl;
       if (SendMessageA(IPAddressCtrl->Handle(), IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&mask)) < 4) return 4;
+      if (!ContiguousMask(mask)) return 4;
+      badField_ = AddrEdit;
       if (!ResolveOne(addr.c_str(), &address)) return 3;
       // The control gives the mask with its first field most significant: host order.
       uint32_t m = mask, a = HostOrder(address);
@@ -133,16 +139,21 @@ uint32_t TFWNewRuleDlg::ReadRemoteAddress(_MATCH_VALUE* value) {
       return 0;
     }
     case 3:
+      badField_ = AddIPBtn;
       if (IPListBox->Count() == 0) return 5;
       SetList(value, IPListBox, AsIs);
       return 0;
     case 4: {
-      std::string end = IPMaskEdit->WindowText();
+      std::string end = TrimBlanks(IPMaskEdit->WindowText().c_str());
       if (addr.empty()) return 6;
+      badField_ = IPMaskEdit;
       if (end.empty()) return 7;
       uint32_t last = 0;
+      badField_ = AddrEdit;
       if (!ResolveOne(addr.c_str(), &address)) return 8;
+      badField_ = IPMaskEdit;
       if (!ResolveOne(end.c_str(), &last)) return 9;
+      badField_ = AddrEdit;
       if (HostOrder(address) > HostOrder(last)) return 10;
       value->Kind = MATCH_RANGE;
       value->Value2 = address;
@@ -150,7 +161,7 @@ uint32_t TFWNewRuleDlg::ReadRemoteAddress(_MATCH_VALUE* value) {
       return 0;
     }
     default:
-      IPStyleComboBox->SetFocus();
+      badField_ = IPStyleComboBox;
       return 1;
   }
 }
@@ -168,6 +179,7 @@ const char* TFWNewRuleDlg::RemoteAddressMessage(uint32_t code) {
       "对方IP起始地址或域名无效",
       "对方IP结束地址或域名无效",
       "对方IP起始地址大于结束地址",
+      "对方IP地址不能为0.0.0.0",
   };
   return code < sizeof kMessages / sizeof kMessages[0] ? kMessages[code] : "";
 }
@@ -217,12 +229,17 @@ void TFWNewRuleDlg::SrcIPCheckBoxClick(CComponent*) {
 }
 
 uint32_t TFWNewRuleDlg::ReadLocalAddress(_MATCH_VALUE* value) {
+  badField_ = AddSrcIPBtn;
   if (!SrcIPCheckBox->Checked()) {
     value->Kind = MATCH_SINGLE;
     value->Value1 = 0;
     return 0;
   }
   if (SrcIPListBox->Count() == 0) return 1;
+  if (localRangeListed_) {
+    *value = localRange_;
+    return 0;
+  }
   if (SrcIPListBox->Count() == 1) {
     value->Kind = MATCH_SINGLE;
     value->Value1 = SrcIPListBox->ItemValue(0);
@@ -236,7 +253,14 @@ const char* TFWNewRuleDlg::LocalAddressMessage(uint32_t code) { return code == 1
 
 void TFWNewRuleDlg::ShowLocalAddress(const _MATCH_VALUE& value) {
   SrcIPListBox->Clear();
-  if (value.Kind == MATCH_SINGLE) {
+  localRangeListed_ = false;
+  if (value.Kind == MATCH_RANGE) {
+    // Only a file holds a local range; it stays one until the user removes or replaces it.
+    SrcIPCheckBox->SetChecked(true);
+    AddListItem(SrcIPListBox, (DottedAddress(value.Value2) + " - " + DottedAddress(value.Value1)).c_str(), value.Value2);
+    localRange_ = value;
+    localRangeListed_ = true;
+  } else if (value.Kind == MATCH_SINGLE) {
     SrcIPCheckBox->SetChecked(value.Value1 != 0);
     if (value.Value1 != 0) AddListItem(SrcIPListBox, DottedAddress(value.Value1).c_str(), value.Value1);
   } else if (value.Kind == MATCH_LIST) {
@@ -251,10 +275,18 @@ void TFWNewRuleDlg::ShowLocalAddress(const _MATCH_VALUE& value) {
 void TFWNewRuleDlg::AddSrcIPBtnClick(CComponent*) {
   std::vector<CPickedAddress> picked;
   if (!PickLocalAddresses(this, &picked)) return;
+  if (localRangeListed_ && !picked.empty()) {
+    // A range and single addresses cannot make one condition: the picked ones take its place.
+    SrcIPListBox->DeleteItem(0);
+    localRangeListed_ = false;
+  }
   for (const CPickedAddress& p : picked) AddListItem(SrcIPListBox, p.text.c_str(), p.address);
 }
 
-void TFWNewRuleDlg::DelSrcIPBtnClick(CComponent*) { DeleteSelected(SrcIPListBox); }
+void TFWNewRuleDlg::DelSrcIPBtnClick(CComponent*) {
+  if (localRangeListed_ && SrcIPListBox->ItemIndex() == 0) localRangeListed_ = false;
+  DeleteSelected(SrcIPListBox);
+}
 
 // Ports.
 
@@ -280,6 +312,7 @@ void TFWNewRuleDlg::UDPSrcPortBoxChange(CComponent*) { PortBoxChange(UDPSrcPort)
 void TFWNewRuleDlg::UDPDstPortBoxChange(CComponent*) { PortBoxChange(UDPDstPort); }
 
 uint32_t TFWNewRuleDlg::ReadPortGroup(const CPortGroup& g, _MATCH_VALUE* value) {
+  badField_ = g.Box;
   switch (g.Box->ItemIndex()) {
     case 0:
       value->Kind = MATCH_SINGLE;
@@ -287,15 +320,22 @@ uint32_t TFWNewRuleDlg::ReadPortGroup(const CPortGroup& g, _MATCH_VALUE* value) 
       return 0;
     case 1: {
       int port = PortEntryValue(g.SpinEdit);
+      badField_ = g.SpinEdit;
       if (port == 0) return 2;
+      if (port < 0) return 7;
       value->Kind = MATCH_SINGLE;
       value->Value1 = NetworkPort(port);
       return 0;
     }
     case 2: {
       int start = PortEntryValue(g.SpinEdit), end = PortEntryValue(g.EndSpinEdit);
+      badField_ = g.SpinEdit;
       if (start == 0) return 3;
+      badField_ = g.EndSpinEdit;
       if (end == 0) return 4;
+      badField_ = start < 0 ? g.SpinEdit : g.EndSpinEdit;
+      if (start < 0 || end < 0) return 7;
+      badField_ = g.SpinEdit;
       if (start > end) return 5;
       value->Kind = MATCH_RANGE;
       value->Value2 = NetworkPort(start);
@@ -303,6 +343,7 @@ uint32_t TFWNewRuleDlg::ReadPortGroup(const CPortGroup& g, _MATCH_VALUE* value) 
       return 0;
     }
     case 3:
+      badField_ = g.AddBtn;
       if (g.ListBox->Count() == 0) return 6;
       SetList(value, g.ListBox, AsNetworkPort);
       return 0;
@@ -318,7 +359,8 @@ std::string TFWNewRuleDlg::PortGroupMessage(const CPortGroup& g, uint32_t code) 
                                          "指定%s起始端口不能为零",
                                          "指定%s结束端口不能为零",
                                          "指定%s起始端口大于结束端口",
-                                         "指定%s端口列表为空"};
+                                         "指定%s端口列表为空",
+                                         "指定%s端口超出范围(1-65535)"};
   if (code == 0 || code >= sizeof kFormats / sizeof kFormats[0]) return "";
   char text[128];
   snprintf(text, sizeof text, kFormats[code], g.Side);

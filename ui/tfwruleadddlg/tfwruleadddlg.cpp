@@ -258,8 +258,8 @@ void TFWNewRuleDlg::AllAppRadioButtonClick(CComponent*) {
   AppOpenBtn->SetEnabled(specific);
   // Rules for applications are IP, TCP or UDP rules.
   bool system = SysRadioButton->Checked();
-  ICMP->SetTabVisible(system);
-  IGMP->SetTabVisible(system);
+  ICMP->SetTabVisible(system || keptPage_ == ICMP);
+  IGMP->SetTabVisible(system || keptPage_ == IGMP);
   RulePageControlChange(RulePageControl);
   FillActionCombo();
 }
@@ -331,7 +331,27 @@ void TFWNewRuleDlg::Fail(const char* message, CControl* focus) {
   SetModalResult(mrNone);
 }
 
+uint32_t TFWNewRuleDlg::ShownConditions() const {
+  uint32_t shown = RULE_COND_SEND | RULE_COND_RECEIVE;
+  CTabSheet* page = RulePageControl->ActivePage();
+  if (page == TCP) shown |= RULE_COND_CONNECT | RULE_COND_CONNECT_REQUEST;
+  else if (page == UDP && !SysRadioButton->Checked()) shown |= RULE_COND_SERVICE;
+  return shown;
+}
+
 void TFWNewRuleDlg::OKBtnClick(CComponent*) {
+  // Out of memory: the dialog stays open and the framework reports it.
+  try {
+    ConfirmRule();
+  } catch (...) {
+    SetModalResult(mrNone);
+    throw;
+  }
+}
+
+void TFWNewRuleDlg::ConfirmRule() {
+  // The record being edited: what the dialog does not show is kept from it.
+  const _RKFW_RULE* was = Rule != nullptr && !Rule->Packed ? Rule : nullptr;
   _RKFW_RULE temp;
   memset(&temp, 0, sizeof temp);
   // Whatever happens below, the temporary record's heap parts go with it.
@@ -346,15 +366,19 @@ void TFWNewRuleDlg::OKBtnClick(CComponent*) {
   temp.Name = CopyHeapText(name.c_str());
   temp.Description = CopyHeapText(RuleDescMemo->AllText().c_str());
   temp.Protocol = ProtocolOfPage();
+  const bool sameProtocol = was != nullptr && was->Protocol == temp.Protocol;
   if (SendCheckBox->Checked()) temp.Conditions |= RULE_COND_SEND;
   if (RecvCheckBox->Checked()) temp.Conditions |= RULE_COND_RECEIVE;
+  // A condition this page has no box for (the system's UDP service condition among them)
+  // stays as the rule had it, and counts as chosen.
+  if (sameProtocol) temp.Conditions |= was->Conditions & ~ShownConditions();
 
   uint32_t code = 0;
   switch (temp.Protocol) {
     case RULE_PROTO_IP:
     case RULE_PROTO_ICMP:
-      if ((code = ReadRemoteAddress(&temp.IpRemoteAddr)) != 0) return Fail(RemoteAddressMessage(code), nullptr);
-      if ((code = ReadLocalAddress(&temp.LocalAddr)) != 0) return Fail(LocalAddressMessage(code), nullptr);
+      if ((code = ReadRemoteAddress(&temp.IpRemoteAddr)) != 0) return Fail(RemoteAddressMessage(code), badField_);
+      if ((code = ReadLocalAddress(&temp.LocalAddr)) != 0) return Fail(LocalAddressMessage(code), badField_);
       if (temp.Protocol == RULE_PROTO_ICMP) {
         temp.IcmpTypeMask = IcmpTypeMask();
         temp.IcmpCodeMask = IcmpCodeMask();
@@ -363,12 +387,12 @@ void TFWNewRuleDlg::OKBtnClick(CComponent*) {
     case RULE_PROTO_TCP:
     case RULE_PROTO_UDP: {
       bool tcp = temp.Protocol == RULE_PROTO_TCP;
-      if ((code = ReadRemoteAddress(&temp.RemoteAddr)) != 0) return Fail(RemoteAddressMessage(code), nullptr);
-      if ((code = ReadLocalAddress(&temp.LocalAddr)) != 0) return Fail(LocalAddressMessage(code), nullptr);
+      if ((code = ReadRemoteAddress(&temp.RemoteAddr)) != 0) return Fail(RemoteAddressMessage(code), badField_);
+      if ((code = ReadLocalAddress(&temp.LocalAddr)) != 0) return Fail(LocalAddressMessage(code), badField_);
       const CPortGroup& remote = tcp ? TCPDstPort : UDPDstPort;
       const CPortGroup& local = tcp ? TCPSrcPort : UDPSrcPort;
-      if ((code = ReadPortGroup(remote, &temp.RemotePort)) != 0) return Fail(PortGroupMessage(remote, code).c_str(), nullptr);
-      if ((code = ReadPortGroup(local, &temp.LocalPort)) != 0) return Fail(PortGroupMessage(local, code).c_str(), nullptr);
+      if ((code = ReadPortGroup(remote, &temp.RemotePort)) != 0) return Fail(PortGroupMessage(remote, code).c_str(), badField_);
+      if ((code = ReadPortGroup(local, &temp.LocalPort)) != 0) return Fail(PortGroupMessage(local, code).c_str(), badField_);
       if (tcp) {
         if (ConnectCheckBox->Checked()) temp.Conditions |= RULE_COND_CONNECT;
         if (AcceptCheckBox->Checked()) temp.Conditions |= RULE_COND_CONNECT_REQUEST;
@@ -382,14 +406,25 @@ void TFWNewRuleDlg::OKBtnClick(CComponent*) {
   }
   if (temp.Conditions == 0) return Fail("网络条件未选择!", nullptr);
 
+  // The 32 bytes of Application as the rule had them, while they show what the dialog shows.
+  const bool wasApplication = was != nullptr && (was->Options & RULE_OPT_APPLICATION) != 0;
+  std::string wasApp;
+  for (size_t i = 0; was != nullptr && i < RULE_APPLICATION_SIZE && was->Application[i] != 0; ++i)
+    wasApp += was->Application[i];
   if (SysRadioButton->Checked()) {
     temp.Options &= ~static_cast<uint32_t>(RULE_OPT_APPLICATION);
+    if (was != nullptr && !wasApplication) memcpy(temp.Application, was->Application, sizeof temp.Application);
   } else {
     temp.Options |= RULE_OPT_APPLICATION;
     if (SpecAppRadioButton->Checked()) {
       std::string app = AppEdit->WindowText();
       if (app.empty()) return Fail("指定应用程序未填", AppEdit);
-      memcpy(temp.Application, app.c_str(), GbkPrefixLength(app.c_str(), sizeof temp.Application));
+      if (wasApplication && app == wasApp)
+        memcpy(temp.Application, was->Application, sizeof temp.Application);
+      else
+        memcpy(temp.Application, app.c_str(), GbkPrefixLength(app.c_str(), sizeof temp.Application));
+    } else if (wasApplication && wasApp.empty()) {
+      memcpy(temp.Application, was->Application, sizeof temp.Application);
     }
   }
   int action = CondComboBox->ItemIndex();
@@ -397,11 +432,30 @@ void TFWNewRuleDlg::OKBtnClick(CComponent*) {
   temp.Action = static_cast<int32_t>(CondComboBox->ItemValue(action));
   if (LogCheckBox->Checked()) temp.Options |= RULE_OPT_LOG;
   if (AlertCheckBox->Checked()) temp.Options |= RULE_OPT_ALERT;
+  // The disabled bit and any other option the dialog has no box for.
+  if (was != nullptr)
+    temp.Options |= was->Options & ~static_cast<uint32_t>(RULE_OPT_LOG | RULE_OPT_ALERT | RULE_OPT_APPLICATION);
 
-  // Copy first, so a failed copy leaves the target as it was.
+  // Copy first, so a failed copy leaves the target as it was. Over the rule's own bytes when
+  // it keeps its protocol, so the bytes that protocol does not use stay; Reserved3 always.
   _RKFW_RULE copy;
   memset(&copy, 0, sizeof copy);
-  CopyRule(&copy, &temp);
+  if (sameProtocol) {
+    memcpy(&copy, was, sizeof copy);
+    copy.Name = nullptr;
+    copy.Description = nullptr;
+    _MATCH_VALUE* used[4];
+    uint32_t n = UsedMatchValues(copy, used);
+    for (uint32_t i = 0; i < n; ++i) memset(used[i], 0, sizeof(_MATCH_VALUE));
+  } else if (was != nullptr) {
+    copy.Reserved3 = was->Reserved3;
+  }
+  try {
+    CopyRule(&copy, &temp);
+  } catch (...) {
+    ReleaseRule(&copy);
+    throw;
+  }
   if (Rule == nullptr) {
     Rule = static_cast<_RKFW_RULE*>(PlatformAlloc(sizeof(_RKFW_RULE)));
     if (Rule == nullptr) {
@@ -423,6 +477,9 @@ void TFWNewRuleDlg::EditRule(_RKFW_RULE* rule) {
 void TFWNewRuleDlg::LoadRule() {
   const _RKFW_RULE* r = Rule;
   if (r == nullptr || r->Packed) return;  // a serialised record: keep the new rule's state
+  keptPage_ = nullptr;
+  if ((r->Options & RULE_OPT_APPLICATION) && (r->Protocol == RULE_PROTO_ICMP || r->Protocol == RULE_PROTO_IGMP))
+    keptPage_ = r->Protocol == RULE_PROTO_ICMP ? ICMP : IGMP;
   RuleEdit->SetText(r->Name != nullptr ? r->Name : "");
   RuleDescMemo->SetText(r->Description != nullptr ? r->Description : "");
   AppEdit->SetText("");

@@ -150,7 +150,19 @@ class TFWNewRuleDlg : public CForm {
   void AddPort(CListBox* list);
   int ProtocolOfPage() const;
   void Fail(const char* message, CControl* focus);
+  void ConfirmRule();  // OKBtnClick's work
+  // The condition bits that the controls of the page in force can show.
+  uint32_t ShownConditions() const;
   CFont dialogFont_;  // IPAddressCtrl's copy of the form's font
+  // The entry a failed reading names, focused with its message.
+  CControl* badField_ = nullptr;
+  // The ICMP or IGMP page of an application rule loaded with that protocol: its tab stays, so
+  // the rule keeps its protocol.
+  CTabSheet* keptPage_ = nullptr;
+  // A local address range loaded from a rule: listed as one item of SrcIPListBox (index 0)
+  // while it is there, and stored back as the range. A range owns no block.
+  bool localRangeListed_ = false;
+  _MATCH_VALUE localRange_ = {};
 };
 
 // The protocol stored for each page index (IP, TCP, UDP, ICMP, IGMP) and back.

@@ -149,11 +149,13 @@ void TFWRuleItemFrame::EnableCheckBoxClick(CComponent*) {
 void TFWRuleItemFrame::ModifyBtnClick(CComponent*) {
   if (Rule == nullptr) return;
   _RKFW_RULE* created = nullptr;
+  const int32_t protocol = Rule->Protocol;
   if (!Page.EditCardRule(this, Rule, &created)) return;
   // The dialog edits the card's own record; a record it made anyway is not ours to keep.
   if (created != nullptr && created != Rule) FreeRuleRecord(created);
   Page.CardChanged();
   ShowRule();
+  if (Rule->Protocol != protocol) Page.CardProtocolChanged(this);
 }
 
 void TFWRuleItemFrame::DeleteBtnClick(CComponent*) {

@@ -26,6 +26,10 @@ class CRuleCardOwner {
   // The rule edit dialog for the card's rule, owned by `card` (rules as
   // CConsoleHost::OpenRuleEditor); true on OK.
   virtual bool EditCardRule(TFWRuleItemFrame* card, _RKFW_RULE* rule, _RKFW_RULE** created) = 0;
+  // An edit gave the card's rule another protocol: the card goes to the end of that
+  // protocol's cards, where a rule of it added now would go, so the order matched stays the
+  // order shown.
+  virtual void CardProtocolChanged(TFWRuleItemFrame* card) = 0;
   // The window that WM_DELETERULECARD is posted to.
   virtual HWND CardOwnerWindow() const = 0;
 

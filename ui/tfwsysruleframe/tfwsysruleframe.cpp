@@ -176,6 +176,22 @@ void TSysRuleFrame::MoveCardDown(TFWRuleItemFrame* card) {
   SetModified(true);
 }
 
+void TSysRuleFrame::CardProtocolChanged(TFWRuleItemFrame* card) {
+  int from = IndexOfCard(card);
+  if (from < 0) return;
+  Cards.Remove(from);
+  int32_t index = Cards.Count;
+  for (int32_t i = 0; i < Cards.Count; ++i)
+    if (ProtocolOf(Cards[i]) > ProtocolOf(card)) {
+      index = i;
+      break;
+    }
+  Cards.Insert(index, card);  // into the place just freed: nothing to allocate
+  RuleScrollBox->MoveChildTo(card, index);
+  FixEndButtons();
+  RuleScrollBox->ScrollInView(card);
+}
+
 void TSysRuleFrame::NewRuleBtnClick(CComponent*) {
   int32_t count = Cards.Count;
   _RKFW_RULE* created = nullptr;

@@ -39,6 +39,7 @@ class TSysRuleFrame : public CPage, public CRuleCardOwner {
     return host_.OpenRuleEditor(card, rule, created);
   }
   HWND CardOwnerWindow() const override { return Handle(); }
+  void CardProtocolChanged(TFWRuleItemFrame* card) override;
   // To the bound file, or to one the user chooses (which then becomes the custom level's
   // file, once it holds them).
   TSaveResult SaveRuleFile();

@@ -167,7 +167,9 @@ TEST(RuleText, Utf8TextCompilesToTheSameGbkFile) {
   _bytePtr fromGbk, fromUtf8, fromMarked;
   std::string error;
   ASSERT_EQ(CompileRuleText(gbk.data(), static_cast<uint32_t>(gbk.size()), fromGbk, error), RESULT_OK) << error;
-  ASSERT_EQ(CompileRuleText(utf8.data(), static_cast<uint32_t>(utf8.size()), fromUtf8, error), RESULT_OK) << error;
+  ASSERT_EQ(CompileRuleText(utf8.data(), static_cast<uint32_t>(utf8.size()), fromUtf8, error, nullptr, TTextEncoding::Utf8),
+            RESULT_OK)
+      << error;
   const std::string marked = "\xEF\xBB\xBF" + utf8;
   ASSERT_EQ(CompileRuleText(marked.data(), static_cast<uint32_t>(marked.size()), fromMarked, error), RESULT_OK) << error;
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(fromGbk.Data()), fromGbk.Length()),
@@ -178,8 +180,42 @@ TEST(RuleText, Utf8TextCompilesToTheSameGbkFile) {
   // A character GBK has no room for is refused with its line.
   const std::string smile = u8"rule-file\nrule\n  protocol TCP\n  name \"\U0001F600\"\nend\n";
   _bytePtr refused;
-  EXPECT_EQ(CompileRuleText(smile.data(), static_cast<uint32_t>(smile.size()), refused, error), RESULT_FAILED);
+  EXPECT_EQ(CompileRuleText(smile.data(), static_cast<uint32_t>(smile.size()), refused, error, nullptr, TTextEncoding::Utf8),
+            RESULT_FAILED);
   EXPECT_NE(error.find("line 4"), std::string::npos) << error;
+}
+
+// "小" in GBK (D0 A1) is also well-formed UTF-8 (U+0421): it stays GBK when the text says so or
+// the caller does, whatever the bytes look like; a dump names its encoding and comes back.
+TEST(RuleText, GbkThatLooksLikeUtf8IsNotReadAsUtf8) {
+  const std::string small = "rule-file\nrule\n  name \"\xD0\xA1\"\n  protocol TCP\nend\n";
+  const std::string declared = "rule-file\nencoding GBK\nrule\n  name \"\xD0\xA1\"\n  protocol TCP\nend\n";
+  struct Row {
+    const std::string* text;
+    TTextEncoding unmarked;
+  } rows[] = {{&small, TTextEncoding::Gbk}, {&declared, TTextEncoding::Utf8}};
+  for (const Row& row : rows) {
+    _bytePtr file;
+    std::string error, text;
+    ASSERT_EQ(CompileRuleText(row.text->data(), static_cast<uint32_t>(row.text->size()), file, error, nullptr, row.unmarked),
+              RESULT_OK)
+        << error;
+    ASSERT_EQ(DumpRuleFileBytes(file.Data(), file.Length(), false, text, error), RESULT_OK);
+    EXPECT_NE(text.find("\nencoding GBK\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("name \"\xD0\xA1\""), std::string::npos) << text;
+    EXPECT_TRUE(TextReproducesFile(file.Data(), file.Length(), text));
+    _bytePtr again;
+    std::string utf8 = GbkTextToUtf8(text);
+    EXPECT_NE(utf8.find("\nencoding UTF-8\n"), std::string::npos) << utf8;
+    ASSERT_EQ(CompileRuleText(utf8.data(), static_cast<uint32_t>(utf8.size()), again, error), RESULT_OK) << error;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(again.Data()), again.Length()),
+              std::string(reinterpret_cast<const char*>(file.Data()), file.Length()));
+  }
+  _bytePtr refused;
+  std::string error;
+  const std::string unknown = "rule-file\nencoding latin1\n";
+  EXPECT_EQ(CompileRuleText(unknown.data(), static_cast<uint32_t>(unknown.size()), refused, error), RESULT_FAILED);
+  EXPECT_NE(error.find("line 2: unknown encoding"), std::string::npos) << error;
 }
 
 // Shown in UTF-8, a dump still compiles back to the same bytes, also for texts that are not

@@ -257,6 +257,8 @@ TEST_F(AuditOptTest, RemoteAddressDialogRefusesInOrderAndStoresRangesListsAndNam
   } steps[] = {
       {[&] { d->IPEdit->SetText(""); }, "输入IP地址为空!"},
       {[&] { d->IPEdit->SetText("nowhere.invalid"); }, "非法IP地址或无效域名!"},
+      {[&] { d->IPEdit->SetText("0.0.0.0"); }, "IP地址不能为0.0.0.0!"},
+      {[&] { d->IPEdit->SetText("8.8.8"); }, "非法IP地址或无效域名!"},
       {[&] {
          Page(d->AddrPageControl, d->RangTabSheet);
          d->DownIPEdit->SetText("10.0.0.9");
@@ -276,6 +278,11 @@ TEST_F(AuditOptTest, RemoteAddressDialogRefusesInOrderAndStoresRangesListsAndNam
          maskFields(4);
        },
        "非法IP地址或无效域名!"},
+      {[&] {
+         d->MaskIPEdit->SetText("192.168.1.77");
+         d->IPAddressCtrl->SetAddress(Addr(255, 0, 255, 0));
+       },
+       "输入掩码地址有错误!"},
   };
   for (const Step& step : steps) {
     step.enter();
@@ -566,6 +573,7 @@ TEST_F(AuditOptTest, EveryShapeReopenedAndConfirmedGivesTheSameBytes) {
   rule.UdpLocalPort = Range(Port(1000), Port(2000));
   rule.UdpRemotePort = One(Port(53));
   rule.IpRemoteAddr = One(Addr(8, 8, 4, 4));
+  rule.IpLocalAddr = Range(Addr(192, 168, 0, 1), Addr(192, 168, 0, 9));  // only a file holds a local range
   const std::string before = Dump(rule);
   g_answers.push_back([](CForm* f) {
     auto* d = static_cast<TFWAuditRuleOptDlg*>(f);
@@ -583,7 +591,7 @@ TEST_F(AuditOptTest, EveryShapeReopenedAndConfirmedGivesTheSameBytes) {
       d->RemotePortBtn->Click();
     }
     EXPECT_EQ(d->RemoteAddrLabel->Text(), "8.8.4.4");
-    EXPECT_EQ(d->LocalAddrLabel->Text(), "任何地址");
+    EXPECT_EQ(d->LocalAddrLabel->Text(), "从192.168.0.1到192.168.0.9");
     d->UDPButton->Click();
     EXPECT_EQ(d->RemoteAddrLabel->Text(), "1.2.3.4,5.6.7.8,9.10.11.12");
     EXPECT_EQ(d->LocalPortLabel->Text(), "从1000到2000");

@@ -1,6 +1,7 @@
 // The rule edit dialog under Wine, scripted through the modal and message box seams: the
-// checks on OK with their messages in order, the record each kind of entry gives, rules
-// loaded back and stored again byte for byte, the keyboard, and the dialog's description.
+// checks on OK with their messages in order, bad entries refused, the record each kind of
+// entry gives, rules loaded back and stored again byte for byte (every rule of the shipped
+// levels among them), the keyboard, and the dialog's description.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -17,6 +18,7 @@
 #include "rules/codec.h"
 #include "rules/iprules.h"
 #include "rules/rulefile.h"
+#include "tests/win32/support/files.h"
 #include "tests/win32/support/golden.h"
 #include "tools/rkfwtool/ruletext.h"
 #include "ui/addrentry/addrentry.h"
@@ -502,4 +504,141 @@ TEST_F(RuleDlgTest, DescriptionOfTheDialogAndOfEachPage) {
   Choose(dlg->IPStyleComboBox, 4);
   all += "-- address range\n" + DescribeControls(dlg->GroupBox3);
   EXPECT_TRUE(MatchesGolden(all, VARDEEN_GOLDEN "/ruleadddlg.txt"));
+}
+
+// Every rule of the shipped levels, and the shapes only a file can hold, opened and confirmed
+// unchanged: the same bytes but the new id (the disabled bit, the system's UDP service
+// condition, unused bytes and an application rule's ICMP or IGMP protocol included).
+TEST_F(RuleDlgTest, OkWithoutAChangeKeepsEveryByteOfEveryRule) {
+  std::vector<_RKFW_RULE> rules;
+  for (const char* level : {"hsec.rul", "msec.rul", "lsec.rul", "csec.rul"}) {
+    _Array<_RKFW_RULE> read;
+    ASSERT_EQ(ReadRuleFile((TestProgramFolder() + level).c_str(), read), 0u) << level;
+    for (const _RKFW_RULE& rule : read) rules.push_back(rule);
+    read.Clear();  // the records, with their texts and lists, now belong to `rules`
+  }
+  ASSERT_GT(rules.size(), 12u);
+  auto fileOnly = [](int protocol, uint32_t options, const char* app) {
+    _RKFW_RULE r;
+    memset(&r, 0, sizeof r);
+    r.Protocol = protocol;
+    r.Options = options;
+    r.Conditions = RULE_COND_RECEIVE;
+    r.Name = CopyHeapText("file");
+    r.Description = CopyHeapText("");
+    memcpy(r.Application, app, strnlen(app, RULE_APPLICATION_SIZE));
+    return r;
+  };
+  _RKFW_RULE r = fileOnly(RULE_PROTO_ICMP, RULE_OPT_APPLICATION, "ping.exe");
+  r.IcmpTypeMask = 1u << 8;
+  r.IcmpCodeMask = 0xFFFFFFFF;
+  rules.push_back(r);
+  rules.push_back(fileOnly(RULE_PROTO_IGMP, RULE_OPT_APPLICATION | RULE_OPT_LOG, ""));
+  r = fileOnly(RULE_PROTO_TCP, RULE_OPT_APPLICATION, "abcdefghijklmnopqrstuvwxyz012345");  // 32 bytes, no zero
+  r.LocalAddr = Range(Addr(192, 168, 0, 1), Addr(192, 168, 0, 99));
+  r.Reserved3 = 0x5A5A5A5A;
+  rules.push_back(r);
+  r = fileOnly(RULE_PROTO_IP, 0, "");
+  memset(reinterpret_cast<uint8_t*>(&r) + 47, 0x77, 18);  // bytes IP does not use
+  r.Application[5] = 'x';                                 // behind the empty name of the system
+  r.Conditions |= RULE_COND_CONNECT;                      // no box for it on the IP page
+  rules.push_back(r);
+
+  for (size_t i = 0; i < rules.size(); ++i) {
+    _RKFW_RULE& rule = rules[i];
+    if (i % 2 == 1) rule.Options |= RULE_OPT_DISABLED;
+    const uint32_t id = rule.RuleId;
+    std::string before = Dump(rule);
+    auto* edit = new TFWNewRuleDlg(&Application);
+    edit->EditRule(&rule);
+    edit->SetModalResult(mrNone);
+    edit->OKBtn->Click();
+    EXPECT_EQ(edit->ModalResult(), mrOk) << before << (g_messages.empty() ? "" : g_messages.back());
+    g_messages.clear();
+    FreeComponent(edit);
+    rule.RuleId = id;
+    EXPECT_EQ(Dump(rule), before);
+    ReleaseRule(&rule);
+  }
+}
+
+// What is typed is stored exactly or refused, naming the field and putting the caret there,
+// before anything is stored; none of these texts reaches the name look-up.
+TEST_F(RuleDlgTest, BadEntriesAreRefusedWithTheirFieldFocused) {
+  static int lookups;
+  lookups = 0;
+  SetHostLookup(
+      [](void*, const char*, std::vector<uint32_t>& out) {
+        ++lookups;
+        out = {Addr(1, 2, 3, 4)};  // a resolver that answers every name
+        return true;
+      },
+      nullptr);
+  dlg->Show();
+  SetForegroundWindow(dlg->Handle());
+  auto typed = [](CSpinEdit* spin, const char* text) { SetWindowTextA(spin->EditHandle(), text); };
+  auto mask = [this](int a, int b, int c, int d) { dlg->IPAddressCtrl->SetAddress(Addr(a, b, c, d)); };
+  struct Row {
+    std::function<void()> enter;
+    const char* message;
+    std::function<CControl*()> field;
+  } rows[] = {
+      {[&] { Choose(dlg->IPStyleComboBox, 1), dlg->AddrEdit->SetText("192.168.1.300"); }, "对方IP地址或域名无效",
+       [&] { return dlg->AddrEdit; }},
+      {[&] { dlg->AddrEdit->SetText("10.0.0"); }, "对方IP地址或域名无效", [&] { return dlg->AddrEdit; }},
+      {[&] { dlg->AddrEdit->SetText(" 0.0.0.0"); }, "对方IP地址不能为0.0.0.0", [&] { return dlg->AddrEdit; }},
+      {[&] { Choose(dlg->IPStyleComboBox, 2), dlg->AddrEdit->SetText("10.1.2.3"), mask(255, 0, 255, 0); },
+       "对方IP地址掩码错误", [&] { return dlg->IPAddressCtrl; }},
+      {[&] { mask(0, 255, 255, 255); }, "对方IP地址掩码错误", [&] { return dlg->IPAddressCtrl; }},
+      {[&] { Choose(dlg->IPStyleComboBox, 4), dlg->AddrEdit->SetText("10.0.0.1 "), dlg->IPMaskEdit->SetText("10.0.0.256"); },
+       "对方IP结束地址或域名无效", [&] { return dlg->IPMaskEdit; }},
+      {[&] { Choose(dlg->IPStyleComboBox, 0), Choose(dlg->TCPDstPortBox, 1), typed(dlg->TCPDstPort.SpinEdit, "70000"); },
+       "指定对方端口超出范围(1-65535)", [&] { return dlg->TCPDstPort.SpinEdit; }},
+      {[&] { typed(dlg->TCPDstPort.SpinEdit, "80x"); }, "指定对方端口超出范围(1-65535)",
+       [&] { return dlg->TCPDstPort.SpinEdit; }},
+      {[&] {
+         typed(dlg->TCPDstPort.SpinEdit, "80");
+         Choose(dlg->TCPSrcPortBox, 2);
+         typed(dlg->TCPSrcPort.SpinEdit, "1000");
+         typed(dlg->TCPSrcPort.EndSpinEdit, "99999");
+       },
+       "指定本地端口超出范围(1-65535)", [&] { return dlg->TCPSrcPort.EndSpinEdit; }},
+  };
+  Minimal();
+  for (const Row& row : rows) {
+    row.enter();
+    EXPECT_FALSE(Ok()) << row.message;
+    EXPECT_EQ(Messages(), Error(row.message));
+    EXPECT_EQ(dlg->FocusedControl(), row.field()) << row.message;
+    EXPECT_EQ(dlg->Rule, nullptr);
+  }
+  EXPECT_EQ(lookups, 0);
+
+  // Numbers out of range in the pickers are refused there; nothing is listed.
+  Page(dlg->ICMP);
+  Tick(dlg->ICMPCodeCheckBox, false);
+  Choose(dlg->TCPSrcPortBox, 3);
+  const char* entered = nullptr;
+  g_picker = [&entered](CForm* f) {
+    auto* entry = static_cast<TFWPortEditForm*>(f);
+    SetWindowTextA(entry->PortSpinEdit->EditHandle(), entered);
+    entry->OKBitBtn->Click();
+  };
+  entered = "16";
+  dlg->AddICMPCodeBtn->Click();
+  EXPECT_EQ(Messages(), Error("ICMP代码超出范围(0-15)!"));
+  EXPECT_EQ(dlg->ICMPCodeListBox->Count(), 0);
+  entered = "70000";
+  dlg->TCPSrcPort.AddBtn->Click();
+  EXPECT_EQ(Messages(), Error("端口号超出范围(1-65535)!"));
+  EXPECT_EQ(dlg->TCPSrcPort.ListBox->Count(), 0);
+
+  // Blanks around an address are no part of it.
+  Page(dlg->TCP);
+  Choose(dlg->TCPSrcPortBox, 0);
+  Choose(dlg->IPStyleComboBox, 1);
+  dlg->AddrEdit->SetText(" 10.0.0.1\t");
+  ASSERT_TRUE(Ok()) << (g_messages.empty() ? "" : g_messages[0]);
+  EXPECT_EQ(dlg->Rule->RemoteAddr.Value1, Addr(10, 0, 0, 1));
+  EXPECT_EQ(lookups, 0);
 }

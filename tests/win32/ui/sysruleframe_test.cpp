@@ -39,9 +39,11 @@ std::vector<int> g_sliderChanges;
 // The rule edit dialog's stand-in: a new rule of g_newProtocol, or an edit of the name.
 bool g_editorOk = true;
 int32_t g_newProtocol = RULE_PROTO_TCP;
+int32_t g_editProtocol = -1;  // the protocol an edit gives, or -1 to keep it
 bool ScriptedEditor(CComponent*, _RKFW_RULE* rule, _RKFW_RULE** created) {
   if (!g_editorOk) return false;
   if (rule != nullptr) {
+    if (g_editProtocol >= 0) rule->Protocol = g_editProtocol;
     PlatformFree(rule->Name);
     rule->Name = CopyHeapText("edited");
     rule->Conditions = RULE_COND_SEND;
@@ -102,6 +104,7 @@ class RulePage : public ::testing::Test {
     g_sliderChanges.clear();
     g_editorOk = true;
     g_newProtocol = RULE_PROTO_TCP;
+    g_editProtocol = -1;
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
     folder_ = std::string(temp) + "vardeen_rulepage_" + std::to_string(GetCurrentProcessId()) + "\\";
@@ -253,6 +256,16 @@ TEST_F(RulePage, CardsMoveOnlyWithinTheirProtocolAndThePointerFollows) {
   EXPECT_EQ(at.y, (r.top + r.bottom) / 2);
   t2->DownBitBtn->Click();
   EXPECT_EQ(Names(), "icmp,t1,t2,udp");
+  EXPECT_EQ(Arrows(), "-d ud ud u- ");
+
+  // An edit that changes the protocol takes the card to the end of its new protocol's cards.
+  g_editProtocol = RULE_PROTO_UDP;
+  t1->ModifyBtn->Click();
+  EXPECT_EQ(Names(), "icmp,t2,udp,edited");
+  EXPECT_EQ(page->Cards[3], t1);
+  g_editProtocol = RULE_PROTO_IP;
+  t2->ModifyBtn->Click();
+  EXPECT_EQ(Names(), "edited,icmp,udp,edited");
   EXPECT_EQ(Arrows(), "-d ud ud u- ");
 }
 
