@@ -4,11 +4,10 @@
 #include <new>
 
 #include "base/result.h"
-#include "driver/rkfw.h"
 #include "log/eventlog.h"
 #include "log/eventrecord.h"
 #include "rules/caches.h"
-#include "rules/driver_link.h"
+#include "rules/ruleport.h"
 
 uint32_t AnswerFromAuditRules(_REPORT_EVENT_HEAD* event) {
   if (event == nullptr || EventKind(*event) != EVENT_KIND_APP_ASK || !EventHasPath(*event))
@@ -18,13 +17,13 @@ uint32_t AnswerFromAuditRules(_REPORT_EVENT_HEAD* event) {
   uint32_t decision = rule->Access & AUDIT_DECISION_MASK;
   if (decision != AUDIT_DECISION_PERMIT && decision != AUDIT_DECISION_BLOCK) return RESULT_NO_AUTO_VERDICT;
   SetEventVerdict(*event, decision == AUDIT_DECISION_PERMIT ? RKFW_VERDICT_PERMIT : RKFW_VERDICT_BLOCK);
-  RuleDriverLink().SendVerdict(event);
+  RulePort().SendVerdict(event);
   return RESULT_OK;
 }
 
 _textPtr CDriverProcessPaths::ProcessPath(const _REPORT_EVENT_HEAD& record) {
   _textPtr path;
-  GetProcessPath(reinterpret_cast<const ProcessBlock*>(EventProcessBlock(record)), &path);
+  driver_.GetProcessPath(reinterpret_cast<const ProcessBlock*>(EventProcessBlock(record)), &path);
   return path;
 }
 

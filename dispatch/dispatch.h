@@ -19,6 +19,7 @@
 #include "base/bufferptr.h"
 #include "base/text.h"
 #include "dispatch/eventqueue.h"
+#include "driver/port.h"
 #include "driver/protocol.h"
 
 #ifndef WM_FREECHILD
@@ -94,7 +95,11 @@ class CProcessPathSource {
 // process-status functions by process id).
 class CDriverProcessPaths final : public CProcessPathSource {
  public:
+  explicit CDriverProcessPaths(CDriverPort& driver) : driver_(driver) {}
   _textPtr ProcessPath(const _REPORT_EVENT_HEAD& record) override;
+
+ private:
+  CDriverPort& driver_;
 };
 
 // Answers an application event from the cached audit rules: 0 when a rule permits or blocks

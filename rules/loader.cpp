@@ -6,7 +6,7 @@
 #include "base/bytes.h"
 #include "base/result.h"
 #include "rules/caches.h"
-#include "rules/driver_link.h"
+#include "rules/ruleport.h"
 #include "rules/damaged.h"
 #include "rules/ipimage.h"
 #include "rules/rulefile.h"
@@ -34,7 +34,7 @@ _bufferPtr<T> DeepCopies(const _Array<T>& rules) {
 }  // namespace
 
 uint32_t ApplyIpRules(const _Array<_RKFW_RULE>& rules) {
-  const CRuleDriverLink& driver = RuleDriverLink();
+  CDriverPort& driver = RulePort();
   if (!driver.IsOpen()) return RESULT_DRIVER_NOT_OPEN;
   _bytePtr image;
   _bufferPtr<_RKFW_RULE> fresh;
@@ -61,7 +61,7 @@ uint32_t LoadLevelRules(const char* path) {
 }
 
 uint32_t ApplyAuditRules(const _Array<_RKFW_AUDIT_RULE>& rules) {
-  const CRuleDriverLink& driver = RuleDriverLink();
+  CDriverPort& driver = RulePort();
   if (!driver.IsOpen()) return RESULT_DRIVER_NOT_OPEN;
   _bytePtr image;
   _bufferPtr<_RKFW_AUDIT_RULE> fresh;
@@ -86,7 +86,7 @@ uint32_t LoadAuditRules(const char* path) {
 }
 
 uint32_t ReloadAuditRules() {
-  const CRuleDriverLink& driver = RuleDriverLink();
+  CDriverPort& driver = RulePort();
   if (!driver.IsOpen()) return RESULT_DRIVER_NOT_OPEN;
   _Array<_RKFW_AUDIT_RULE> shallow(kAuditRuleGrowStep);
   CopyAuditRulesFromCache(shallow, false);

@@ -10,7 +10,7 @@
 #include "dispatch/dispatch.h"
 #include "log/eventlog.h"
 #include "log/formatters.h"
-#include "rules/driver_link.h"
+#include "rules/ruleport.h"
 #include "rules/caches.h"
 
 namespace {
@@ -99,10 +99,12 @@ class CBenchConsole : public CEventWindows, public CEventSettings, public CEvent
 };
 
 uint32_t g_verdicts = 0;
-bool Open() { return true; }
-uint32_t Accept(const uint8_t*, uint32_t) { return 0; }
-uint32_t Count(void*) { return ++g_verdicts, 0; }
-const CRuleDriverLink kCounting = {Open, Accept, Accept, Count};
+struct CCounting final : CAbsentDriverPort {
+  bool IsOpen() override { return true; }
+  uint32_t LoadIpRuleSet(const void*, uint32_t) override { return 0; }
+  uint32_t LoadAuditRuleSet(const void*, uint32_t) override { return 0; }
+  uint32_t SendVerdict(const _REPORT_EVENT_HEAD*) override { return ++g_verdicts, 0u; }
+} g_counting;
 
 // N events queued behind a prompt (appended), then drained by automatic verdicts once the
 // user's answer permits the application. Returns the two times in milliseconds.
@@ -111,7 +113,7 @@ void DrainBench(uint32_t queued, double* appendMs, double* drainMs) {
   AuditRuleCache = _bufferPtr<_RKFW_AUDIT_RULE>(1);
   AuditRuleCache[0].AppPath = path;
   AuditRuleCache[0].Access = 0x27;  // the first events wait for the user
-  SetRuleDriverLink(&kCounting);
+  SetRulePort(&g_counting);
   g_verdicts = 0;
 
   CBenchConsole console;
@@ -139,7 +141,7 @@ void DrainBench(uint32_t queued, double* appendMs, double* drainMs) {
   *drainMs = Seconds(start) * 1e3;
   if (pending != static_cast<int32_t>(queued) || g_verdicts != queued || console.prompts != 1)
     printf("queue %u: unexpected: %d queued, %u verdicts, %d prompts\n", queued, pending, g_verdicts, console.prompts);
-  SetRuleDriverLink(nullptr);
+  SetRulePort(nullptr);
   AuditRuleCache[0].AppPath = nullptr;
   AuditRuleCache = _bufferPtr<_RKFW_AUDIT_RULE>();
 }

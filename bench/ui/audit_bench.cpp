@@ -16,7 +16,7 @@
 #include "bench/ui/bench_common.h"
 #include "rules/auditrules.h"
 #include "rules/caches.h"
-#include "rules/driver_link.h"
+#include "rules/ruleport.h"
 #include "rules/loader.h"
 #include "tests/win32/support/consolehost.h"
 #include "ui/framework/application.h"
@@ -30,12 +30,12 @@ using bench::Millis;
 using bench::ProcessWindows;
 
 // The rule store applies to nothing: the page's changes only replace the cache.
-const CRuleDriverLink kNoDriver = {
-    [] { return true; },
-    [](const uint8_t*, uint32_t) { return 0u; },
-    [](const uint8_t*, uint32_t) { return 0u; },
-    [](void*) { return 0u; },
-};
+struct CNoDriver final : CAbsentDriverPort {
+  bool IsOpen() override { return true; }
+  uint32_t LoadIpRuleSet(const void*, uint32_t) override { return 0; }
+  uint32_t LoadAuditRuleSet(const void*, uint32_t) override { return 0; }
+  uint32_t SendVerdict(const _REPORT_EVENT_HEAD*) override { return 0; }
+} g_noDriver;
 
 // Up to `count` libraries of the system folder that carry a version record.
 std::vector<std::string> SystemLibraries(size_t count) {
@@ -99,7 +99,7 @@ TFWAuditRuleFrame* OpenPage(CHostForm* host) {
 
 int main(int argc, char** argv) {
   Application.Initialize();
-  SetRuleDriverLink(&kNoDriver);
+  SetRulePort(&g_noDriver);
   const std::vector<std::string> libraries = SystemLibraries(500);
 
   if (argc == 4 && strcmp(argv[1], "--show") == 0) {

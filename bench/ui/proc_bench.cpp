@@ -1,7 +1,7 @@
 // Figures for the connection page: one refresh of its tree for 100, 1,000 and 4,000 rows
 // spread over 10, 100 and 400 programs, with a tenth of the rows changing between refreshes
 // (their byte counts grow, as a second of traffic does). The table comes through the page's
-// driver seam, since the stand-in driver holds 128 rows at most. Prints; asserts nothing.
+// driver port, since the stand-in driver holds 128 rows at most. Prints; asserts nothing.
 #include <windows.h>
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/result.h"
+#include "tests/win32/support/consolehost.h"
 #include "ui/framework/application.h"
 #include "ui/tfwprocframe/tfwprocframe.h"
 
@@ -21,28 +22,35 @@ double Millis(Clock::time_point since) { return std::chrono::duration<double, st
 std::vector<_RKFW_NETWORKCONNECTION> g_rows;
 int g_programs = 1;
 
-uint32_t Rows(_RKFW_NETWORKCONNECTION* rows, uint32_t* capacity, uint32_t* tcp, uint32_t* udp) {
-  uint32_t n = static_cast<uint32_t>(g_rows.size());
-  *tcp = *udp = 0;
-  if (rows == nullptr) {
+// The table of the benchmark as the page's driver.
+struct CBenchDriver final : CAbsentDriverPort {
+  uint32_t GetConnections(_RKFW_NETWORKCONNECTION* rows, uint32_t* capacity, uint32_t* tcp,
+                          uint32_t* udp) override {
+    uint32_t n = static_cast<uint32_t>(g_rows.size());
+    *tcp = *udp = 0;
+    if (rows == nullptr) {
+      *capacity = n;
+      return RESULT_OK;
+    }
+    if (n > *capacity) n = *capacity;
+    memcpy(rows, g_rows.data(), n * sizeof(_RKFW_NETWORKCONNECTION));
     *capacity = n;
     return RESULT_OK;
   }
-  if (n > *capacity) n = *capacity;
-  memcpy(rows, g_rows.data(), n * sizeof(_RKFW_NETWORKCONNECTION));
-  *capacity = n;
-  return RESULT_OK;
-}
+  uint32_t GetProcessPath(const ProcessBlock* block, _textPtr* path) override {
+    char text[64];
+    snprintf(text, sizeof text, "C:\\Programs\\app%u.exe", block->ProcessId % static_cast<uint32_t>(g_programs));
+    *path = MakeText(kValueTextSize, text);
+    return RESULT_OK;
+  }
+  uint32_t CloseConnection(uint32_t) override { return RESULT_OK; }
+} g_benchDriver;
 
-uint32_t Path(const ProcessBlock* block, _textPtr* path) {
-  char text[64];
-  snprintf(text, sizeof text, "C:\\Programs\\app%u.exe", block->ProcessId % static_cast<uint32_t>(g_programs));
-  *path = MakeText(kValueTextSize, text);
-  return RESULT_OK;
-}
-
-uint32_t Close(uint32_t) { return RESULT_OK; }
-const CProcDriver kBenchDriver = {Rows, Path, Close};
+class CBenchForm : public CForm, public CQuietConsoleHost {
+ public:
+  explicit CBenchForm(CComponent* owner) : CForm(owner, "BenchForm") {}
+  CDriverPort& Driver() const override { return g_benchDriver; }
+};
 
 void MakeTable(int rows, int programs) {
   g_programs = programs;
@@ -65,16 +73,15 @@ void MakeTable(int rows, int programs) {
 
 int main() {
   Application.Initialize();
-  SetProcDriver(&kBenchDriver);
   // Other programs share the machine: the median and the fastest of twenty refreshes say more
   // than the mean.
   printf("  rows  programs  first ms  refresh ms: median  fastest  slowest  empty update ms\n");
   const int sizes[][2] = {{100, 10}, {1000, 100}, {4000, 400}};
   for (const auto& size : sizes) {
     MakeTable(size[0], size[1]);
-    auto* form = new CForm(&Application, "BenchForm");
+    auto* form = new CBenchForm(&Application);
     form->SetClientSize(560, 320);
-    auto* page = new TProcFrame(form);
+    auto* page = new TProcFrame(form, *form);
     page->RefreshTimer->SetEnabled(false);
     page->SetParent(form);
     page->SetAlign(TAlign::Client);
@@ -107,7 +114,6 @@ int main() {
            times.front(), times.back(), empty[empty.size() / 2]);
     FreeComponent(form);
   }
-  SetProcDriver(nullptr);
   Application.Shutdown();
   return 0;
 }

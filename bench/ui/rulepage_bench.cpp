@@ -15,7 +15,7 @@
 #include "bench/ui/bench_common.h"
 #include "rules/caches.h"
 #include "rules/codec.h"
-#include "rules/driver_link.h"
+#include "rules/ruleport.h"
 #include "rules/iprules.h"
 #include "rules/loader.h"
 #include "tests/win32/support/consolehost.h"
@@ -29,12 +29,12 @@ using bench::Clock;
 using bench::Millis;
 using bench::ProcessWindows;
 
-const CRuleDriverLink kOpenDriver = {
-    [] { return true; },
-    [](const uint8_t*, uint32_t) { return 0u; },
-    [](const uint8_t*, uint32_t) { return 0u; },
-    [](void*) { return 0u; },
-};
+struct COpenDriver final : CAbsentDriverPort {
+  bool IsOpen() override { return true; }
+  uint32_t LoadIpRuleSet(const void*, uint32_t) override { return 0; }
+  uint32_t LoadAuditRuleSet(const void*, uint32_t) override { return 0; }
+  uint32_t SendVerdict(const _REPORT_EVENT_HEAD*) override { return 0; }
+} g_openDriver;
 
 // `count` rules in force; `sample` gives them varied names, protocols, conditions and actions.
 void SetRulesInForce(int count, bool sample) {
@@ -89,7 +89,7 @@ TSysRuleFrame* OpenPage(CHostForm** host) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  SetRuleDriverLink(&kOpenDriver);
+  SetRulePort(&g_openDriver);
   Application.Initialize();
   if (argc == 3 && strcmp(argv[1], "--show") == 0) {
     SetRulesInForce(atoi(argv[2]), true);

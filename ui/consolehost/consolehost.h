@@ -4,11 +4,14 @@
 
 class CComponent;
 class CControl;
+class CDriverPort;
 struct _RKFW_RULE;
 struct _RKFW_AUDIT_RULE;
 
 class CConsoleHost {
  public:
+  // The port to the driver, for the pages that show what it reports.
+  virtual CDriverPort& Driver() const = 0;
   // The security level the slider shows: 0 high, 1 medium, 2 low, 3 custom.
   virtual int SecurityLevel() const = 0;
   // Selects `level` as a move of the slider does (its rules are loaded, or the old level

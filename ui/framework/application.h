@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 #include "ui/framework/control.h"
 
@@ -24,10 +25,10 @@ class CApplication : public CComponent {
 
   // Creates a form owned by the application, its window and runs its create handler.
   // The first form created is the main form.
-  template <class T>
-  T* CreateForm() {
+  template <class T, class... Args>
+  T* CreateForm(Args&&... args) {
     Initialize();
-    T* form = new T(this);
+    T* form = new T(this, std::forward<Args>(args)...);
     AdoptForm(form);
     return form;
   }

@@ -9,7 +9,7 @@
 #include "rules/auditrules.h"
 #include "rules/caches.h"
 #include "rules/decisions.h"
-#include "rules/driver_link.h"
+#include "rules/ruleport.h"
 #include "ui/framework/artwork.h"
 #include "ui/framework/fileinfo.h"
 #include "ui/framework/messages.h"
@@ -242,7 +242,7 @@ void TFWEventNotifyForm::Answer(uint32_t verdict) {
   if (answered_ || !held_) return;
   answered_ = true;
   SetEventVerdict(event_, verdict);
-  RuleDriverLink().SendVerdict(&event_);
+  RulePort().SendVerdict(&event_);
   Finish();
 }
 

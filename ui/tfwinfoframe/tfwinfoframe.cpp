@@ -1,7 +1,7 @@
 #include "ui/tfwinfoframe/tfwinfoframe.h"
 
 #include "base/result.h"
-#include "driver/rkfw.h"
+#include "driver/port.h"
 #include "log/formatters.h"
 #include "ui/framework/looks.h"
 
@@ -77,9 +77,9 @@ CLabel* TFWInfoFrame::AddValue(CControl* group, const char* name, int top) {
 
 void TFWInfoFrame::PageInit() {
   uint32_t version = 0;
-  if (GetDriverVersion(&version) == RESULT_OK) VersionLabel->SetText(kDriverVersionText);
+  if (host_.Driver().GetDriverVersion(&version) == RESULT_OK) VersionLabel->SetText(kDriverVersionText);
   _RKFW_STATISTICS stats = {};
-  if (GetTrafficStats(&stats) == RESULT_OK) LastStats = stats;
+  if (host_.Driver().GetTrafficStats(&stats) == RESULT_OK) LastStats = stats;
   RefreshTimerTimer(RefreshTimer);
 }
 
@@ -88,14 +88,14 @@ void TFWInfoFrame::RefreshTimerTimer(CComponent*) {
   // total since the driver started.
   if (!Initialised) return;
   _RKFW_STATISTICS stats = {};
-  if (GetTrafficStats(&stats) != RESULT_OK) return;
+  if (host_.Driver().GetTrafficStats(&stats) != RESULT_OK) return;
   SendLabel->SetText(FormatGroupedNumber(static_cast<int64_t>(stats.TotalSent)).Data());
   RecvLabel->SetText(FormatGroupedNumber(static_cast<int64_t>(stats.TotalReceived)).Data());
   uint32_t sent = IntervalSample(LastStats.TotalSent, stats.TotalSent);
   uint32_t received = IntervalSample(LastStats.TotalReceived, stats.TotalReceived);
 
   uint32_t rows = 0, tcp = 0, udp = 0;
-  if (GetConnections(nullptr, &rows, &tcp, &udp) == RESULT_OK) {
+  if (host_.Driver().GetConnections(nullptr, &rows, &tcp, &udp) == RESULT_OK) {
     TCPLabel->SetText(FormatGroupedNumber(tcp).Data());
     UDPLabel->SetText(FormatGroupedNumber(udp).Data());
   }
@@ -112,7 +112,7 @@ void TFWInfoFrame::RefreshTimerTimer(CComponent*) {
   LastStats = stats;
 
   uint8_t enabled = 0;
-  if (GetFilterEnabled(&enabled) == RESULT_OK) StateLabel->SetText(enabled == 1 ? "启用中" : "禁用中");
+  if (host_.Driver().GetFilterEnabled(&enabled) == RESULT_OK) StateLabel->SetText(enabled == 1 ? "启用中" : "禁用中");
   jibie->SetText(LevelName(host_.SecurityLevel()));
 }
 

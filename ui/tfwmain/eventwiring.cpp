@@ -10,13 +10,13 @@
 #include "log/eventrecord.h"
 #include "ui/tfweventnotifyform/tfweventnotifyform.h"
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
-#include "ui/tfwmain/driverseam.h"
 #include "ui/tfwmain/tfwmain.h"
 
 
 struct CMainEventWiring::CImpl final : CEventWindows, CEventSettings, CEventLogSink, CProcessPathSource,
                                        CPromptHost {
-  explicit CImpl(TFWMainForm& form) : form(form), dispatcher(*this, *this, *this, *this) {}
+  explicit CImpl(TFWMainForm& form)
+      : form(form), paths(form.Driver()), dispatcher(*this, *this, *this, *this) {}
 
   CEventPrompt* CreateEventPrompt(const _REPORT_EVENT_HEAD& record) override {
     auto* prompt = new TFWEventNotifyForm(&form, *this);
@@ -43,11 +43,10 @@ struct CMainEventWiring::CImpl final : CEventWindows, CEventSettings, CEventLogS
   void RecordLog(const char* text) override {
     QeltUtil.QeltRecordLog(QeltOption.LOGPATH.c_str(), text);
   }
-  _textPtr ProcessPath(const _REPORT_EVENT_HEAD& record) override {
-    return MainDriver().ProcessPath(&record);
-  }
+  _textPtr ProcessPath(const _REPORT_EVENT_HEAD& record) override { return paths.ProcessPath(record); }
 
   TFWMainForm& form;
+  CDriverProcessPaths paths;
   CEventDispatcher dispatcher;
 };
 
@@ -65,7 +64,7 @@ CMainEventWiring::~CMainEventWiring() {
 void CMainEventWiring::Poll() {
   _bytePtr batch;
   uint32_t count = 0;
-  if (MainDriver().ReadEvents(batch, &count) == 0 && count != 0)
+  if (impl_->form.Driver().ReadEvents(&batch, &count) == 0 && count != 0)
     impl_->dispatcher.DispatchEvents(batch, count);
 }
 

@@ -13,7 +13,7 @@
 namespace {
 const CPageClass kPages[] = {
     {"TFWInfoFrame", [](CComponent* o, CConsoleHost& host) -> CPage* { return new TFWInfoFrame(o, host); }},
-    {"TProcFrame", [](CComponent* o, CConsoleHost&) -> CPage* { return new TProcFrame(o); }},
+    {"TProcFrame", [](CComponent* o, CConsoleHost& host) -> CPage* { return new TProcFrame(o, host); }},
     {"TSysRuleFrame", [](CComponent* o, CConsoleHost& host) -> CPage* { return new TSysRuleFrame(o, host); }},
     {"TTOptionFrame", [](CComponent* o, CConsoleHost&) -> CPage* { return new TTOptionFrame(o); }},
     {"TFWAuditRuleFrame",

@@ -10,12 +10,12 @@
 #include "rules/damaged.h"
 #include "rules/loader.h"
 #include "rules/rulefile.h"
+#include "rules/ruleport.h"
 #include "ui/framework/application.h"
 #include "ui/framework/artwork.h"
 #include "ui/framework/dialogs.h"
 #include "ui/tfwauditruleoptdlg/tfwauditruleoptdlg.h"
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
-#include "ui/tfwmain/driverseam.h"
 #include "ui/tfwmain/eventwiring.h"
 #include "ui/tfwruleadddlg/tfwruleadddlg.h"
 
@@ -81,8 +81,10 @@ CGlyphButton* TFWMainForm::AddPageButton(const char* name, const char* labelName
   return button;
 }
 
-TFWMainForm::TFWMainForm(CComponent* owner) : CForm(owner, "FWMainForm") {
+TFWMainForm::TFWMainForm(CComponent* owner, CDriverPort& driver)
+    : CForm(owner, "FWMainForm"), driver_(driver) {
   FWMainForm = this;
+  SetRulePort(&driver_);
   SetText("Vardeen");
   SetBorderStyle(TBorderStyle::None);
   SetPosition(TPosition::ScreenCenter);
@@ -221,21 +223,21 @@ TFWMainForm::TFWMainForm(CComponent* owner) : CForm(owner, "FWMainForm") {
 TFWMainForm::~TFWMainForm() {
   delete events_;
   events_ = nullptr;
+  if (&RulePort() == &driver_) SetRulePort(nullptr);
   if (FWMainForm == this) FWMainForm = nullptr;
 }
 
 void TFWMainForm::FormCreate(CComponent*) {
   for (CGlyphButton* b : {SysInfoBtn, ProcInfoBtn, RuleSetupBtn, SetupBitBtn, EnableBtn, AppAuditBtn})
     b->ApplyFlatLook(kGlyphKeyColor);
-  const CMainDriver& driver = MainDriver();
-  if (driver.DetectPlatform() != 0 || driver.OpenDriver(1) != 0) {
+  if (driver_.DetectPlatform() != 0 || driver_.OpenDriver(1) != 0) {
     FailInitialisation();
     return;
   }
   driverReady_ = true;
   uint8_t enabled = 0;
   ReadEnable(&enabled);
-  driver.SetFilterEnabled(enabled);
+  driver_.SetFilterEnabled(enabled);
   LoadEnableGlyph(enabled != 0);
   int level = ReadLevel();
   PostFilterState(enabled);
@@ -330,7 +332,7 @@ void TFWMainForm::FormClose(CComponent*, TCloseAction&) {
 
 void TFWMainForm::FormDestroy(CComponent*) {
   NotifyTimer->SetEnabled(false);
-  if (driverReady_) MainDriver().SetFilterEnabled(0);
+  if (driverReady_) driver_.SetFilterEnabled(0);
 }
 
 // ---- pages ----
@@ -417,11 +419,10 @@ void TFWMainForm::AppAuditBtnClick(CComponent*) { ShowPage("TFWAuditRuleFrame");
 // ---- switch and slider ----
 
 void TFWMainForm::EnableBtnClick(CComponent*) {
-  const CMainDriver& driver = MainDriver();
   uint8_t enabled = 0;
-  if (driver.GetFilterEnabled(&enabled) != 0) return;
+  if (driver_.GetFilterEnabled(&enabled) != 0) return;
   uint8_t wanted = enabled ? 0 : 1;
-  driver.SetFilterEnabled(wanted);
+  driver_.SetFilterEnabled(wanted);
   WriteEnable(wanted);
   // The companion window hears the state just set, as it does at start-up.
   PostFilterState(wanted);
@@ -474,7 +475,7 @@ void TFWMainForm::TrayIcon1DblClick(CComponent*) { Application.Restore(); }
 
 void TFWMainForm::NotifyTimerTimer(CComponent*) {
   uint8_t enabled = 0;
-  if (MainDriver().GetFilterEnabled(&enabled) == 0) {
+  if (driver_.GetFilterEnabled(&enabled) == 0) {
     if (enabled && Label8->Text() != kStateEnabledText) {
       Label8->SetText(kStateEnabledText);
       LoadEnableGlyph(true);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/port.h"
 #include "ui/consolehost/consolehost.h"
 #include "ui/framework/controls.h"
 #include "ui/framework/form.h"
@@ -41,7 +42,9 @@ std::string LevelRuleFile(int level);
 
 class TFWMainForm : public CForm, public CConsoleHost {
  public:
-  explicit TFWMainForm(CComponent* owner);
+  // Every request to the driver goes through `driver`, which must outlive the window; the
+  // window hands it to the rule store, the event poll and the pages.
+  explicit TFWMainForm(CComponent* owner, CDriverPort& driver = RkfwPort());
   ~TFWMainForm() override;
   const char* ClassName() const override { return "TFWMainForm"; }
 
@@ -83,7 +86,8 @@ class TFWMainForm : public CForm, public CConsoleHost {
   // Writes the cached audit rules to "app.aud" next to the program.
   void SaveAuditRules();
 
-  // The pages' host: the slider, the log page and the editors.
+  // The pages' host: the driver, the slider, the log page and the editors.
+  CDriverPort& Driver() const override { return driver_; }
   int SecurityLevel() const override { return TrackBar1->Position(); }
   void SelectSecurityLevel(int level) override;
   void RequestLogPage() override;
@@ -130,6 +134,7 @@ class TFWMainForm : public CForm, public CConsoleHost {
   CGlyphButton* AddPageButton(const char* name, const char* labelName, const char* caption,
                               int index, CLabel** label);
   CMainEventWiring* events_ = nullptr;
+  CDriverPort& driver_;  // not owned
   bool driverReady_ = false;
 };
 

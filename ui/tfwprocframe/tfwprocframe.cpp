@@ -5,15 +5,11 @@
 #include <cstring>
 
 #include "base/result.h"
-#include "driver/rkfw.h"
 #include "ui/framework/fileinfo.h"
 #include "ui/framework/looks.h"
 #include "ui/tfwprocframe/connrows.h"
 
 namespace {
-const CProcDriver kWrappers = {GetConnections, GetProcessPath, CloseConnection};
-const CProcDriver* g_driver = &kWrappers;
-
 const char* const kGroupNames[3] = {"IP", "TCP", "UDP"};
 constexpr int kEndpointImage = 1;
 
@@ -36,9 +32,8 @@ bool SameProcess(const _RKFW_NETWORKCONNECTION& a, const _RKFW_NETWORKCONNECTION
 }
 }  // namespace
 
-void SetProcDriver(const CProcDriver* driver) { g_driver = driver != nullptr ? driver : &kWrappers; }
-
-TProcFrame::TProcFrame(CComponent* owner) : CPage(owner, "ProcFrame") {
+TProcFrame::TProcFrame(CComponent* owner, CConsoleHost& host)
+    : CPage(owner, "ProcFrame"), driver_(host.Driver()) {
   AppImageList = new CImageList(this, "AppImageList", 16, 16);
   HBITMAP generic = MakeGenericProgramPicture();
   AppImageList->Add(generic, kGlyphKeyColor);
@@ -76,10 +71,10 @@ void TProcFrame::RefreshTimerTimer(CComponent*) {
 
 void TProcFrame::Refresh() {
   uint32_t rows = 0, tcp = 0, udp = 0;
-  if (g_driver->GetConnections(nullptr, &rows, &tcp, &udp) != RESULT_OK) return;
+  if (driver_.GetConnections(nullptr, &rows, &tcp, &udp) != RESULT_OK) return;
   if (rows == 0 && programs_.empty()) return;
   table_.assign(rows, _RKFW_NETWORKCONNECTION());
-  if (rows != 0 && g_driver->GetConnections(table_.data(), &rows, &tcp, &udp) != RESULT_OK) return;
+  if (rows != 0 && driver_.GetConnections(table_.data(), &rows, &tcp, &udp) != RESULT_OK) return;
   table_.resize(rows);
   FoldDuplicateEndpoints(table_.data(), rows);
 
@@ -155,7 +150,7 @@ _textPtr TProcFrame::ProgramText(const _RKFW_NETWORKCONNECTION& row) {
   ProcessBlock block;
   memcpy(&block, &row, sizeof block);
   _textPtr text;
-  if (g_driver->GetProcessPath(&block, &text) != RESULT_OK || text.Data() == nullptr || text.Data()[0] == 0)
+  if (driver_.GetProcessPath(&block, &text) != RESULT_OK || text.Data() == nullptr || text.Data()[0] == 0)
     return NameFallback(row);  // the driver gave no path: the row still gets a program
   return text;
 }
@@ -264,7 +259,7 @@ void TProcFrame::ProcPopupMenuPopup(CComponent*) {
 
 void TProcFrame::CloseConnectionItemClick(CComponent*) {
   const CConnectionContext* line = SelectedLine();
-  if (line != nullptr && CanCloseConnection(line->Row)) g_driver->CloseConnection(line->Row.Key);
+  if (line != nullptr && CanCloseConnection(line->Row)) driver_.CloseConnection(line->Row.Key);
 }
 
 LRESULT TProcFrame::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {

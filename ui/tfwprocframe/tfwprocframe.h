@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "base/text.h"
+#include "driver/port.h"
 #include "driver/protocol.h"
+#include "ui/consolehost/consolehost.h"
 #include "ui/framework/controls.h"
 #include "ui/framework/form.h"
 #include "ui/framework/menu.h"
@@ -48,19 +50,10 @@ struct CProgramContext : _NODE_CONTEXT {
   std::unique_ptr<CGroupContext> Groups[3];  // IP, TCP, UDP
 };
 
-// The driver requests of the page, behind one seam so that a benchmark can feed it tables of
-// any size. By default they go to the driver wrappers.
-struct CProcDriver {
-  uint32_t (*GetConnections)(_RKFW_NETWORKCONNECTION* rows, uint32_t* capacity, uint32_t* tcp, uint32_t* udp);
-  uint32_t (*GetProcessPath)(const ProcessBlock* block, _textPtr* path);
-  uint32_t (*CloseConnection)(uint32_t key);
-};
-// nullptr restores the driver wrappers.
-void SetProcDriver(const CProcDriver* driver);
-
 class TProcFrame : public CPage {
  public:
-  explicit TProcFrame(CComponent* owner);
+  // The connection table comes from the host's driver port.
+  TProcFrame(CComponent* owner, CConsoleHost& host);
   ~TProcFrame() override;
   const char* ClassName() const override { return "TProcFrame"; }
 
@@ -86,6 +79,7 @@ class TProcFrame : public CPage {
   void PageInit() override;
 
  private:
+  CDriverPort& driver_;  // the host's, not owned
   // The program text of a row, as the driver and the system give it.
   _textPtr ProgramText(const _RKFW_NETWORKCONNECTION& row);
   CProgramContext* FindOrAddProgram(const _textPtr& text, const _RKFW_NETWORKCONNECTION& row);

@@ -18,7 +18,7 @@
 #include "log/formatters.h"
 #include "platform/heap.h"
 #include "rules/caches.h"
-#include "rules/driver_link.h"
+#include "rules/ruleport.h"
 #include "tests/host/log/event_bytes.h"
 
 namespace {
@@ -28,14 +28,15 @@ struct CSentVerdict {
   uint32_t verdict;
 };
 std::vector<CSentVerdict> g_sent;
-bool Open() { return true; }
-uint32_t Accept(const uint8_t*, uint32_t) { return 0; }
-uint32_t Capture(void* event) {
-  auto& record = *static_cast<_REPORT_EVENT_HEAD*>(event);
-  g_sent.push_back({EventPathText(record), EventU32(record, EVENT_AT_VERDICT)});
-  return 0;
-}
-const CRuleDriverLink kCapture = {Open, Accept, Accept, Capture};
+struct CCapture final : CAbsentDriverPort {
+  bool IsOpen() override { return true; }
+  uint32_t LoadIpRuleSet(const void*, uint32_t) override { return 0; }
+  uint32_t LoadAuditRuleSet(const void*, uint32_t) override { return 0; }
+  uint32_t SendVerdict(const _REPORT_EVENT_HEAD* record) override {
+    g_sent.push_back({EventPathText(*record), EventU32(*record, EVENT_AT_VERDICT)});
+    return 0;
+  }
+} g_capture;
 
 struct CFakePrompt final : CEventPrompt {
   _REPORT_EVENT_HEAD record;
@@ -114,14 +115,14 @@ class Dispatch : public ::testing::Test {
  protected:
   void SetUp() override {
     g_sent.clear();
-    SetRuleDriverLink(&kCapture);
+    SetRulePort(&g_capture);
     SetComputerNameOverride("PC");
     console.paths = {{10, "c:\\windows\\notepad.exe"}, {11, kMail}, {12, kGame}, {13, "C:\\new.exe"}};
     blocksBefore = PlatformLiveBlocks();
   }
   void TearDown() override {
     AuditRuleCache = _bufferPtr<_RKFW_AUDIT_RULE>();  // static paths, nothing to free
-    SetRuleDriverLink(nullptr);
+    SetRulePort(nullptr);
     SetComputerNameOverride(nullptr);
   }
   // Three cached rules; `access` is the rule of each path in turn.
@@ -480,7 +481,7 @@ TEST(DispatchLifetime, QueuedPathsAreReleasedWithTheDispatcher) {
 namespace {
 // The console's path source hands GetProcessPath the block at offset 36 of the record.
 TEST(DriverProcessPaths, ReadsTheProcessBlockOfTheRecord) {
-  CDriverProcessPaths paths;
+  CDriverProcessPaths paths(RkfwPort());
   CEventBytes e(EVENT_KIND_APP_ASK);
   EXPECT_STREQ(paths.ProcessPath(e.Record()).Data(), "Unknown");  // empty name: no request
   e.Name("tool.exe").Set32(APP_AT_PROCESS_ID, 1234);

@@ -232,33 +232,24 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   return fclose(f) == 0 && ok;
 }
 
-namespace {
-CFakeDriver* g_fake = nullptr;
-bool FakeOpen() { return g_fake->Open; }
-uint32_t FakeIp(const uint8_t* image, uint32_t size) {
-  g_fake->IpImages.emplace_back(image, image + size);
-  return g_fake->Answer;
+uint32_t CFakeDriver::LoadIpRuleSet(const void* image, uint32_t size) {
+  auto* bytes = static_cast<const uint8_t*>(image);
+  IpImages.emplace_back(bytes, bytes + size);
+  return Answer;
 }
-uint32_t FakeAudit(const uint8_t* image, uint32_t size) {
-  g_fake->AuditImages.emplace_back(image, image + size);
-  return g_fake->Answer;
+uint32_t CFakeDriver::LoadAuditRuleSet(const void* image, uint32_t size) {
+  auto* bytes = static_cast<const uint8_t*>(image);
+  AuditImages.emplace_back(bytes, bytes + size);
+  return Answer;
 }
-uint32_t FakeVerdict(void* event) {
-  auto* bytes = static_cast<uint8_t*>(event);
-  g_fake->Verdicts.emplace_back(bytes, bytes + 220);
+uint32_t CFakeDriver::SendVerdict(const _REPORT_EVENT_HEAD* record) {
+  auto* bytes = reinterpret_cast<const uint8_t*>(record);
+  Verdicts.emplace_back(bytes, bytes + 220);
   return 0;
 }
-const CRuleDriverLink kFakeLink = {FakeOpen, FakeIp, FakeAudit, FakeVerdict};
-}  // namespace
 
-CFakeDriver::CFakeDriver() {
-  g_fake = this;
-  SetRuleDriverLink(&kFakeLink);
-}
-CFakeDriver::~CFakeDriver() {
-  SetRuleDriverLink(nullptr);
-  g_fake = nullptr;
-}
+CFakeDriver::CFakeDriver() { SetRulePort(this); }
+CFakeDriver::~CFakeDriver() { SetRulePort(nullptr); }
 
 void ResetCaches() {
   ClearIpRuleCache();

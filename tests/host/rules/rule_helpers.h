@@ -10,7 +10,7 @@
 #include "rules/auditrules.h"
 #include "rules/caches.h"
 #include "dispatch/dispatch.h"
-#include "rules/driver_link.h"
+#include "rules/ruleport.h"
 #include "rules/iprules.h"
 #include "rules/records.h"
 
@@ -40,8 +40,8 @@ std::string ScratchFolder(const std::string& name);
 bool ReadBytes(const std::string& path, std::vector<uint8_t>* bytes);
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
-// Stands in for the driver: records every image, answers as told.
-struct CFakeDriver {
+// Stands in for the driver as the rule store's port: records every image, answers as told.
+struct CFakeDriver final : CAbsentDriverPort {
   bool Open = true;
   uint32_t Answer = 0;
   std::vector<std::vector<uint8_t>> IpImages;
@@ -49,6 +49,10 @@ struct CFakeDriver {
   std::vector<std::vector<uint8_t>> Verdicts;
   CFakeDriver();
   ~CFakeDriver();
+  bool IsOpen() override { return Open; }
+  uint32_t LoadIpRuleSet(const void* image, uint32_t size) override;
+  uint32_t LoadAuditRuleSet(const void* image, uint32_t size) override;
+  uint32_t SendVerdict(const _REPORT_EVENT_HEAD* record) override;
   CFakeDriver(const CFakeDriver&) = delete;
   CFakeDriver& operator=(const CFakeDriver&) = delete;
 };

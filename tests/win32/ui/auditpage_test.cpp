@@ -14,7 +14,7 @@
 #include "rules/auditrules.h"
 #include "rules/caches.h"
 #include "rules/decisions.h"
-#include "rules/driver_link.h"
+#include "rules/ruleport.h"
 #include "rules/loader.h"
 #include "tests/win32/support/consolehost.h"
 #include "tests/win32/support/golden.h"
@@ -32,20 +32,20 @@ struct Sent {
 bool g_driverOpen = true;
 std::vector<std::vector<Sent>> g_images;  // every audit image the driver got, decoded
 
-const CRuleDriverLink kLink = {
-    [] { return g_driverOpen; },
-    [](const uint8_t*, uint32_t) { return 0u; },
-    [](const uint8_t* image, uint32_t size) {
-      _Array<_RKFW_AUDIT_RULE> rules(kAuditRuleGrowStep);
-      EXPECT_EQ(ParseAuditBody(image, size, rules), 0u);
-      std::vector<Sent> decoded;
-      for (const _RKFW_AUDIT_RULE& r : rules) decoded.push_back({r.AppPath ? r.AppPath : "", r.Access});
-      ReleaseAuditRules(rules);
-      g_images.push_back(decoded);
-      return 0u;
-    },
-    [](void*) { return 0u; },
-};
+struct CLink final : CAbsentDriverPort {
+  bool IsOpen() override { return g_driverOpen; }
+  uint32_t LoadIpRuleSet(const void*, uint32_t) override { return 0; }
+  uint32_t LoadAuditRuleSet(const void* image, uint32_t size) override {
+    _Array<_RKFW_AUDIT_RULE> rules(kAuditRuleGrowStep);
+    EXPECT_EQ(ParseAuditBody(static_cast<const uint8_t*>(image), size, rules), 0u);
+    std::vector<Sent> decoded;
+    for (const _RKFW_AUDIT_RULE& r : rules) decoded.push_back({r.AppPath ? r.AppPath : "", r.Access});
+    ReleaseAuditRules(rules);
+    g_images.push_back(decoded);
+    return 0;
+  }
+  uint32_t SendVerdict(const _REPORT_EVENT_HEAD*) override { return 0; }
+} g_link;
 
 std::vector<std::string> g_boxes;
 std::string g_chosenFile;  // what the open dialog answers; empty: cancelled
@@ -100,7 +100,7 @@ class AuditPageTest : public ::testing::Test {
     g_choice = nullptr;
     g_meanwhile = nullptr;
     page = nullptr;
-    SetRuleDriverLink(&kLink);
+    SetRulePort(&g_link);
     SetMessageBoxScript(
         [](void*, void*, const char* text, const char* caption, uint32_t) {
           g_boxes.push_back(std::string(text) + "|" + caption);
@@ -135,7 +135,7 @@ class AuditPageTest : public ::testing::Test {
     SetModalScript(nullptr, nullptr);
     SetFileDialogScript(nullptr, nullptr);
     SetMessageBoxScript(nullptr, nullptr);
-    SetRuleDriverLink(nullptr);
+    SetRulePort(nullptr);
     ClearAuditRuleCache();
   }
   TFWAuditRuleFrame* Open() {

@@ -1,4 +1,4 @@
-// The main window under Wine with a fake driver behind its seam, a scratch registry and a
+// The main window under Wine with a fake driver port, a scratch registry and a
 // scratch program folder: start-up order, the switch and its companion message, the poll's
 // indicator, pages, the slider and shut-down.
 #include <windows.h>
@@ -15,7 +15,7 @@
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "rules/auditrules.h"
-#include "rules/driver_link.h"
+#include "rules/ruleport.h"
 #include "rules/iprules.h"
 #include "rules/decisions.h"
 #include "rules/loader.h"
@@ -29,7 +29,6 @@
 #include "ui/framework/application.h"
 #include "ui/tfwauditruleframe/tfwauditruleframe.h"
 #include "ui/tfwlogviewframe/tfwlogviewframe.h"
-#include "ui/tfwmain/driverseam.h"
 #include "ui/tfwmain/eventwiring.h"
 #include "ui/tfwmain/tfwmain.h"
 
@@ -49,51 +48,54 @@ struct FakeDriver {
   std::vector<int> sets;
 } g_fake;
 
-const CMainDriver kFake = {
-    [] { g_fake.calls.push_back("DetectPlatform"); return g_fake.detect; },
-    [](uint8_t start) {
-      g_fake.calls.push_back("OpenDriver" + std::to_string(start));
-      return g_fake.open;
-    },
-    [](uint8_t* e) {
-      *e = g_fake.enabled;
-      return g_fake.getResult;
-    },
-    [](uint8_t e) {
-      g_fake.calls.push_back("SetFilterEnabled" + std::to_string(e));
-      g_fake.sets.push_back(e);
-      g_fake.enabled = e ? 1 : 0;
-      return 0u;
-    },
-    [](_bytePtr& batch, uint32_t* count) {
-      *count = static_cast<uint32_t>(g_batch.size() / 220);
-      if (*count != 0) {
-        batch = _bytePtr(static_cast<uint32_t>(g_batch.size()));
-        memcpy(batch.Data(), g_batch.data(), g_batch.size());
-      }
-      g_batch.clear();
-      return 0u;
-    },
-    [](const void*) { return _textPtr(); },
-};
-
 struct FakeRules {
   std::vector<uint32_t> ipImages, auditImages;  // sizes, in order sent
 } g_rules;
-const CRuleDriverLink kRuleLink = {
-    [] { return g_fake.open == 0; },
-    [](const uint8_t*, uint32_t size) {
-      g_fake.calls.push_back("LoadIpRuleSet");
-      g_rules.ipImages.push_back(size);
-      return 0u;
-    },
-    [](const uint8_t*, uint32_t size) {
-      g_fake.calls.push_back("LoadAuditRuleSet");
-      g_rules.auditImages.push_back(size);
-      return 0u;
-    },
-    [](void*) { return 0u; },
-};
+
+// The console's port: the main window's requests land in g_fake, the rule store's images in
+// g_rules.
+struct CFakePort final : CAbsentDriverPort {
+  uint32_t DetectPlatform() override {
+    g_fake.calls.push_back("DetectPlatform");
+    return g_fake.detect;
+  }
+  uint32_t OpenDriver(uint8_t start) override {
+    g_fake.calls.push_back("OpenDriver" + std::to_string(start));
+    return g_fake.open;
+  }
+  bool IsOpen() override { return g_fake.open == 0; }
+  uint32_t GetFilterEnabled(uint8_t* e) override {
+    *e = g_fake.enabled;
+    return g_fake.getResult;
+  }
+  uint32_t SetFilterEnabled(uint32_t e) override {
+    g_fake.calls.push_back("SetFilterEnabled" + std::to_string(e));
+    g_fake.sets.push_back(static_cast<int>(e));
+    g_fake.enabled = e ? 1 : 0;
+    return 0;
+  }
+  uint32_t ReadEvents(_bytePtr* batch, uint32_t* count) override {
+    *count = static_cast<uint32_t>(g_batch.size() / 220);
+    if (*count != 0) {
+      *batch = _bytePtr(static_cast<uint32_t>(g_batch.size()));
+      memcpy(batch->Data(), g_batch.data(), g_batch.size());
+    }
+    g_batch.clear();
+    return 0;
+  }
+  uint32_t GetProcessPath(const ProcessBlock*, _textPtr*) override { return 0; }
+  uint32_t LoadIpRuleSet(const void*, uint32_t size) override {
+    g_fake.calls.push_back("LoadIpRuleSet");
+    g_rules.ipImages.push_back(size);
+    return 0;
+  }
+  uint32_t LoadAuditRuleSet(const void*, uint32_t size) override {
+    g_fake.calls.push_back("LoadAuditRuleSet");
+    g_rules.auditImages.push_back(size);
+    return 0;
+  }
+  uint32_t SendVerdict(const _REPORT_EVENT_HEAD*) override { return 0; }
+} g_port;
 
 // The companion anti-virus console's window, which records WM_FWSTATE.
 std::vector<WPARAM> g_fwstate;
@@ -158,8 +160,7 @@ class MainFormTest : public ::testing::Test {
       WriteRuleFile((folder_ + files[i]).c_str(), rules);
     }
     SetProgramFolderOverride(folder_.c_str());
-    SetMainDriver(&kFake);
-    SetRuleDriverLink(&kRuleLink);
+    SetRulePort(&g_port);
     SetPageTable(kTestPages);
     SetMessageBoxScript(
         [](void*, void* owner, const char* text, const char* caption, uint32_t) {
@@ -180,15 +181,14 @@ class MainFormTest : public ::testing::Test {
     DestroyWindow(companion_);
     SetMessageBoxScript(nullptr, nullptr);
     SetPageTable(nullptr);
-    SetRuleDriverLink(nullptr);
-    SetMainDriver(nullptr);
+    SetRulePort(nullptr);
     SetProgramFolderOverride(nullptr);
     ClearAuditRuleCache();
     ClearIpRuleCache();
   }
   TFWMainForm* Start() {
     Application.Initialize();
-    return Application.CreateForm<TFWMainForm>();
+    return Application.CreateForm<TFWMainForm>(g_port);
   }
   static void Pump() {
     MSG msg;

@@ -8,7 +8,6 @@
 
 #include <functional>
 #include <string>
-#include <type_traits>
 
 #include "base/result.h"
 #include "driver/rkfw.h"
@@ -75,11 +74,7 @@ class MonitorPages : public ::testing::Test {
 
   template <class Page>
   Page* Open() {
-    Page* page;
-    if constexpr (std::is_constructible_v<Page, CComponent*, CConsoleHost&>)
-      page = new Page(host, *host);
-    else
-      page = new Page(host);
+    auto* page = new Page(host, *host);
     page->SetParent(host);
     page->SetAlign(TAlign::Client);
     page->Show();

@@ -12,7 +12,7 @@
 #include "platform/msgbox.h"
 #include "rules/caches.h"
 #include "rules/decisions.h"
-#include "rules/driver_link.h"
+#include "rules/ruleport.h"
 #include "tests/win32/support/golden.h"
 #include "ui/framework/application.h"
 #include "ui/framework/describe.h"
@@ -22,15 +22,18 @@
 namespace {
 std::vector<uint32_t> g_verdicts;
 int g_auditLoads = 0;
-const CRuleDriverLink kLink = {
-    [] { return true; },
-    [](const uint8_t*, uint32_t) { return 0u; },
-    [](const uint8_t*, uint32_t) { ++g_auditLoads; return 0u; },
-    [](void* event) {
-      g_verdicts.push_back(EventU32(*static_cast<_REPORT_EVENT_HEAD*>(event), EVENT_AT_VERDICT));
-      return 0u;
-    },
-};
+struct CLink final : CAbsentDriverPort {
+  bool IsOpen() override { return true; }
+  uint32_t LoadIpRuleSet(const void*, uint32_t) override { return 0; }
+  uint32_t LoadAuditRuleSet(const void*, uint32_t) override {
+    ++g_auditLoads;
+    return 0;
+  }
+  uint32_t SendVerdict(const _REPORT_EVENT_HEAD* record) override {
+    g_verdicts.push_back(EventU32(*record, EVENT_AT_VERDICT));
+    return 0;
+  }
+} g_link;
 
 std::vector<std::string> g_boxes;
 int RecordBox(void*, void*, const char* text, const char* caption, uint32_t) {
@@ -77,7 +80,7 @@ struct CAskedEvent {
 class PromptTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetRuleDriverLink(&kLink);
+    SetRulePort(&g_link);
     SetMessageBoxScript(RecordBox, nullptr);
     g_verdicts.clear();
     g_boxes.clear();
@@ -88,7 +91,7 @@ class PromptTest : public ::testing::Test {
     delete prompt_;
     ClearAuditRuleCache();
     SetMessageBoxScript(nullptr, nullptr);
-    SetRuleDriverLink(nullptr);
+    SetRulePort(nullptr);
   }
 
   TFWEventNotifyForm* Show(const CAskedEvent& asked) {

@@ -16,7 +16,7 @@
 #include "platform/msgbox.h"
 #include "rules/caches.h"
 #include "rules/codec.h"
-#include "rules/driver_link.h"
+#include "rules/ruleport.h"
 #include "rules/iprules.h"
 #include "rules/loader.h"
 #include "rules/rulefile.h"
@@ -56,12 +56,12 @@ bool ScriptedEditor(CComponent*, _RKFW_RULE* rule, _RKFW_RULE** created) {
   return true;
 }
 
-const CRuleDriverLink kOpenDriver = {
-    [] { return true; },
-    [](const uint8_t*, uint32_t) { return 0u; },
-    [](const uint8_t*, uint32_t) { return 0u; },
-    [](void*) { return 0u; },
-};
+struct COpenDriver final : CAbsentDriverPort {
+  bool IsOpen() override { return true; }
+  uint32_t LoadIpRuleSet(const void*, uint32_t) override { return 0; }
+  uint32_t LoadAuditRuleSet(const void*, uint32_t) override { return 0; }
+  uint32_t SendVerdict(const _REPORT_EVENT_HEAD*) override { return 0; }
+} g_openDriver;
 
 _RKFW_RULE MakeRule(int32_t protocol, const char* name) {
   _RKFW_RULE rule = {};
@@ -109,7 +109,7 @@ class RulePage : public ::testing::Test {
     GetTempPathA(MAX_PATH, temp);
     folder_ = std::string(temp) + "vardeen_rulepage_" + std::to_string(GetCurrentProcessId()) + "\\";
     CreateDirectoryA(folder_.c_str(), nullptr);
-    SetRuleDriverLink(&kOpenDriver);
+    SetRulePort(&g_openDriver);
     SetMessageBoxScript(
         [](void*, void*, const char* text, const char* caption, uint32_t) {
           g_boxes.push_back(std::string(text) + "|" + caption);
@@ -129,7 +129,7 @@ class RulePage : public ::testing::Test {
     Application.Shutdown();
     SetFileDialogScript(nullptr, nullptr);
     SetMessageBoxScript(nullptr, nullptr);
-    SetRuleDriverLink(nullptr);
+    SetRulePort(nullptr);
     ClearIpRuleCache();
   }
   // The rules in force, "P:name" for each (P the protocol number).
