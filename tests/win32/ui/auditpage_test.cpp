@@ -368,6 +368,37 @@ TEST_F(AuditPageTest, ADecisionRecordedWhileTheDialogIsOpenKeepsThePageAndIsKept
   EXPECT_TRUE(page->QueryClose());
 }
 
+// The prompt records a decision under a card's options dialog that is then cancelled, or for
+// the very program the new application dialog is adding: the page shows it, the next delete
+// keeps it, and the program has one rule, the dialog's.
+TEST_F(AuditPageTest, ADecisionRecordedUnderAnyDialogIsShownAfterItAndKeptOnce) {
+  LoadRules({{"C:\\a.exe", 0x07}});
+  Open();
+  static const char* g_recorded = "C:\\x.exe";
+  g_meanwhile = [] {
+    ASSERT_EQ(AddAuditRule(g_recorded, AUDIT_BLOCK), 0u);
+    EXPECT_FALSE(page->QueryClose());
+  };
+  host->conditions = [](CControl*, _RKFW_AUDIT_RULE*) { return g_meanwhile(), false; };  // cancelled
+  page->Card(0)->OptBtn->Click();
+  Application.ProcessMessages();
+  ASSERT_EQ(page->CardCount(), 2) << "rebuilt once the dialog closed";
+  page->Card(0)->DelBtn->Click();
+  Application.ProcessMessages();
+  ASSERT_EQ(g_images.back().size(), 1u);
+  EXPECT_EQ(g_images.back()[0].path, "C:\\x.exe");
+
+  g_recorded = "C:\\NEW.exe";
+  g_chosenFile = "C:\\new.exe";
+  g_choice = [](TFWNewAppRuleDlg* d) { return d->PermitRadioButton; };
+  page->NewAppBtn->Click();
+  Application.ProcessMessages();
+  ASSERT_EQ(g_images.back().size(), 2u);
+  EXPECT_EQ(g_images.back()[1].path, "C:\\new.exe");
+  EXPECT_EQ(g_images.back()[1].access, 0x07u);
+  EXPECT_EQ(page->CardCount(), 2);
+}
+
 TEST_F(AuditPageTest, WithoutADriverTheChangeIsToldAndTheCardsShowTheRulesInForce) {
   LoadRules({{"C:\\a.exe", 0x27}, {"C:\\b.exe", 0x07}});
   Open();

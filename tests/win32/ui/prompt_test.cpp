@@ -58,6 +58,7 @@ class CFakeHost : public CPromptHost {
   void TakeNextPendingEvent() override { ++nextTaken; }
   void RefreshAuditPage() override { ++refreshed; }
   HWND PromptOwnerWindow() const override { return window_; }
+  void TellProblem(const char*) override {}
   // The prompts named by the WM_FREECHILD messages posted so far.
   std::vector<CEventPrompt*> Freed() {
     std::vector<CEventPrompt*> freed;
@@ -229,6 +230,14 @@ TEST_F(PromptTest, ForGoodChangesTheRuleOfThePathOrTheRuleTheEventNames) {
   EXPECT_EQ(AuditRuleCache[0].Access & 0x37u, 0x27u);
   EXPECT_EQ(AuditRuleCache.Length(), 2u);
   EXPECT_EQ(g_verdicts.back(), 0u);
+}
+
+// A program without a full path is answered for this connection only.
+TEST_F(PromptTest, NoRuleIsOfferedForAnUnknownPath) {
+  for (const char* unknown : {"", "Unknown", "mystery.exe(4001d,fa1)"}) {
+    delete prompt_;
+    EXPECT_FALSE(Show({4, 1, 0, 0, unknown})->AuditCheckBox->Enabled()) << unknown;
+  }
 }
 
 TEST_F(PromptTest, TickedWithoutAChoiceSaysSoAndStaysOpen) {
