@@ -66,7 +66,8 @@ class CInstanceMutex {
 };
 
 void TrimLogs() {
-  if (QeltOption.CLEANLOG != 0 && QeltUtil.Loaded())
+  // Only a day count the user chose trims: 0 or a negative count would delete every log.
+  if (QeltOption.CLEANLOG != 0 && TrimDaysChosen(QeltOption.LOGSAVEDAYS) && QeltUtil.Loaded())
     QeltUtil.QLETCleanLog(QeltOption.LOGPATH.c_str(), QeltOption.LOGSAVEDAYS);
 }
 }  // namespace

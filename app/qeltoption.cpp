@@ -1,6 +1,7 @@
 #include "app/qeltoption.h"
 
 #include "app/registry.h"
+#include "base/gbk.h"
 #include "platform/win32/handles.h"
 #include "platform/paths.h"
 
@@ -83,6 +84,14 @@ void CQELTOption::LoadSettings() {
   if (BEEPALERT_PATH.empty()) BEEPALERT_PATH = ProgramFile("Alert.Wav");
 }
 
+bool LogFolderFits(const std::string& folder) {
+  bool separated = false;  // as the library joins them: a GBK pair's second byte is no separator
+  ForEachSingleByteChar(folder.c_str(), folder.size(), [&](size_t i) {
+    separated = i + 1 == folder.size() && (folder[i] == '\\' || folder[i] == '/');
+  });
+  return folder.size() + (separated ? 0 : 1) + kLogFileNameLength < 260;
+}
+
 uint32_t CQELTOption::SaveSettings() {
   const struct {
     const char* name;
@@ -100,7 +109,8 @@ uint32_t CQELTOption::SaveSettings() {
     char module[MAX_PATH + 1] = {};
     DWORD n = GetModuleFileNameA(nullptr, module, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return 0;  // a cut path would start the wrong program
-    return WriteRegistryText(HKEY_CURRENT_USER, kRunKey, kRunValue, module);
+    const std::string quoted = std::string("\"") + module + "\"";
+    return WriteRegistryText(HKEY_CURRENT_USER, kRunKey, kRunValue, quoted.c_str());
   }
   DeleteRegistryValue(HKEY_CURRENT_USER, kRunKey, kRunValue);  // absent already is fine
   return RegistryValueAbsent(HKEY_CURRENT_USER, kRunKey, kRunValue) ? 1 : 0;

@@ -17,6 +17,13 @@ struct QELT_OPTION_STRUCT {
   std::string BEEPALERT_PATH;  // sound file chosen on the options page (shown, not played)
 };
 
+// The companion library's daily log file, "QELT-YYYY-MM-DD.log", joined to the log folder,
+// must fit a Windows path (260 bytes with its end): a longer one is never written.
+constexpr size_t kLogFileNameLength = 19;
+bool LogFolderFits(const std::string& folder);
+// Trimming keeps that many days; only a count the user chose (1 or more) trims anything.
+inline bool TrimDaysChosen(int32_t days) { return days >= 1; }
+
 // Constructed with zeros and empty texts; nothing is read until LoadSettings. Copies are deep,
 // so the options page can edit its own instance and assign it to the global one. Destroying
 // it never saves.
@@ -30,7 +37,8 @@ class CQELTOption : public QELT_OPTION_STRUCT {
   // Reads the seven values; missing ones take their defaults ("LOGPATH": the program's folder
   // and "QELTLog"; "BEEPALERT_PATH": the program's folder and "Alert.Wav"). Shows nothing.
   void LoadSettings();
-  // Writes the seven values, then writes or removes the Run entry "QELT".
+  // Writes the seven values, then writes or removes the Run entry "QELT" (the program's path
+  // in quotes, so that a blank in it cannot start another program).
   // 1 when everything was written, 0 at the first failure.
   uint32_t SaveSettings();
 };

@@ -12,7 +12,11 @@
 uint32_t AnswerFromAuditRules(_REPORT_EVENT_HEAD* event) {
   if (event == nullptr || EventKind(*event) != EVENT_KIND_APP_ASK || !EventHasPath(*event))
     return RESULT_NO_AUTO_VERDICT;
-  _RKFW_AUDIT_RULE* rule = FindCachedAuditPath(EventPathText(*event));
+  // An unknown program (no full path) is never decided by a rule, even one an older console
+  // stored for such a text: it is asked about.
+  const char* path = EventPathText(*event);
+  if (!IsFullProgramPath(path)) return RESULT_NO_AUTO_VERDICT;
+  _RKFW_AUDIT_RULE* rule = FindCachedAuditPath(path);
   if (rule == nullptr) return RESULT_NO_AUTO_VERDICT;
   uint32_t decision = rule->Access & AUDIT_DECISION_MASK;
   if (decision != AUDIT_DECISION_PERMIT && decision != AUDIT_DECISION_BLOCK) return RESULT_NO_AUTO_VERDICT;

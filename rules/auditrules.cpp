@@ -211,3 +211,14 @@ int CompareAuditPaths(const char* a, const char* b) {
   return CompareTextIgnoringCase(a, b);  // ASCII fold; GBK double-byte characters exact
 #endif
 }
+
+bool IsFullProgramPath(const char* path) {
+  if (path == nullptr) return false;
+  const unsigned char drive = static_cast<unsigned char>(path[0]);
+  const bool letter = (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
+  if (letter && path[1] == ':' && path[2] == '\\') return path[3] != 0;
+  // A share: "\\server\name", with a server and something after it.
+  if (path[0] != '\\' || path[1] != '\\' || path[2] == 0 || path[2] == '\\') return false;
+  const char* slash = strchr(path + 2, '\\');
+  return slash != nullptr && slash[1] != 0;
+}

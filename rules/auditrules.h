@@ -38,3 +38,8 @@ int32_t AuditDecisionOf(uint32_t access);
 
 // Paths compare as Windows compares ANSI paths ignoring case.
 int CompareAuditPaths(const char* a, const char* b);
+
+// Whether `path` names one program file for good: "X:\..." or "\\server\...". A failed path
+// request leaves "", "Unknown" or a name bound to one process, and a rule for such a text would
+// decide for every program whose path is unknown.
+bool IsFullProgramPath(const char* path);

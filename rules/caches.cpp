@@ -7,6 +7,20 @@
 _bufferPtr<_RKFW_RULE> IpRuleCache;
 _bufferPtr<_RKFW_AUDIT_RULE> AuditRuleCache;
 
+namespace {
+AuditRulesChangedHook g_auditChanged = nullptr;
+void* g_auditChangedContext = nullptr;
+}  // namespace
+
+void SetAuditRulesChangedHook(AuditRulesChangedHook hook, void* context) {
+  g_auditChanged = hook;
+  g_auditChangedContext = context;
+}
+
+void NoteAuditRulesChanged() {
+  if (g_auditChanged != nullptr) g_auditChanged(g_auditChangedContext);
+}
+
 const _RKFW_RULE* FindIpRuleById(uint32_t ruleId) {
   for (uint32_t i = 0; i < IpRuleCache.Length(); ++i)
     if (IpRuleCache[i].RuleId == ruleId) return &IpRuleCache[i];

@@ -19,6 +19,12 @@ _RKFW_AUDIT_RULE* FindCachedAuditPath(const char* path);
 // 0 and the rule's RuleId for the first rule with that path; 12 when there is none.
 uint32_t FindAuditRuleByPath(const char* path, uint32_t* ruleId = nullptr);
 
+// Told after each change of AuditRuleCache that the driver took (a set applied, a decision
+// recorded, a rule added), so that whoever keeps app.aud can save it at once. One hook.
+using AuditRulesChangedHook = void (*)(void* context);
+void SetAuditRulesChangedHook(AuditRulesChangedHook hook, void* context);
+void NoteAuditRulesChanged();
+
 // Release every cached rule and leave the cache empty.
 void ClearIpRuleCache();
 void ClearAuditRuleCache();

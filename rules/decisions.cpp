@@ -3,49 +3,60 @@
 #include <cstring>
 
 #include "base/result.h"
-#include "platform/heap.h"
 #include "rules/caches.h"
-#include "rules/codec.h"
 #include "rules/loader.h"
+
+namespace {
+uint32_t AccessWithDecision(uint32_t access, uint32_t decision) {
+  switch (decision) {
+    case AUDIT_PERMIT:
+      return (access & ~0x30u) | 0x07u;
+    case AUDIT_NOTIFY:
+      return (access & ~0x30u) | 0x27u;
+    case AUDIT_BLOCK:
+      return access & ~0x37u;
+    default:
+      return access;
+  }
+}
+}  // namespace
 
 uint32_t SetAuditDecision(uint32_t ruleId, uint32_t decision) {
   _RKFW_AUDIT_RULE* rule = FindAuditRuleById(ruleId);
   if (rule == nullptr) return RESULT_FAILED;
-  switch (decision) {
-    case AUDIT_PERMIT:
-      rule->Access = (rule->Access & ~0x30u) | 0x07u;
-      break;
-    case AUDIT_NOTIFY:
-      rule->Access = (rule->Access & ~0x30u) | 0x27u;
-      break;
-    case AUDIT_BLOCK:
-      rule->Access &= ~0x37u;
-      break;
-    default:
-      break;
+  const uint32_t before = rule->Access;
+  rule->Access = AccessWithDecision(before, decision);
+  uint32_t result = ReloadAuditRules();
+  if (result != RESULT_OK) {
+    rule->Access = before;  // the driver runs the old decision: so does the cache
+    return result;
   }
-  ReloadAuditRules();  // the cache shows the user's choice even when the driver refuses it
+  NoteAuditRulesChanged();
   return RESULT_OK;
 }
 
 uint32_t AddAuditRule(const char* path, uint32_t decision, uint32_t* ruleId) {
-  if (path == nullptr) return RESULT_FAILED;
+  if (!IsFullProgramPath(path)) return RESULT_FAILED;
   _RKFW_AUDIT_RULE rule;
   memset(&rule, 0, sizeof rule);
   InitAuditRule(&rule);
-  if (ruleId != nullptr) *ruleId = rule.RuleId;
-  rule.AppPath = CopyHeapText(path);
-  uint32_t count = AuditRuleCache.Length();
-  _bufferPtr<_RKFW_AUDIT_RULE> grown;
-  try {
-    grown.Reset(count + 1);
-  } catch (...) {
-    PlatformFree(rule.AppPath);
-    throw;
+  rule.Access = AccessWithDecision(rule.Access, decision);
+  rule.AppPath = const_cast<char*>(path);  // ApplyAuditRules keeps its own copy
+  uint32_t result;
+  {
+    _Array<_RKFW_AUDIT_RULE> rules(kAuditRuleGrowStep);  // shares the cache's texts
+    CopyAuditRulesFromCache(rules, false);
+    rules.Append(rule);
+    result = ApplyAuditRules(rules);
+    rules.Clear();
   }
-  // The old records move over byte for byte, their texts and lists with them.
-  if (count != 0) memcpy(static_cast<void*>(grown.Data()), AuditRuleCache.Data(), count * sizeof rule);
-  memcpy(static_cast<void*>(&grown[count]), &rule, sizeof rule);
-  AuditRuleCache = grown;
-  return SetAuditDecision(rule.RuleId, decision);
+  if (result == RESULT_OK && ruleId != nullptr) *ruleId = rule.RuleId;
+  return result;
+}
+
+uint32_t RecordAuditDecision(const char* path, uint32_t decision, const uint32_t* ruleId) {
+  if (ruleId != nullptr && FindAuditRuleById(*ruleId) != nullptr) return SetAuditDecision(*ruleId, decision);
+  uint32_t found = 0;
+  if (path != nullptr && FindAuditRuleByPath(path, &found) == RESULT_OK) return SetAuditDecision(found, decision);
+  return AddAuditRule(path, decision);
 }

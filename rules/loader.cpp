@@ -31,6 +31,12 @@ _bufferPtr<T> DeepCopies(const _Array<T>& rules) {
   }
   return fresh;
 }
+
+template <class T, void (*ReleaseOne)(T*)>
+void ReleaseCopies(_bufferPtr<T>& copies) {
+  for (uint32_t i = 0; i < copies.Length(); ++i) ReleaseOne(&copies[i]);
+  copies.Release();
+}
 }  // namespace
 
 uint32_t ApplyIpRules(const _Array<_RKFW_RULE>& rules) {
@@ -46,9 +52,14 @@ uint32_t ApplyIpRules(const _Array<_RKFW_RULE>& rules) {
   } catch (const std::bad_alloc&) {
     return RESULT_FAILED;  // nothing changed
   }
+  // The cache names what the driver runs: a refused set leaves both as they were.
+  if (Sent(driver.LoadIpRuleSet(image.Data(), LoadLe32(image.Data()))) != RESULT_OK) {
+    ReleaseCopies<_RKFW_RULE, ReleaseRule>(fresh);
+    return RESULT_FAILED;
+  }
   ClearIpRuleCache();
   IpRuleCache = fresh;
-  return Sent(driver.LoadIpRuleSet(image.Data(), LoadLe32(image.Data())));
+  return RESULT_OK;
 }
 
 uint32_t LoadLevelRules(const char* path) {
@@ -71,9 +82,14 @@ uint32_t ApplyAuditRules(const _Array<_RKFW_AUDIT_RULE>& rules) {
   } catch (const std::bad_alloc&) {
     return RESULT_FAILED;  // nothing changed
   }
+  if (Sent(driver.LoadAuditRuleSet(image.Data(), LoadLe32(image.Data()))) != RESULT_OK) {
+    ReleaseCopies<_RKFW_AUDIT_RULE, ReleaseAuditRule>(fresh);
+    return RESULT_FAILED;
+  }
   ClearAuditRuleCache();
   AuditRuleCache = fresh;
-  return Sent(driver.LoadAuditRuleSet(image.Data(), LoadLe32(image.Data())));
+  NoteAuditRulesChanged();
+  return RESULT_OK;
 }
 
 uint32_t LoadAuditRules(const char* path) {

@@ -10,13 +10,13 @@
 #include "rules/records.h"
 
 // 5 when the driver is not open, 1 when no image can be built (a serialised record, or out of
-// memory): nothing changes then. Otherwise replaces IpRuleCache with deep copies (`rules` may
-// be a shallow copy of the cache) and sends the image: 1 when the request fails (the cache is
-// already replaced), 0.
+// memory) or the driver refuses it: nothing changes then. Otherwise 0, and IpRuleCache holds
+// deep copies of `rules` (which may be a shallow copy of the cache itself).
 uint32_t ApplyIpRules(const _Array<_RKFW_RULE>& rules);
 // ReadRuleFile then ApplyIpRules; a read failure is returned with nothing changed.
 uint32_t LoadLevelRules(const char* path);
 
+// The same for AuditRuleCache; an accepted set is told to the audit rules' change hook.
 uint32_t ApplyAuditRules(const _Array<_RKFW_AUDIT_RULE>& rules);
 uint32_t LoadAuditRules(const char* path);
 // Sends the cached audit rules again (after a decision changed). 5, 1 or 0.

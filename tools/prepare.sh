@@ -10,7 +10,8 @@ use_chinese_locale() {
   export LC_ALL=zh_CN.UTF-8
 }
 locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$' && use_chinese_locale
-export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko prompts
+# No Mono or Gecko prompts; no menu entries of this machine made for the prefix's shortcuts.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 VARDEEN_PACKAGES=(g++-multilib g++-mingw-w64-i686 mingw-w64-i686-dev cmake make googletest
   wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils xdotool fonts-wqy-zenhei locales imagemagick

@@ -198,6 +198,20 @@ inline bool AnswerMessageBox(HWND box) {
   return WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); });
 }
 
+// Types `path` into the console's file dialog titled `title` and presses its OK button; an
+// empty path presses Cancel.
+inline bool AnswerFileDialog(const CConsole& console, const char* title, const std::string& path) {
+  HWND dialog = WaitMessageBox(console, title);
+  if (dialog == nullptr) return false;
+  // The file name box: a combo box in the explorer look, an edit in the old one.
+  HWND name = GetDlgItem(dialog, 0x47C);
+  if (name == nullptr) name = GetDlgItem(dialog, 0x480);
+  if (!path.empty() && (name == nullptr || !SetWindowTextA(name, path.c_str()))) return false;
+  const int button = path.empty() ? IDCANCEL : IDOK;
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+  return WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
+}
+
 class ConsoleE2E : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { saved_.Save(); }

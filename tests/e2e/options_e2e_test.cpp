@@ -89,7 +89,7 @@ TEST_F(ConsoleOptionsE2E, SaveWritesApplyActsAndLeavingWithUnsavedEditsAsks) {
   DWORD stored = 0;
   EXPECT_TRUE(ReadSettingDword("RECORDLOG", &stored));
   EXPECT_EQ(1u, stored);
-  EXPECT_EQ(folder.File("Vardeen.exe"), RunEntry());
+  EXPECT_EQ("\"" + folder.File("Vardeen.exe") + "\"", RunEntry());
 
   // Applied, the next hit goes to the new folder.
   ClickControl(console.Control("ApplyBitBtn"));

@@ -22,23 +22,6 @@ std::string CustomRuleFileSetting() {
   return text;
 }
 
-// Types `path` into the console's file dialog titled `title` and presses its OK button.
-bool AnswerFileDialog(const CConsole& console, const char* title, const std::string& path) {
-  HWND dialog = nullptr;
-  WaitUntil([&] {
-    for (HWND w : TopWindows(console.Pid(), "#32770", title))
-      if (IsWindowVisible(w)) dialog = w;
-    return dialog != nullptr;
-  });
-  if (dialog == nullptr) return false;
-  // The file name box: a combo box in the explorer look, an edit in the old one.
-  HWND name = GetDlgItem(dialog, 0x47C);
-  if (name == nullptr) name = GetDlgItem(dialog, 0x480);
-  if (name == nullptr || !SetWindowTextA(name, path.c_str())) return false;
-  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-  return WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
-}
-
 std::vector<std::string> RuleNames(const std::string& path, std::vector<uint32_t>* options = nullptr) {
   _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
   std::vector<std::string> names;

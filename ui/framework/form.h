@@ -118,6 +118,9 @@ class CPage : public CFrame {
   const char* ClassName() const override { return "TPage"; }
   // Whether the page may be left now; pages with unsaved edits ask the user. Default: yes.
   virtual bool QueryClose() { return true; }
+  // The rules in force were replaced (a level change), after QueryClose agreed: a page that
+  // shows them shows the new ones.
+  virtual void RulesInForceChanged() {}
 
  protected:
   // Runs once, at the first resize, when the page and its children have windows.

@@ -6,6 +6,21 @@
 #include "rules/auditrules.h"
 #include "ui/framework/looks.h"
 
+std::string FullLongPath(const char* path) {
+  if (path == nullptr || path[0] == 0) return path != nullptr ? path : "";
+  char full[MAX_PATH];
+  char* name = nullptr;
+  DWORD length = GetFullPathNameA(path, sizeof full, full, &name);
+  if (length == 0 || length >= sizeof full) return path;
+  using LongPathName = DWORD(WINAPI*)(LPCSTR, LPSTR, DWORD);
+  static const auto getLong = reinterpret_cast<LongPathName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetLongPathNameA")));
+  if (getLong == nullptr) return full;
+  char longer[MAX_PATH];
+  length = getLong(full, longer, sizeof longer);
+  return length != 0 && length < sizeof longer ? longer : full;
+}
+
 namespace {
 std::string VersionTextOr(const char* path, const char* name, const char* missing) {
   std::string text = ReadVersionString(path, name);
@@ -70,7 +85,7 @@ void TFWNewAppRuleDlg::FormCreate(CComponent*) {
 
 void TFWNewAppRuleDlg::SetAppPath(const char* path) {
   if (path == nullptr) return;
-  path_ = path;
+  path_ = FullLongPath(path);
   ShowAppInfo();
 }
 

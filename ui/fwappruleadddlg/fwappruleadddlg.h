@@ -15,7 +15,8 @@ class TFWNewAppRuleDlg : public CForm {
   ~TFWNewAppRuleDlg() override;
   const char* ClassName() const override { return "TFWNewAppRuleDlg"; }
 
-  // Keeps `path` and shows the program's information (nullptr: nothing happens).
+  // Keeps the full long form of `path` and shows the program's information (nullptr: nothing
+  // happens).
   void SetAppPath(const char* path);
   void ShowAppInfo();
   // The rule OK built (the dialog keeps it; the reader copies it), or nullptr.
@@ -41,3 +42,8 @@ class TFWNewAppRuleDlg : public CForm {
   _RKFW_AUDIT_RULE* newRule_ = nullptr;  // owned, with its path
   std::unique_ptr<CShellFileInfo> shellInfo_;  // owns the icon IconImage shows
 };
+
+// `path` made absolute, its short (8.3) names written out where the system can
+// (GetLongPathNameA, which Windows 95 and NT 4.0 lack), so that one program has one spelling
+// in its audit rule; `path` itself when the system cannot say.
+std::string FullLongPath(const char* path);

@@ -14,6 +14,10 @@
 namespace {
 // Posted to the page itself: rebuild the cards once the click that failed has run its course.
 constexpr UINT kMsgRebuildCards = WM_APP + 0x150;
+
+bool SamePath(const _RKFW_AUDIT_RULE& a, const _RKFW_AUDIT_RULE& b) {
+  return a.AppPath != nullptr && b.AppPath != nullptr && CompareAuditPaths(a.AppPath, b.AppPath) == 0;
+}
 }  // namespace
 
 TFWAuditRuleFrame::TFWAuditRuleFrame(CComponent* owner, CConsoleHost& host)
@@ -77,7 +81,9 @@ void TFWAuditRuleFrame::NewAppBtnClick(CComponent*) {
   BeginModal();
   bool chosen = open.Execute(this);
   EndModal();
-  const char* path = open.FileName.c_str();
+  // The spelling the rule will keep, so another spelling of a program already audited is found.
+  const std::string chosenPath = FullLongPath(open.FileName.c_str());
+  const char* path = chosenPath.c_str();
   if (chosen && (IsAudited(path) || (stale_ && FindCachedAuditPath(path) != nullptr))) {
     Tell(kAlreadyAuditedText);
     chosen = false;
@@ -96,7 +102,17 @@ void TFWAuditRuleFrame::NewAppBtnClick(CComponent*) {
     }
     FreeComponent(dialog);
   }
-  if (stale_ && HandleAllocated()) PostMessageA(Handle(), kMsgRebuildCards, 0, 0);
+  if (stale_) PostRebuild();
+}
+
+void TFWAuditRuleFrame::EndModal() {
+  if (--modal_ == 0 && stale_) PostRebuild();
+}
+
+void TFWAuditRuleFrame::PostRebuild() {
+  if (rebuildPosted_ || !HandleAllocated()) return;  // one rebuild does for every reason
+  rebuildPosted_ = true;
+  PostMessageA(Handle(), kMsgRebuildCards, 0, 0);
 }
 
 void TFWAuditRuleFrame::Tell(const char* text) {
@@ -114,7 +130,7 @@ bool TFWAuditRuleFrame::QueryClose() {
 void TFWAuditRuleFrame::CardChanged(const _RKFW_AUDIT_RULE* rule) {
   if (stale_) {
     ApplyOnTopOfRulesInForce(rule);
-    PostMessageA(Handle(), kMsgRebuildCards, 0, 0);
+    PostRebuild();
   } else {
     SaveRules();
   }
@@ -125,14 +141,20 @@ void TFWAuditRuleFrame::ApplyOnTopOfRulesInForce(const _RKFW_AUDIT_RULE* rule) {
   {
     _Array<_RKFW_AUDIT_RULE> rules(kAuditRuleGrowStep);  // shares the cache's and the rule's texts
     CopyAuditRulesFromCache(rules, false);
-    bool replaced = false;
+    // The card's own rule; else the rule a prompt made for the same program meanwhile, which
+    // the change takes over (one rule per program: look-ups find the first).
+    _RKFW_AUDIT_RULE* target = nullptr;
     for (_RKFW_AUDIT_RULE& r : rules)
-      if (!replaced && r.RuleId == rule->RuleId && r.AppPath != nullptr && rule->AppPath != nullptr &&
-          CompareAuditPaths(r.AppPath, rule->AppPath) == 0) {
-        r = *rule;
-        replaced = true;
-      }
-    if (!replaced) rules.Append(*rule);
+      if (target == nullptr && r.RuleId == rule->RuleId && SamePath(r, *rule)) target = &r;
+    for (_RKFW_AUDIT_RULE& r : rules)
+      if (target == nullptr && SamePath(r, *rule)) target = &r;
+    if (target != nullptr) {
+      const uint32_t id = target->RuleId;
+      *target = *rule;
+      target->RuleId = id;
+    } else {
+      rules.Append(*rule);
+    }
     result = ApplyAuditRules(rules);
     rules.Clear();
   }
@@ -152,7 +174,7 @@ void TFWAuditRuleFrame::SaveRules() {
   // Without a driver nothing was applied: say so once, and show the rules in force again
   // instead of a change that would be lost at the next rebuild.
   Tell(kApplyFailedText);
-  if (HandleAllocated()) PostMessageA(Handle(), kMsgRebuildCards, 0, 0);
+  PostRebuild();
 }
 
 void TFWAuditRuleFrame::FreeCard(TFWAuditRuleItemFrame* card) {
@@ -182,7 +204,13 @@ LRESULT TFWAuditRuleFrame::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     return 0;
   }
   if (msg == kMsgRebuildCards) {
-    RebuildCards();
+    // Not under an open dialog: a card may be on its stack. Its EndModal posts again.
+    rebuildPosted_ = false;
+    if (modal_ == 0) {
+      RebuildCards();
+    } else {
+      stale_ = true;
+    }
     return 0;
   }
   return CPage::WndProc(msg, wParam, lParam);

@@ -25,7 +25,9 @@ class TFWAuditRuleFrame : public CPage, public CAuditCardOwner {
   void SaveRules();
   void CardChanged(const _RKFW_AUDIT_RULE* rule) override;
   void BeginModal() override { ++modal_; }
-  void EndModal() override { --modal_; }
+  // The last dialog closed: cards that went out of date meanwhile are built again, whether
+  // or not the dialog changed anything.
+  void EndModal() override;
   bool EditCardConditions(CControl* card, _RKFW_AUDIT_RULE* rule) override {
     return host_.OpenAuditConditions(card, rule);
   }
@@ -56,14 +58,17 @@ class TFWAuditRuleFrame : public CPage, public CAuditCardOwner {
   void FreeCard(TFWAuditRuleItemFrame* card);
   // After a change the driver did not take: the cards again from the rules in force.
   void RebuildCards();
+  void PostRebuild();
   // A message box with the caption "错误".
   void Tell(const char* text);
-  // Applies the rules in force with `rule` in place of its own (or added), then shows them.
+  // Applies the rules in force with `rule` in place of its own (or of the rule for its program,
+  // keeping that rule's identifier, or added), then shows them.
   void ApplyOnTopOfRulesInForce(const _RKFW_AUDIT_RULE* rule);
 
   bool loaded_ = false;
   int modal_ = 0;       // dialogs of the page open now
   bool stale_ = false;  // the rules in force changed while a dialog was open
+  bool rebuildPosted_ = false;
   _Array<TFWAuditRuleItemFrame*> cards_{kCardListGrowStep};  // owned through the page
   int32_t nameCounter_ = 0;  // never reused, so card names stay unique
   CFont boldFont_;

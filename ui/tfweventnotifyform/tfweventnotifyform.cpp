@@ -178,6 +178,9 @@ void TFWEventNotifyForm::ShowEvent() {
 
   if (EventU32(event_, EVENT_AT_FLAGS) & kEventAuditFlag)
     AuditCheckBox->SetText("修改应用程序权限审核,以后都执行该操作");
+  // Without the program's full path a rule would decide for every program whose path is
+  // unknown: such a prompt answers this connection only.
+  AuditCheckBox->SetEnabled(IsFullProgramPath(path));
 }
 
 void TFWEventNotifyForm::Present() {
@@ -224,16 +227,14 @@ void TFWEventNotifyForm::OkBitBtnClick(CComponent*) {
     ShowMessageBox(Handle(), "未选择审核操作!", "错误", MB_OK);
     return;
   }
-  uint32_t ruleId = EventU32(event_, APP_AT_RULE_ID);
-  if (EventU32(event_, EVENT_AT_FLAGS) & kEventAuditFlag) {
-    SetAuditDecision(ruleId, decision);
-  } else if (FindAuditRuleByPath(EventPathText(event_), &ruleId) == 0) {
-    SetAuditDecision(ruleId, decision);
-  } else {
-    AddAuditRule(EventPathText(event_), decision);
-  }
+  // The event's rule may have been deleted meanwhile: then the program's rule, or a new one.
+  const uint32_t ruleId = EventU32(event_, APP_AT_RULE_ID);
+  const bool named = (EventU32(event_, EVENT_AT_FLAGS) & kEventAuditFlag) != 0;
+  const uint32_t recorded = RecordAuditDecision(EventPathText(event_), decision, named ? &ruleId : nullptr);
   host_.RefreshAuditPage();
   Answer(decision & 1);
+  // This connection has its answer; the rule did not reach the driver, and the user must know.
+  if (recorded != 0) host_.TellProblem(kDecisionNotKeptText);
 }
 
 void TFWEventNotifyForm::Answer(uint32_t verdict) {

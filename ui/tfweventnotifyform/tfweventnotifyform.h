@@ -14,6 +14,8 @@
 class CShellFileInfo;
 
 // What the prompt needs from the window that owns it.
+constexpr const char* kDecisionNotKeptText = "应用规则失败!";
+
 class CPromptHost {
  public:
   // Takes up the next queued application event (it may open the next prompt at once).
@@ -22,6 +24,8 @@ class CPromptHost {
   virtual void RefreshAuditPage() = 0;
   // Receives WM_FREECHILD with the prompt (as its CEventPrompt) in lParam.
   virtual HWND PromptOwnerWindow() const = 0;
+  // A decision that could not be kept: told once the prompt's click has run its course.
+  virtual void TellProblem(const char* text) = 0;
 
  protected:
   ~CPromptHost() = default;

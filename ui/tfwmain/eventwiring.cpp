@@ -29,6 +29,7 @@ struct CMainEventWiring::CImpl final : CEventWindows, CEventSettings, CEventLogS
   }
   void TakeNextPendingEvent() override { dispatcher.TakeNextPendingEvent(); }
   void RefreshAuditPage() override { form.RefreshAuditPage(); }
+  void TellProblem(const char* text) override { form.TellProblemLater(text); }
   HWND PromptOwnerWindow() const override { return form.Handle(); }
   void AppendLogText(const char* text) override {
     if (form.LogFrame != nullptr) form.LogFrame->AppendLog(text);

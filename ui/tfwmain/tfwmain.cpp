@@ -7,6 +7,7 @@
 #include "base/result.h"
 #include "platform/paths.h"
 #include "rules/auditrules.h"
+#include "rules/caches.h"
 #include "rules/damaged.h"
 #include "rules/loader.h"
 #include "rules/rulefile.h"
@@ -187,6 +188,7 @@ TFWMainForm::TFWMainForm(CComponent* owner, CDriverPort& driver)
 }
 
 TFWMainForm::~TFWMainForm() {
+  SetAuditRulesChangedHook(nullptr, nullptr);
   delete events_;
   events_ = nullptr;
   if (&RulePort() == &driver_) SetRulePort(nullptr);
@@ -215,6 +217,9 @@ void TFWMainForm::FormCreate(CComponent*) {
 
   std::string auditPath = ProgramFile("app.aud");
   CheckAuditLoad(LoadAuditRules(auditPath.c_str()), auditPath, false);
+  // From now on every change of the audit rules reaches app.aud at once: a kill or a power
+  // cut loses none of the user's decisions.
+  SetAuditRulesChangedHook(&TFWMainForm::AuditRulesChanged, this);
   SysInfoBtnClick(SysInfoBtn);
   // The slider shows the level whose file is loaded; a stored value outside 0..3 loads the
   // medium set and so shows medium.
@@ -259,6 +264,11 @@ void TFWMainForm::TellLoadProblem(const std::string& text, bool now) {
   }
 }
 
+void TFWMainForm::TellProblemLater(const std::string& text) {
+  TellLoadProblem(text, false);
+  if (Handle() != nullptr) PostMessageA(Handle(), kMsgShowLoadProblems, 0, 0);
+}
+
 void TFWMainForm::ShowPendingLoadProblems() {
   std::vector<std::string> problems;
   problems.swap(pendingProblems_);
@@ -282,10 +292,32 @@ void TFWMainForm::PostFilterState(uint8_t enabled) {
   if (companion != nullptr) PostMessageA(companion, WM_FWSTATE, enabled ? 1 : 0, 0);
 }
 
-void TFWMainForm::SaveAuditRules() {
-  _Array<_RKFW_AUDIT_RULE> rules(12);
-  CopyAuditRulesFromCache(rules, false);  // shares the cache's texts: nothing to release
-  WriteAuditFile(ProgramFile("app.aud").c_str(), rules);
+uint32_t TFWMainForm::SaveAuditRules(bool tellNow) {
+  uint32_t result;
+  {
+    _Array<_RKFW_AUDIT_RULE> rules(kAuditRuleGrowStep);
+    CopyAuditRulesFromCache(rules, false);  // shares the cache's texts: nothing to release
+    result = WriteAuditFile(ProgramFile("app.aud").c_str(), rules);
+    rules.Clear();
+  }
+  if (result == RESULT_OK) {
+    auditSaveFailureTold_ = false;
+    return result;
+  }
+  if (auditSaveFailureTold_) return result;  // once, not at every decision
+  auditSaveFailureTold_ = true;
+  const std::string text = kAuditSaveFailedText;
+  if (tellNow) {
+    TellLoadProblem(text, true);
+  } else {
+    TellProblemLater(text);
+  }
+  return result;
+}
+
+void TFWMainForm::AuditRulesChanged(void* form) {
+  // Called from inside the change (a prompt's answer, a card's click): the box waits.
+  static_cast<TFWMainForm*>(form)->SaveAuditRules(false);
 }
 
 void TFWMainForm::FormCloseQuery(CComponent*, bool& CanClose) {
@@ -293,7 +325,7 @@ void TFWMainForm::FormCloseQuery(CComponent*, bool& CanClose) {
 }
 
 void TFWMainForm::FormClose(CComponent*, TCloseAction&) {
-  if (driverReady_) SaveAuditRules();
+  if (driverReady_) SaveAuditRules(true);
 }
 
 void TFWMainForm::FormDestroy(CComponent*) {
@@ -402,13 +434,23 @@ void TFWMainForm::SelectSecurityLevel(int level) {
 
 void TFWMainForm::TrackBar1Change(CComponent*) {
   int level = TrackBar1->Position();
+  // The rule set page shows the set in force: unsaved edits on it are asked about first, and
+  // kept edits keep the level too.
+  const bool rulePageShown = CurrentPage != nullptr && CurrentPage->IsClass("TSysRuleFrame");
+  if (rulePageShown && !CurrentPage->QueryClose()) {
+    TrackBar1->SetPosition(levelInForce_);
+    return;
+  }
   try {
     std::string file = LevelRuleFile(level);
-    std::string auditPath = ProgramFile("app.aud");
-    CheckAuditLoad(LoadAuditRules(auditPath.c_str()), auditPath, true);
     if (LoadLevelRules(file.c_str()) == RESULT_OK) {
       WriteLevel(level);
       levelInForce_ = level;
+      // The audit rules in force go with the new set as they are: app.aud holds the same
+      // rules (it is saved at every change), and reading it again would drop any decision
+      // whose save failed.
+      ReloadAuditRules();
+      if (CurrentPage != nullptr) CurrentPage->RulesInForceChanged();
       return;
     }
     // The driver keeps the old set: so do the slider and the stored level.
@@ -476,7 +518,7 @@ LRESULT TFWMainForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (events_ != nullptr) events_->NextEvent();
       return 0;
     case WM_ENDSESSION:
-      if (driverReady_) SaveAuditRules();
+      if (driverReady_) SaveAuditRules(false);
       return 0;  // consumed by the save
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_MINIMIZE) {

@@ -24,6 +24,8 @@ constexpr int kCollapsedHeight = 153;
 constexpr const char* kStateEnabledText = "启用中";
 constexpr const char* kStateDisabledText = "禁用中";
 constexpr const char* kInitFailedText = "初始化防火墙组件失败!";
+constexpr const char* kAuditSaveFailedText =
+    "无法保存程序规则文件“app.aud”，新的程序规则只在本次运行中生效。每次修改程序规则时都会再次保存。";
 
 // Pages are created by class name from one table (ui/tfwmain/pages.cpp); each is handed the
 // main window as its host.
@@ -83,8 +85,13 @@ class TFWMainForm : public CForm, public CConsoleHost {
 
   // Tells the companion anti-virus window the filter state, when that window exists.
   void PostFilterState(uint8_t enabled);
-  // Writes the cached audit rules to "app.aud" next to the program.
-  void SaveAuditRules();
+  // Writes the cached audit rules to "app.aud" next to the program; the first failure since
+  // the last good save is told, in the log page and a box (at once, or once the message loop
+  // is free). 0, or 1.
+  uint32_t SaveAuditRules(bool tellNow);
+  // A line in the log page now, and a box once the message loop is free: for callers deep in
+  // a click whose window must not see a modal loop under it.
+  void TellProblemLater(const std::string& text);
 
   // The pages' host: the driver, the slider, the log page and the editors.
   CDriverPort& Driver() const override { return driver_; }
@@ -133,9 +140,11 @@ class TFWMainForm : public CForm, public CConsoleHost {
   void FailInitialisation();
   CGlyphButton* AddPageButton(const char* name, const char* labelName, const char* caption,
                               int index, CLabel** label);
+  static void AuditRulesChanged(void* form);
   CMainEventWiring* events_ = nullptr;
   CDriverPort& driver_;  // not owned
   bool driverReady_ = false;
+  bool auditSaveFailureTold_ = false;
 };
 
 extern TFWMainForm* FWMainForm;

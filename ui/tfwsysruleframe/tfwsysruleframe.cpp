@@ -21,6 +21,30 @@ constexpr const char* kRuleFileExt = "rul";  // the dialog adds the dot
 constexpr int kCustomLevel = 3;
 
 int32_t ProtocolOf(const TFWRuleItemFrame* card) { return card->Rule != nullptr ? card->Rule->Protocol : 0; }
+
+// Rules of a protocol the driver has no group for: the file and the driver get none of them.
+int32_t UnknownProtocolCount(const _Array<_RKFW_RULE>& rules) {
+  int32_t count = 0;
+  for (const _RKFW_RULE& rule : rules)
+    if (rule.Protocol < RULE_PROTO_IP || rule.Protocol > RULE_PROTO_UDP) ++count;
+  return count;
+}
+
+// Whether `rules` are other than the rules in force, compared as a file would hold them (the
+// driver's image carries the texts' addresses).
+bool DiffersFromRulesInForce(const _Array<_RKFW_RULE>& rules) {
+  _Array<_RKFW_RULE> inForce(kIpRuleGrowStep);  // shares the cache's texts
+  CopyIpRulesFromCache(inForce, false);
+  _bytePtr mine, theirs;
+  bool differs = true;
+  try {
+    if (BuildRuleFileBody(rules, mine) == RESULT_OK && BuildRuleFileBody(inForce, theirs) == RESULT_OK)
+      differs = mine.Length() != theirs.Length() || memcmp(mine.Data(), theirs.Data(), mine.Length()) != 0;
+  } catch (const std::bad_alloc&) {
+  }
+  inForce.Clear();
+  return differs;
+}
 }  // namespace
 
 TSysRuleFrame::TSysRuleFrame(CComponent* owner, CConsoleHost& host)
@@ -60,6 +84,20 @@ void TSysRuleFrame::PageInit() {
   OpenBtn->ApplyFlatLook(kGlyphKeySilver);
   SaveBitBtn->ApplyFlatLook(kGlyphKeySilver);
   ShowRuleGlyph(SaveBitBtn, TRuleGlyph::Save, kGlyphKeySilver);
+  BuildCardsFromCache();
+}
+
+void TSysRuleFrame::RulesInForceChanged() {
+  _Array<_RKFW_RULE> shown(kIpRuleGrowStep);
+  CollectRules(shown);
+  const bool differs = DiffersFromRulesInForce(shown);
+  shown.Clear();
+  if (!differs) return;
+  ClearCards();
+  BuildCardsFromCache();
+}
+
+void TSysRuleFrame::BuildCardsFromCache() {
   // The cache's texts are shared, not copied: each card makes its own deep copy.
   _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
   CopyIpRulesFromCache(rules, false);
@@ -107,13 +145,13 @@ void TSysRuleFrame::FixEndButtons() {
 bool TSysRuleFrame::QueryClose() {
   if (!Modified) return true;
   switch (MessageDlg(this, "规则已被修改，还未被保存，是否保存?", "保存", kMbYesNoCancel | kMbIconQuestion)) {
-    case kIdCancel:
-      return false;
-    case kIdYes:
-      // A save that failed keeps the page, and with it the rules, on the screen.
-      return SaveRuleFile() != TSaveResult::Failed;
-    default:
+    case kIdNo:
       return true;
+    case kIdYes:
+      // A save that failed or was cancelled keeps the page, and with it the rules, on the screen.
+      return SaveRuleFile() == TSaveResult::Saved;
+    default:
+      return false;  // Cancel, or a box that could not be shown
   }
 }
 
@@ -216,6 +254,13 @@ void TSysRuleFrame::SetCurrentRuleFile(const char* path) {
 }
 
 TSaveResult TSysRuleFrame::SaveRuleFile() {
+  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);  // shallow: the texts stay the cards'
+  CollectRules(rules);
+  if (int32_t unknown = UnknownProtocolCount(rules)) {
+    char text[256];
+    snprintf(text, sizeof text, "有%d条规则的协议无法识别，保存和应用时这些规则将被丢弃。是否继续保存?", unknown);
+    if (MessageDlg(this, text, "保存", kMbYesNo | kMbIconWarning) != kIdYes) return TSaveResult::Cancelled;
+  }
   std::string target = CurrentRuleFile.Data();
   bool chosen = target.empty();
   if (chosen) {
@@ -226,30 +271,44 @@ TSaveResult TSysRuleFrame::SaveRuleFile() {
     if (!dialog.Execute(this) || dialog.FileName.empty()) return TSaveResult::Cancelled;
     target = dialog.FileName;
   }
-  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);  // shallow: the texts stay the cards'
-  CollectRules(rules);
   if (WriteRuleFile(target.c_str(), rules) != RESULT_OK) {
     // The rules are still only here: say so, and keep them marked unsaved.
     MessageDlg(this, "保存规则文件失败!", "错误", kMbOk | kMbIconError);
     return TSaveResult::Failed;
   }
-  // Only a file that holds the rules becomes the custom level's.
-  if (chosen) WriteCustomRuleFile(target.c_str());
+  // Only a file that holds the rules becomes the custom level's; the set saved here is the
+  // custom level from now on, opened file or not, so the next start loads this same set.
   SetCurrentRuleFile(target.c_str());
   SetModified(false);
+  if (WriteCustomRuleFile(target.c_str()) != 1)
+    MessageDlg(this, kCustomFileNotStoredText, "错误", kMbOk | kMbIconError);
   return TSaveResult::Saved;
 }
 
-void TSysRuleFrame::ApplyRules() {
-  _Array<_RKFW_RULE> rules(kIpRuleGrowStep);  // shallow; ApplyIpRules makes the cache's own copies
-  CollectRules(rules);
-  ApplyIpRules(rules);
+bool TSysRuleFrame::ApplyRules() {
+  uint32_t result;
+  {
+    _Array<_RKFW_RULE> rules(kIpRuleGrowStep);  // shallow; ApplyIpRules makes the cache's own copies
+    CollectRules(rules);
+    result = ApplyIpRules(rules);
+    rules.Clear();
+  }
+  if (result == RESULT_OK) return true;
+  // The driver and the cache keep the set they had; the page keeps its cards.
+  MessageDlg(this, "应用规则失败!", "错误", kMbOk | kMbIconError);
+  return false;
 }
 
 void TSysRuleFrame::SaveBitBtnClick(CComponent*) {
-  SaveRuleFile();
-  // The custom level: the main window reacts as to any move of its slider.
+  // Nothing is applied that did not reach the file: a cancelled or failed save keeps the page
+  // and its edits as they are.
+  if (SaveRuleFile() != TSaveResult::Saved) return;
+  // The custom level: the main window reacts as to any move of its slider and loads the
+  // custom level's file, which is the one just saved.
   host_.SelectSecurityLevel(kCustomLevel);
+  // Refused (and told): the set in force stays, as the slider, the stored level and the
+  // information page say.
+  if (host_.SecurityLevel() != kCustomLevel) return;
   ApplyRules();
 }
 
@@ -266,8 +325,9 @@ void TSysRuleFrame::OpenBtnClick(CComponent*) {
 
 void TSysRuleFrame::OpenRuleFile(const char* path) {
   std::string file = path != nullptr ? path : "";  // `path` may be CurrentRuleFile itself
-  // The set on the page is saved first; when that fails it stays, and the file is not opened.
-  if (Modified && SaveRuleFile() == TSaveResult::Failed) return;
+  // The set on the page is saved first; when that fails or is cancelled it stays, and the file
+  // is not opened.
+  if (Modified && SaveRuleFile() != TSaveResult::Saved) return;
   ClearCards();
   _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
   if (ReadRuleFile(file.c_str(), rules, RuleFileLookup::AsGiven) != RESULT_OK) {
@@ -289,7 +349,11 @@ void TSysRuleFrame::OpenRuleFile(const char* path) {
   RuleScrollBox->EndUpdate();
   FixEndButtons();
   SetCurrentRuleFile(file.c_str());
-  SetModified(false);
+  // A set other than the one in force can be saved and applied at once.
+  _Array<_RKFW_RULE> opened(kIpRuleGrowStep);
+  CollectRules(opened);
+  SetModified(DiffersFromRulesInForce(opened));
+  opened.Clear();
 }
 
 void TSysRuleFrame::ClearCards() {

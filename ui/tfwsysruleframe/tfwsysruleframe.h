@@ -17,6 +17,7 @@
 enum class TSaveResult { Saved, Cancelled, Failed };
 
 constexpr int32_t kCardsGrowStep = 512;
+constexpr const char* kCustomFileNotStoredText = "规则已保存，但无法记录为自定义级别的规则文件，下次启动时自定义级别仍使用原来的文件。";
 constexpr uint32_t kRuleFilePathSize = 1024;
 
 class TSysRuleFrame : public CPage, public CRuleCardOwner {
@@ -27,6 +28,9 @@ class TSysRuleFrame : public CPage, public CRuleCardOwner {
 
   // Unsaved changes: asks whether to save them. False keeps the main window on this page.
   bool QueryClose() override;
+  // The cards again from IpRuleCache, unbound, unless they show that set already (the page's
+  // own save made it the custom level).
+  void RulesInForceChanged() override;
   // Also enables the save button exactly when the set is modified.
   void SetModified(bool modified);
   bool IsFirstCard(TFWRuleItemFrame* card) const;
@@ -68,6 +72,7 @@ class TSysRuleFrame : public CPage, public CRuleCardOwner {
  protected:
   // The first resize: the cards of the rules in force.
   void PageInit() override;
+  void BuildCardsFromCache();
 
  private:
   int IndexOfCard(TFWRuleItemFrame* card) const;
@@ -77,7 +82,8 @@ class TSysRuleFrame : public CPage, public CRuleCardOwner {
   void FixEndButtons();
   // Shallow copies of the cards' records, in card order.
   void CollectRules(_Array<_RKFW_RULE>& rules) const;
-  void ApplyRules();
+  // Applies the cards' rules; a refusal is told. True when the driver took them.
+  bool ApplyRules();
   void PointAt(CControl* button);
   void SetCurrentRuleFile(const char* path);
   CConsoleHost& host_;  // the main window

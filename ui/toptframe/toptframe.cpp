@@ -174,8 +174,11 @@ bool TTOptionFrame::ValidateSettings() {
   EditedSettings.BEEPALERT_PATH = Trimmed(EditedSettings.BEEPALERT_PATH);
   const char* problem = nullptr;
   if (EditedSettings.RECORDLOG != 0) {
-    if (EditedSettings.LOGPATH.size() > kMaxSettingPath) problem = kLogPathTooLongText;
+    // The daily file's whole name must fit, or the library writes nothing.
+    if (!LogFolderFits(EditedSettings.LOGPATH)) problem = kLogPathTooLongText;
     else if (EditedSettings.LOGPATH.empty()) problem = kLogPathEmptyText;
+    // Trimming without a day count would delete every log before today.
+    else if (EditedSettings.CLEANLOG != 0 && !TrimDaysChosen(EditedSettings.LOGSAVEDAYS)) problem = kNoDaysChosenText;
   }
   if (problem == nullptr && EditedSettings.BEEPALERT != 0) {
     if (EditedSettings.BEEPALERT_PATH.size() > kMaxSettingPath) problem = kBeepPathTooLongText;
@@ -273,8 +276,8 @@ void TTOptionFrame::ClearLogClick(CComponent*) {
 bool TTOptionFrame::QueryClose() {
   if (!Modified) return true;
   int answer = MessageDlg(this, kUnsavedQuestion, "保存", kMbYesNoCancel | kMbIconQuestion);
-  if (answer == kIdCancel) return false;
   if (answer == kIdNo) return true;
+  if (answer != kIdYes) return false;  // Cancel, or a box that could not be shown: keep the page
   SaveBitBtnClick(SaveBitBtn);
   // A save that failed has told the user why; leaving now would lose the edits silently.
   return !Modified;

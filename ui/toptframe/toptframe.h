@@ -14,6 +14,7 @@ constexpr const char* kLogPathEmptyText = "输入的日志文件路径不能为�
 constexpr const char* kBeepPathTooLongText = "输入的声音文件路径长度太长!";
 constexpr const char* kBeepPathEmptyText = "输入的声音文件路径不能为空!";
 constexpr const char* kSaveFailedText = "保存设置失败!";
+constexpr const char* kNoDaysChosenText = "请选择日志保存的天数!";
 constexpr const char* kClearLogQuestion = "确定要删除所有的日志文件吗?";
 constexpr const char* kUnsavedQuestion = "设置已被修改，还未被保存，是否保存?";
 // The longest path the page accepts, in bytes of GBK text.

@@ -176,9 +176,33 @@ TEST_F(Audit, DecisionsSetTheirMasksAndReloadTheDriver) {
   EXPECT_EQ(SetAuditDecision(77, AUDIT_PERMIT), RESULT_FAILED);
   EXPECT_EQ(driver.AuditImages.size(), 4u) << "an unknown rule does not reload";
 
-  driver.Open = false;  // the cache keeps the choice even when the driver cannot take it
-  EXPECT_EQ(SetAuditDecision(1, AUDIT_PERMIT), RESULT_OK);
-  EXPECT_EQ(rule->Access, 0xCFu);
+  driver.Answer = 1;  // the cache never names a decision the driver does not run
+  EXPECT_EQ(SetAuditDecision(1, AUDIT_PERMIT), RESULT_FAILED);
+  EXPECT_EQ(rule->Access, 0xC8u);
+}
+
+// A prompt's decision for good: the event's rule, else the program's, else a new one, and
+// never a rule for a text that is not a full path (it would decide for every unknown program).
+TEST_F(Audit, DecisionsForGoodFallBackToThePathAndNeedAFullPath) {
+  for (const char* full : {"C:\\a.exe", "c:\\x", "\\\\srv\\share\\a.exe"}) EXPECT_TRUE(IsFullProgramPath(full)) << full;
+  for (const char* part : {"", "Unknown", "mystery.exe(4001d,fa1)", "C:", "C:\\", "C:a.exe", "\\\\srv", "\\\\\\x"})
+    EXPECT_FALSE(IsFullProgramPath(part)) << part;
+  EXPECT_FALSE(IsFullProgramPath(nullptr));
+  Cache({{"C:\\a.exe", 1}});
+  CFakeDriver driver;
+  int changes = 0;
+  SetAuditRulesChangedHook([](void* n) { ++*static_cast<int*>(n); }, &changes);
+  const uint32_t gone = 77;
+  EXPECT_EQ(RecordAuditDecision("C:\\A.EXE", AUDIT_BLOCK, &gone), RESULT_OK);
+  EXPECT_EQ(RecordAuditDecision("C:\\b.exe", AUDIT_PERMIT, &gone), RESULT_OK);
+  ASSERT_EQ(AuditRuleCache.Length(), 2u) << "the deleted rule's program keeps its one rule";
+  EXPECT_EQ(AuditRuleCache[0].Access & 0x37u, 0u);
+  EXPECT_EQ(RecordAuditDecision("Unknown", AUDIT_PERMIT), RESULT_FAILED);
+  driver.Answer = 1;
+  EXPECT_EQ(AddAuditRule("C:\\c.exe", AUDIT_PERMIT), RESULT_FAILED);
+  EXPECT_EQ(AuditRuleCache.Length(), 2u) << "nothing the driver refused";
+  EXPECT_EQ(changes, 2) << "each change the driver took, and only those";
+  SetAuditRulesChangedHook(nullptr, nullptr);
 }
 
 TEST_F(Audit, AddedRulesTakeTheirDecisionAndKeepTheOthers) {
@@ -206,7 +230,7 @@ std::vector<uint8_t> Event(uint32_t kind, const char* path) {
 }
 
 TEST_F(Audit, AutomaticVerdictsComeOnlyFromPlainPermitOrBlock) {
-  Cache({{"C:\\permit.exe", 1}, {"C:\\block.exe", 2}, {"C:\\ask.exe", 3}, {"C:\\detail.exe", 4}});
+  Cache({{"C:\\permit.exe", 1}, {"C:\\block.exe", 2}, {"C:\\ask.exe", 3}, {"C:\\detail.exe", 4}, {"Unknown", 5}});
   FindAuditRuleById(2)->Access = 0x00;
   FindAuditRuleById(3)->Access = 0x27;
   FindAuditRuleById(4)->Access = 0x17;
@@ -221,6 +245,7 @@ TEST_F(Audit, AutomaticVerdictsComeOnlyFromPlainPermitOrBlock) {
       {2, "C:\\ask.exe", RESULT_NO_AUTO_VERDICT, 0}, {2, "C:\\detail.exe", RESULT_NO_AUTO_VERDICT, 0},
       {2, "C:\\none.exe", RESULT_NO_AUTO_VERDICT, 0}, {3, "C:\\permit.exe", RESULT_NO_AUTO_VERDICT, 0},
       {1, "C:\\block.exe", RESULT_NO_AUTO_VERDICT, 0}, {2, nullptr, RESULT_NO_AUTO_VERDICT, 0},
+      {2, "Unknown", RESULT_NO_AUTO_VERDICT, 0},  // an older console's rule for no path decides nothing
   };
   for (const Row& row : rows) {
     std::vector<uint8_t> event = Event(row.kind, row.path);

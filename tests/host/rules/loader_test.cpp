@@ -133,7 +133,7 @@ TEST_F(Loader, MixedSetsGoOutInProtocolOrderWithTheirLists) {
   EXPECT_EQ(LoadLe32(image.data() + 36 + Dword(image, 20) + 4 + 46), 0xFFFFFFFFu) << "ICMP masks travel";
 }
 
-TEST_F(Loader, ApplyNeedsTheDriverAndReplacesTheCacheBeforeSending) {
+TEST_F(Loader, ApplyNeedsTheDriverAndReplacesTheCacheOnlyWhenItTakesTheSet) {
   CFakeDriver driver;
   _RKFW_RULE first = MakeRule(RULE_PROTO_TCP, "first");
   first.RemoteAddr = MakeList({Addr(1, 1, 1, 1)});
@@ -156,14 +156,17 @@ TEST_F(Loader, ApplyNeedsTheDriverAndReplacesTheCacheBeforeSending) {
   driver.Answer = RESULT_FAILED;
   EXPECT_EQ(ApplyIpRules(other), RESULT_FAILED);
   ASSERT_EQ(IpRuleCache.Length(), 1u);
-  EXPECT_STREQ(IpRuleCache[0].Name, "second") << "a refused request keeps the new cache";
+  EXPECT_STREQ(IpRuleCache[0].Name, "first") << "a refused set leaves the cache naming what the driver runs";
   ReleaseRules(other);
 
   driver.Answer = 7;  // any refusal is 1
   _Array<_RKFW_RULE> none;
   EXPECT_EQ(ApplyIpRules(none), RESULT_FAILED);
-  EXPECT_EQ(IpRuleCache.Length(), 0u);
+  EXPECT_EQ(IpRuleCache.Length(), 1u);
   EXPECT_EQ(driver.IpImages.back().size(), 57u);
+  driver.Answer = RESULT_OK;
+  EXPECT_EQ(ApplyIpRules(none), RESULT_OK);
+  EXPECT_EQ(IpRuleCache.Length(), 0u);
 }
 
 TEST_F(Loader, CopiesFromTheIpCacheAreSharedOrDeep) {

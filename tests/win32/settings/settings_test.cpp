@@ -215,7 +215,8 @@ TEST_F(Settings, StartWithWindowsIsMirroredIntoTheUsersRunKey) {
   ASSERT_EQ(option.SaveSettings(), 1u);
   char module[MAX_PATH];
   GetModuleFileNameA(nullptr, module, MAX_PATH);
-  EXPECT_EQ(RawText(registry.user(), run, "QELT"), std::string(module) + '\0');
+  // Quoted: under "C:\\Program Files" an unquoted path may start "C:\\Program.exe".
+  EXPECT_EQ(RawText(registry.user(), run, "QELT"), "\"" + std::string(module) + "\"" + '\0');
   EXPECT_FALSE(KeyExists(registry.machine(), run)) << "the current user only";
 
   // Switched off again: the entry goes, other programs' entries stay.

@@ -306,6 +306,22 @@ TEST_F(AuditPageTest, AddingAProgramAppliesItLastAndRefusesAPathAlreadyAudited) 
   EXPECT_EQ(g_images[0][1].access, 0x27u);
   EXPECT_TRUE(page->IsAudited(CharUpperA(&ThisProgram()[0])));
   EXPECT_FALSE(page->IsAudited("C:\\Apps\\Mail"));
+
+  // Other spellings of the same program, its short (8.3) name and a path through ".", are the
+  // program already audited: the rule keeps the full long path.
+  char shortPath[MAX_PATH] = {};
+  ASSERT_NE(GetShortPathNameA(ThisProgram().c_str(), shortPath, MAX_PATH), 0u);
+  EXPECT_NE(std::string(shortPath), ThisProgram());
+  const size_t cut = ThisProgram().rfind('\\');
+  for (const std::string& other : {std::string(shortPath), ThisProgram().substr(0, cut) + "\\.\\" + ThisProgram().substr(cut + 1)}) {
+    g_boxes.clear();
+    g_chosenFile = other;
+    page->NewAppBtn->Click();
+    EXPECT_EQ(g_boxes, (std::vector<std::string>{"已经对该应用程序进行审核了!|错误"})) << other;
+    Application.ProcessMessages();
+  }
+  EXPECT_EQ(page->CardCount(), 2);
+  EXPECT_EQ(FullLongPath(shortPath), ThisProgram());
 }
 
 TEST_F(AuditPageTest, DeletingKeepsTheOthersInOrderAndNamesNeverComeBack) {
@@ -350,6 +366,37 @@ TEST_F(AuditPageTest, ADecisionRecordedWhileTheDialogIsOpenKeepsThePageAndIsKept
   ASSERT_EQ(page->CardCount(), 4);
   EXPECT_STREQ(page->Card(2)->Rule()->AppPath, "C:\\x.exe");
   EXPECT_TRUE(page->QueryClose());
+}
+
+// The prompt records a decision under a card's options dialog that is then cancelled, or for
+// the very program the new application dialog is adding: the page shows it, the next delete
+// keeps it, and the program has one rule, the dialog's.
+TEST_F(AuditPageTest, ADecisionRecordedUnderAnyDialogIsShownAfterItAndKeptOnce) {
+  LoadRules({{"C:\\a.exe", 0x07}});
+  Open();
+  static const char* g_recorded = "C:\\x.exe";
+  g_meanwhile = [] {
+    ASSERT_EQ(AddAuditRule(g_recorded, AUDIT_BLOCK), 0u);
+    EXPECT_FALSE(page->QueryClose());
+  };
+  host->conditions = [](CControl*, _RKFW_AUDIT_RULE*) { return g_meanwhile(), false; };  // cancelled
+  page->Card(0)->OptBtn->Click();
+  Application.ProcessMessages();
+  ASSERT_EQ(page->CardCount(), 2) << "rebuilt once the dialog closed";
+  page->Card(0)->DelBtn->Click();
+  Application.ProcessMessages();
+  ASSERT_EQ(g_images.back().size(), 1u);
+  EXPECT_EQ(g_images.back()[0].path, "C:\\x.exe");
+
+  g_recorded = "C:\\NEW.exe";
+  g_chosenFile = "C:\\new.exe";
+  g_choice = [](TFWNewAppRuleDlg* d) { return d->PermitRadioButton; };
+  page->NewAppBtn->Click();
+  Application.ProcessMessages();
+  ASSERT_EQ(g_images.back().size(), 2u);
+  EXPECT_EQ(g_images.back()[1].path, "C:\\new.exe");
+  EXPECT_EQ(g_images.back()[1].access, 0x07u);
+  EXPECT_EQ(page->CardCount(), 2);
 }
 
 TEST_F(AuditPageTest, WithoutADriverTheChangeIsToldAndTheCardsShowTheRulesInForce) {

@@ -357,6 +357,27 @@ TEST_F(MainFormTest, TheSliderStoresTheLevelAndLoadsItsFile) {
   EXPECT_TRUE(g_boxes.empty());
 }
 
+// app.aud holds every decision the moment it is in force, across level changes; a save that
+// fails is told once (log page and box), until a save succeeds again.
+TEST_F(MainFormTest, EveryAuditChangeIsSavedAtOnceAndAFailedSaveIsToldOnce) {
+  TFWMainForm* form = Start();
+  const std::string audit = folder_ + "app.aud";
+  ASSERT_EQ(AddAuditRule("C:\\Program\\a.exe", AUDIT_PERMIT), 0u);
+  SendMessageA(form->TrackBar1->Handle(), WM_KEYDOWN, VK_HOME, 0);
+  EXPECT_EQ(AuditRuleCache.Length(), 1u) << "the level's change keeps the rules in force";
+  ASSERT_TRUE(DeleteFileA(audit.c_str()) && CreateDirectoryA(audit.c_str(), nullptr));  // cannot be replaced
+  ASSERT_EQ(AddAuditRule("C:\\Program\\b.exe", AUDIT_BLOCK), 0u);
+  ASSERT_EQ(AddAuditRule("C:\\Program\\c.exe", AUDIT_BLOCK), 0u);
+  Pump();
+  EXPECT_EQ(g_boxes, (std::vector<std::string>{std::string(kAuditSaveFailedText) + "|错误"}));
+  RemoveDirectoryA(audit.c_str());
+  ASSERT_EQ(SetAuditDecision(AuditRuleCache[0].RuleId, AUDIT_BLOCK), 0u);
+  _Array<_RKFW_AUDIT_RULE> saved(12);
+  ASSERT_EQ(ReadAuditFile(audit.c_str(), saved), 0u);
+  EXPECT_EQ(saved.Count, 3) << "the next change saves them all";
+  ReleaseAuditRules(saved);
+}
+
 TEST_F(MainFormTest, ClosingSavesTheAuditRulesAndDestroyingSwitchesFilteringOff) {
   WriteEnable(1);
   TFWMainForm* form = Start();

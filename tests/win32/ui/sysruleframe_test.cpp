@@ -323,7 +323,7 @@ TEST_F(RulePage, SaveAsksForAFileOnceBindsItAndAppliesTheCustomLevel) {
   EXPECT_EQ(g_sliderChanges.size(), 1u);
 }
 
-TEST_F(RulePage, ACancelledSaveStillMovesTheSliderAndApplies) {
+TEST_F(RulePage, ACancelledSaveKeepsTheEditsAndAppliesNothing) {
   SetCache({"3:old"});
   TSysRuleFrame* page = Open();
   page->NewRuleBtn->Click();
@@ -331,8 +331,9 @@ TEST_F(RulePage, ACancelledSaveStillMovesTheSliderAndApplies) {
   EXPECT_EQ(g_dialogs.size(), 1u);
   EXPECT_TRUE(page->Modified);
   EXPECT_EQ(page->CurrentRuleFile.Data()[0], '\0');
-  EXPECT_EQ(host_->TrackBar1->Position(), 3);
-  EXPECT_EQ(CacheNames(), "old,new");
+  EXPECT_EQ(host_->TrackBar1->Position(), 1);
+  EXPECT_EQ(CacheNames(), "old");
+  EXPECT_EQ(Names(), "old,new");
 }
 
 TEST_F(RulePage, AFailedSaveIsToldAndTheRulesStayUnsaved) {
@@ -360,10 +361,13 @@ TEST_F(RulePage, QueryCloseAsksOnlyWhenModified) {
   g_boxAnswer = kIdNo;
   EXPECT_TRUE(page->QueryClose());
   EXPECT_TRUE(g_dialogs.empty());
-  g_boxAnswer = kIdYes;  // then the file dialog is cancelled: the page may still be left
-  EXPECT_TRUE(page->QueryClose());
+  g_boxAnswer = kIdYes;  // then the file dialog is cancelled: the page stays with its edits
+  EXPECT_FALSE(page->QueryClose());
   EXPECT_EQ(g_dialogs.size(), 1u);
   EXPECT_EQ(g_boxes[0], "规则已被修改，还未被保存，是否保存?|保存");
+  g_boxAnswer = 0;  // a box that could not be shown answers nothing
+  EXPECT_FALSE(page->QueryClose());
+  EXPECT_TRUE(page->Modified);
 }
 
 TEST_F(RulePage, OpeningAFileSavesTheModifiedSetFirstAndNamesKeepCounting) {
@@ -382,8 +386,26 @@ TEST_F(RulePage, OpeningAFileSavesTheModifiedSetFirstAndNamesKeepCounting) {
   EXPECT_STREQ(page->Cards[0]->Name(), "FWRuleItemFrame7");
   EXPECT_STREQ(page->Cards[2]->Name(), "FWRuleItemFrame9");
   EXPECT_STREQ(page->CurrentRuleFile.Data(), other.c_str());
-  EXPECT_FALSE(page->Modified);
+  EXPECT_TRUE(page->Modified) << "a set other than the one in force can be saved and applied";
   EXPECT_EQ(Arrows(), "-d ud u- ");
+  WriteFile(bound, {"0:a", "0:b", "0:c", "0:d", "0:e"});  // the set in force: nothing to save
+  page->OpenRuleFile(bound.c_str());
+  EXPECT_FALSE(page->Modified) << CacheNames();
+}
+
+// A rule of a protocol the driver has no group for would vanish on save: the user is asked.
+TEST_F(RulePage, RulesOfAnUnknownProtocolAreToldBeforeTheSave) {
+  SetCache({"0:a"});
+  TSysRuleFrame* page = Open();
+  g_newProtocol = 7;  // as a file of another tool may hold
+  page->NewRuleBtn->Click();
+  g_chosenFile = folder_ + "kept.rul";
+  g_boxAnswer = kIdNo;
+  EXPECT_EQ(page->SaveRuleFile(), TSaveResult::Cancelled);
+  EXPECT_EQ(g_boxes.back(), "有1条规则的协议无法识别，保存和应用时这些规则将被丢弃。是否继续保存?|保存");
+  g_boxAnswer = kIdYes;
+  EXPECT_EQ(page->SaveRuleFile(), TSaveResult::Saved);
+  EXPECT_EQ(FileNames(g_chosenFile), "a");
 }
 
 TEST_F(RulePage, ACardShowsItsRuleAndOwnsItsRecord) {

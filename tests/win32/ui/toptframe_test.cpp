@@ -92,7 +92,8 @@ TEST_F(OptionFrameTest, ThePageShowsTheStoredSettingsWithoutMarkingItModified) {
 }
 
 TEST_F(OptionFrameTest, SaveChecksThePathsInOrderAndWritesNothingUntilTheyPass) {
-  const std::string kLong260 = "C:\\" + std::string(257, 'a');
+  // The longest folder whose daily file "\\QELT-YYYY-MM-DD.log" still fits 259 bytes.
+  const std::string kLongest = "C:\\" + std::string(236, 'a');
   struct Case {
     int recordLog, beep;
     std::string logPath, beepPath;
@@ -100,8 +101,9 @@ TEST_F(OptionFrameTest, SaveChecksThePathsInOrderAndWritesNothingUntilTheyPass) 
     std::string stored;   // the folder saved
   } cases[] = {
       {0, 0, "", "", nullptr, ""},  // an empty folder is fine while nothing is logged
-      {1, 0, kLong260, "", nullptr, kLong260},
-      {1, 0, kLong260 + "b", "", kLogPathTooLongText, ""},
+      {1, 0, kLongest, "", nullptr, kLongest},
+      {1, 0, kLongest + "b", "", kLogPathTooLongText, ""},
+      {1, 0, kLongest + "\\", "", nullptr, kLongest + "\\"},  // the separator is its own
       {1, 0, "   ", "", kLogPathEmptyText, ""},
       {1, 1, "", "", kLogPathEmptyText, ""},  // the folder is checked before the sound
       {0, 1, "", " \t ", kBeepPathEmptyText, ""},
@@ -140,6 +142,12 @@ TEST_F(OptionFrameTest, AStoredDayCountTheListLacksIsKeptAndAChosenDaySavedAsIts
   WriteRegistryDword(HKEY_LOCAL_MACHINE, kSettingsKey, "CLEANLOG", 1);
   TTOptionFrame* page = Open();
   EXPECT_EQ(page->DaysCombo->ItemIndex(), -1);
+  // Logging with "清除" and no day count would delete every log before today.
+  page->RecordLogCheck->Click();
+  page->SaveBitBtn->Click();
+  EXPECT_EQ(g_boxes, std::vector<std::string>{std::string(kNoDaysChosenText) + "|注意"});
+  EXPECT_FALSE(KeyExists(registry_.machine(), kSettingsKey) && StoredDword("RECORDLOG") == 1);
+  page->RecordLogCheck->Click();
   page->LoadAtStartCheck->Click();
   page->SaveBitBtn->Click();
   EXPECT_EQ(StoredDword("LOGSAVEDAYS"), 0u);
@@ -178,6 +186,10 @@ TEST_F(OptionFrameTest, ApplyReachesTheRunningConsoleOnlyAndARefusedSaveKeepsThe
   EXPECT_EQ(g_boxes, (std::vector<std::string>{std::string(kUnsavedQuestion) + "|保存",
                                                std::string(kLogPathEmptyText) + "|注意"}));
   Type(page->LogPath, "E:\\新日志");
+  g_answer = 0;  // a box that failed: the page stays, nothing saved
+  EXPECT_FALSE(page->QueryClose());
+  EXPECT_FALSE(KeyExists(registry_.machine(), kSettingsKey));
+  g_answer = kIdYes;
   EXPECT_TRUE(page->QueryClose());
   EXPECT_EQ(StoredText("LOGPATH"), "E:\\新日志");
   g_boxes.clear();
