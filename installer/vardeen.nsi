@@ -34,6 +34,7 @@ InstallDir "$PROGRAMFILES\Vardeen"
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 ShowInstDetails show
 ShowUninstDetails show
+BrandingText "Vardeen ${VERSION}"
 
 !define MUI_ICON "${SOURCE}/res/vardeen.ico"
 !define MUI_UNICON "${SOURCE}/res/vardeen.ico"
