@@ -71,7 +71,12 @@ if [ "$up" -eq 0 ]; then
 fi
 
 echo "run: playing tools/demo/scenario.play"
-rkfwctl play "Z:$PWD/$demo/scenario.play"
+rkfwctl play "Z:$PWD/$demo/scenario.play" | tr -d '\r' | sed 's/^/  packet: /'
+# A browser without a rule: its connection is held in the driver while the console asks.
+browser_path='C:\Program Files\浏览器\browser.exe'
+rkfwctl packet proto=tcp dir=out syn pid=2100 path="$browser_path" local=192.168.1.5:1030 \
+  remote=220.181.6.18:80 wait=50000 >build/demo-browser.txt 2>&1 &
+browser_pid=$!
 echo "run: the stand-in after the demo:"
 rkfwctl status | tr -d '\r' | grep -E '^(enabled|ip-image|audit-image|verdicts|queued|connections) ' | sed 's/^/  /'
 
@@ -79,6 +84,7 @@ if [ "$headless" -eq 0 ]; then
   echo "run: the console is running; close it (× or 退出 in the tray menu) to end"
   wait "$console_pid" || true
   console_pid=
+  wait "$browser_pid" || true
   exit 0
 fi
 
@@ -105,11 +111,10 @@ snapshot prompt '^Vardeen应用程序审核$'
 click TFWEventNotifyForm/AuditCheckBox
 click TFWEventNotifyForm/PermitRadioButton
 click TFWEventNotifyForm/OkBitBtn
-rkfwctl wait-verdicts 3 10000 >/dev/null
-rkfwctl event ask path="C:\Program Files\浏览器\browser.exe" pid=2100 op=connect proto=tcp \
-  local=192.168.1.5:1031 remote=220.181.6.18:443 >/dev/null
-rkfwctl wait-verdicts 4 10000 >/dev/null
-echo "run: the browser was permitted for good; its next connection: $(rkfwctl verdicts 3 | tr -d '\r')"
+wait "$browser_pid" || true
+echo "run: the browser's connection: $(tr -d '\r' <build/demo-browser.txt)"
+echo "run: the browser was permitted for good; its next connection: $(rkfwctl packet proto=tcp dir=out syn \
+  pid=2100 path="$browser_path" local=192.168.1.5:1031 remote=220.181.6.18:443 wait=10000 | tr -d '\r')"
 snapshot console-collapsed
 click open
 vardeenui show-log

@@ -18,6 +18,8 @@ inline uint32_t HeapTextLength(const char* text) { return text ? static_cast<uin
 class CExtraWriter {
  public:
   CExtraWriter(uint8_t* area, uint32_t size) : area_(area), size_(size) {}
+  // Writes [start, end) of the area only; offsets still count from the area's start.
+  CExtraWriter(uint8_t* area, uint32_t start, uint32_t end) : area_(area), size_(end), used_(start) {}
   // Kind 1 with elements: copies them and stores their offset in Value2; without: Value2 0.
   void PutList(_MATCH_VALUE* value);
   // A 4-byte length (text length + 1), the text and its zero. Returns the entry's offset.

@@ -115,10 +115,19 @@ uint32_t BuildRuleFileBody(const _Array<_RKFW_RULE>& rules, _bytePtr& body) {
   if (AnySerialised(rules)) return RESULT_FAILED;
   uint32_t n = static_cast<uint32_t>(rules.Count);
   // Sizes first, so the body is one allocation: lists of the rules' protocols, and both texts
-  // of every rule, the ones left out included.
+  // of every rule, the ones left out included. Counted per group too, so that one pass in
+  // array order puts each record and its entries where the group order has them.
+  uint32_t count[kGroupCount] = {};
+  uint64_t groupExtra[kGroupCount] = {};
   uint64_t extra = 0;
-  for (const _RKFW_RULE& rule : rules)
-    extra += RuleListBytes(rule) + HeapTextLength(rule.Name) + 5ull + HeapTextLength(rule.Description) + 5ull;
+  for (const _RKFW_RULE& rule : rules) {
+    uint64_t bytes = RuleListBytes(rule) + HeapTextLength(rule.Name) + 5ull + HeapTextLength(rule.Description) + 5ull;
+    extra += bytes;
+    if (rule.Protocol >= 0 && rule.Protocol < static_cast<int32_t>(kGroupCount)) {
+      ++count[rule.Protocol];
+      groupExtra[rule.Protocol] += bytes;
+    }
+  }
   uint64_t recordsEnd = RULE_BODY_EMPTY_SIZE + static_cast<uint64_t>(kRuleSize) * n;
   uint64_t size = recordsEnd + extra;
   if (size > 0x7FFFFFFF) throw std::bad_alloc();
@@ -128,28 +137,34 @@ uint32_t BuildRuleFileBody(const _Array<_RKFW_RULE>& rules, _bytePtr& body) {
   StoreLe32(out + RULE_BODY_EXTRA_OFFSET_AT, static_cast<uint32_t>(recordsEnd));
   StoreLe32(out + RULE_BODY_EXTRA_SIZE_AT, static_cast<uint32_t>(extra));
 
-  CExtraWriter extraArea(out + recordsEnd, static_cast<uint32_t>(extra));
+  // Each group: its count, then its records; its entries follow the previous group's.
+  uint8_t* area = out + recordsEnd;
+  uint32_t recordAt[kGroupCount], extraAt[kGroupCount + 1];
   uint32_t p = RULE_BODY_HEADER_SIZE;
-  for (int32_t group = 0; group < static_cast<int32_t>(kGroupCount); ++group) {
+  extraAt[0] = 0;
+  for (uint32_t group = 0; group < kGroupCount; ++group) {
     StoreLe32(out + 4 + 4 * group, p);
-    uint32_t countAt = p;
-    uint32_t count = 0;
-    p += 4;
-    for (const _RKFW_RULE& rule : rules) {
-      if (rule.Protocol != group) continue;
-      auto* record = reinterpret_cast<_RKFW_RULE*>(out + p);
-      memcpy(record, &rule, kRuleSize);
-      _MATCH_VALUE* values[4];
-      uint32_t used = UsedMatchValues(*record, values);
-      for (uint32_t i = 0; i < used; ++i) extraArea.PutList(values[i]);
-      record->Name = reinterpret_cast<char*>(static_cast<uintptr_t>(extraArea.PutCountedText(rule.Name)));
-      record->Description =
-          reinterpret_cast<char*>(static_cast<uintptr_t>(extraArea.PutCountedText(rule.Description)));
-      record->Packed = 1;
-      p += kRuleSize;
-      ++count;
-    }
-    StoreLe32(out + countAt, count);
+    StoreLe32(out + p, count[group]);
+    recordAt[group] = p + 4;
+    p += 4 + kRuleSize * count[group];
+    extraAt[group + 1] = extraAt[group] + static_cast<uint32_t>(groupExtra[group]);
+  }
+  CExtraWriter extraArea[kGroupCount] = {
+      {area, extraAt[0], extraAt[1]}, {area, extraAt[1], extraAt[2]}, {area, extraAt[2], extraAt[3]},
+      {area, extraAt[3], extraAt[4]}, {area, extraAt[4], extraAt[5]}};
+  for (const _RKFW_RULE& rule : rules) {
+    if (rule.Protocol < 0 || rule.Protocol >= static_cast<int32_t>(kGroupCount)) continue;
+    uint32_t group = static_cast<uint32_t>(rule.Protocol);
+    auto* record = reinterpret_cast<_RKFW_RULE*>(out + recordAt[group]);
+    recordAt[group] += kRuleSize;
+    memcpy(record, &rule, kRuleSize);
+    CExtraWriter& entries = extraArea[group];
+    _MATCH_VALUE* values[4];
+    uint32_t used = UsedMatchValues(*record, values);
+    for (uint32_t i = 0; i < used; ++i) entries.PutList(values[i]);
+    record->Name = reinterpret_cast<char*>(static_cast<uintptr_t>(entries.PutCountedText(rule.Name)));
+    record->Description = reinterpret_cast<char*>(static_cast<uintptr_t>(entries.PutCountedText(rule.Description)));
+    record->Packed = 1;
   }
   return RESULT_OK;
 }

@@ -21,21 +21,39 @@ constexpr uint32_t kReflectedPolynomial = 0xEDB88320;  // kPolynomial with its b
 
 // The checksum is the standard CRC-32 register, bits reversed, without the final inversion.
 // Feeding data bits least significant first into an MSB-first register is the same as the
-// reflected (LSB-first) register with the reflected polynomial, whose byte-wise tables take
-// eight bytes a step: Entry[0] is the byte table, Entry[k] advances it by k more zero bytes.
+// reflected (LSB-first) register with the reflected polynomial, so the reflected tables apply.
+// The data is taken as five interleaved lanes of 32-bit words: each lane's register runs on
+// its own (the lanes' table loads overlap instead of waiting for each other) and the lanes
+// are folded together on the last block.
+constexpr uint32_t kLanes = 5;
+constexpr uint32_t kBlock = 4 * kLanes;
+static_assert(kLanes == 5, "RuleFileChecksum names its five lanes one by one");
 struct CChecksumTable {
-  uint32_t Entry[8][256];
+  // Byte[k][b]: register after byte b followed by k zero bytes, from zero.
+  uint32_t Byte[4][256];
+  // Lane[k][b]: the same with k + 4 * (kLanes - 1) zero bytes, which carries a lane's word
+  // past the other lanes' words to that lane's next word.
+  uint32_t Lane[4][256];
   CChecksumTable() {
+    uint32_t entry[4 * kLanes][256];
     for (uint32_t i = 0; i < 256; ++i) {
       uint32_t c = i;
       for (int bit = 0; bit < 8; ++bit) c = (c & 1u) ? (c >> 1) ^ kReflectedPolynomial : c >> 1;
-      Entry[0][i] = c;
+      entry[0][i] = c;
     }
-    for (int k = 1; k < 8; ++k)
-      for (uint32_t i = 0; i < 256; ++i) Entry[k][i] = (Entry[k - 1][i] >> 8) ^ Entry[0][Entry[k - 1][i] & 0xFF];
+    for (uint32_t k = 1; k < 4 * kLanes; ++k)
+      for (uint32_t i = 0; i < 256; ++i) entry[k][i] = (entry[k - 1][i] >> 8) ^ entry[0][entry[k - 1][i] & 0xFF];
+    memcpy(Byte, entry, sizeof Byte);
+    memcpy(Lane, entry[4 * (kLanes - 1)], sizeof Lane);
   }
 };
 const CChecksumTable kTable;
+
+// A register (or a lane) that has the 4 bytes of `x` ahead of it, advanced over them with
+// the tables `t` (byte 0 of `x` has three more bytes behind it than byte 3).
+inline uint32_t Advance(const uint32_t (*t)[256], uint32_t x) {
+  return t[3][x & 0xFF] ^ t[2][(x >> 8) & 0xFF] ^ t[1][(x >> 16) & 0xFF] ^ t[0][x >> 24];
+}
 
 uint32_t Reverse32(uint32_t v) {
   v = ((v >> 1) & 0x55555555u) | ((v & 0x55555555u) << 1);
@@ -125,24 +143,35 @@ bool ChecksumMatches(const uint8_t* body, uint32_t length, uint32_t expected) {
 
 uint32_t RuleFileChecksum(const void* data, uint32_t size) {
   const auto* p = static_cast<const uint8_t*>(data);
-  const uint32_t(*t)[256] = kTable.Entry;
+  const uint32_t(*byte)[256] = kTable.Byte;
+#if defined(__PIC__) && defined(__i386__)
+  // Position-independent i386 code would otherwise spend a second of its seven registers on
+  // the table's address in the loop below; this keeps the address in one.
+  __asm__("" : "+r"(byte));
+#endif
+  const uint32_t(*lane)[256] = byte + (kTable.Lane - kTable.Byte);
   uint32_t c = 0xFFFFFFFFu;  // its own reversal
-  // Eight bytes a step, two steps a turn (the loads of the second step do not wait for the first).
-  auto step = [t](uint32_t one, uint32_t two) {
-    return t[7][one & 0xFF] ^ t[6][(one >> 8) & 0xFF] ^ t[5][(one >> 16) & 0xFF] ^ t[4][one >> 24] ^
-           t[3][two & 0xFF] ^ t[2][(two >> 8) & 0xFF] ^ t[1][(two >> 16) & 0xFF] ^ t[0][two >> 24];
-  };
-  for (; size >= 16; size -= 16, p += 16) {
-    uint32_t three = LoadLe32(p + 8), four = LoadLe32(p + 12);
-    c = step(LoadLe32(p) ^ c, LoadLe32(p + 4));
-    c = step(three ^ c, four);
+  if (size >= 2 * kBlock) {
+    // Lane 0 starts with the register; the others start empty.
+    uint32_t c0 = c, c1 = 0, c2 = 0, c3 = 0, c4 = 0;
+    for (uint32_t blocks = size / kBlock - 1; blocks != 0; --blocks, p += kBlock) {
+      c0 = Advance(lane, c0 ^ LoadLe32(p));
+      c1 = Advance(lane, c1 ^ LoadLe32(p + 4));
+      c2 = Advance(lane, c2 ^ LoadLe32(p + 8));
+      c3 = Advance(lane, c3 ^ LoadLe32(p + 12));
+      c4 = Advance(lane, c4 ^ LoadLe32(p + 16));
+    }
+    // The last whole block word by word, each lane joining the register at its word.
+    c = Advance(byte, c0 ^ LoadLe32(p));
+    c = Advance(byte, c ^ c1 ^ LoadLe32(p + 4));
+    c = Advance(byte, c ^ c2 ^ LoadLe32(p + 8));
+    c = Advance(byte, c ^ c3 ^ LoadLe32(p + 12));
+    c = Advance(byte, c ^ c4 ^ LoadLe32(p + 16));
+    p += kBlock;
+    size %= kBlock;
   }
-  if (size >= 8) {
-    c = step(LoadLe32(p) ^ c, LoadLe32(p + 4));
-    size -= 8;
-    p += 8;
-  }
-  for (; size != 0; --size, ++p) c = (c >> 8) ^ t[0][(c ^ *p) & 0xFF];
+  for (; size >= 4; size -= 4, p += 4) c = Advance(byte, c ^ LoadLe32(p));
+  for (; size != 0; --size, ++p) c = (c >> 8) ^ byte[0][(c ^ *p) & 0xFF];
   return Reverse32(c);
 }
 

@@ -16,6 +16,12 @@
 namespace {
 constexpr const char* kObjectProperty = "TControlObject";
 
+// The windows whose messages are being handled, innermost last.
+std::vector<HWND>& WindowsInMessage() {
+  static std::vector<HWND> windows;
+  return windows;
+}
+
 std::set<std::string>& RegisteredClasses() {
   static std::set<std::string> classes;
   return classes;
@@ -342,8 +348,26 @@ void CControl::CreateHandle() {
   }
 }
 
+namespace {
+// The tool tip's tools of `control` and of the controls inside it: a window made again is a
+// new tool, and a tool left behind would point at a window that is gone.
+void ForgetHints(CForm* form, CControl* control) {
+  if (!control->Hint().empty()) form->UnregisterHint(control);
+  for (int i = 0; i < control->ChildCount(); ++i) ForgetHints(form, control->Child(i));
+}
+}  // namespace
+
+bool CControl::InMessage() const {
+  if (hwnd_ == nullptr) return false;
+  for (HWND hwnd : WindowsInMessage())
+    if (hwnd == hwnd_ || IsChild(hwnd_, hwnd)) return true;
+  return false;
+}
+
 void CControl::DestroyHandle() {
   if (hwnd_ == nullptr) return;
+  if (CForm* form = ParentForm())
+    if (form != this) ForgetHints(form, this);
   HWND hwnd = hwnd_;
   DestroyWindow(hwnd);  // children unbind themselves at WM_NCDESTROY
   if (hwnd_ != nullptr) Unbind();
@@ -382,6 +406,11 @@ LRESULT CALLBACK CControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
     self = static_cast<CControl*>(GetPropA(hwnd, kObjectProperty));
   }
   if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  // Kept by window, not by object: a handler may free its own object before it returns.
+  struct CInFlight {
+    explicit CInFlight(HWND hwnd) { WindowsInMessage().push_back(hwnd); }
+    ~CInFlight() { WindowsInMessage().pop_back(); }
+  } inFlight(hwnd);
   LRESULT result = self->SafeWndProc(msg, wParam, lParam);
   if (msg == WM_NCDESTROY) self->Unbind();
   return result;

@@ -34,6 +34,12 @@ class CControl : public CComponent {
   bool HandleAllocated() const { return hwnd_ != nullptr; }
   // Makes the window (and its children's) now, when the parent has one.
   void EnsureHandle() { CreateHandle(); }
+  // Destroys the window and its children's, keeping the objects whole (caption, state,
+  // bounds): EnsureHandle makes them again. Their hints leave the form's tool tip.
+  void FreeHandle() { DestroyHandle(); }
+  // True while a message of this window or of a window inside it is being handled: its
+  // handler is on the stack, so the window must stay.
+  bool InMessage() const;
   static CControl* FromHandle(HWND hwnd);
   // Windowless controls (labels, images, paint boxes, bevels) have no window of their own:
   // their parent paints them and hands them its mouse messages.

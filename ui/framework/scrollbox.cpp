@@ -1,6 +1,8 @@
 #include "ui/framework/scrollbox.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <exception>
 
 namespace {
 constexpr int kLineStep = 16;
@@ -20,9 +22,45 @@ void CScrollBox::Resized() {
 
 void CScrollBox::ChildrenChanged(CControl*) { Layout(); }
 
-void CScrollBox::EndUpdate() {
-  if (updating_ > 0 && --updating_ == 0) Layout();
+CScrollBox::CUpdate::CUpdate(CScrollBox* box) : box_(box), exceptions_(std::uncaught_exceptions()) {
+  ++box_->updating_;
 }
+
+CScrollBox::CUpdate::~CUpdate() noexcept(false) {
+  if (--box_->updating_ > 0) return;
+  if (std::uncaught_exceptions() <= exceptions_) {
+    box_->Layout();
+    return;
+  }
+  // Unwinding: the exception on its way is the one to report.
+  try {
+    box_->Layout();
+  } catch (...) {
+  }
+}
+
+namespace {
+// Sets a flag for the life of the owner.
+class CFlagSet {
+ public:
+  explicit CFlagSet(bool& flag) : flag_(flag) { flag_ = true; }
+  ~CFlagSet() { flag_ = false; }
+  CFlagSet(const CFlagSet&) = delete;
+  CFlagSet& operator=(const CFlagSet&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+// A frame out of view keeps its windows while they are in use.
+bool KeepsWindows(CControl* c) {
+  HWND focus = GetFocus(), capture = GetCapture();
+  HWND own = c->Handle();
+  if (focus != nullptr && (focus == own || IsChild(own, focus))) return true;
+  if (capture != nullptr && (capture == own || IsChild(own, capture))) return true;
+  return c->InMessage();
+}
+}  // namespace
 
 int CScrollBox::StackTop(CControl* child) const {
   for (int i = 0; i < ChildCount() && static_cast<size_t>(i) < tops_.size(); ++i)
@@ -58,6 +96,8 @@ void CScrollBox::Layout() {
 }
 
 void CScrollBox::PlaceInView() {
+  // The stack waits for its layout while many frames come and go.
+  if (updating_ > 0 || layingOut_ || tops_.size() != static_cast<size_t>(ChildCount())) return;
   RECT client = ClientRect();
   int width = client.right, view = client.bottom;
   // The first child in view: tops only grow along the stack (hidden children, -1, are
@@ -68,31 +108,31 @@ void CScrollBox::PlaceInView() {
   auto first = std::partition_point(shown.begin(), shown.end(), [&](int i) {
     return tops_[static_cast<size_t>(i)] + Child(i)->Height() <= scrollPos_;
   });
-  std::vector<CControl*> now;
+  std::vector<bool> inView(static_cast<size_t>(ChildCount()), false);
   for (auto it = first; it != shown.end() && tops_[static_cast<size_t>(*it)] < scrollPos_ + view; ++it)
-    now.push_back(Child(*it));
+    inView[static_cast<size_t>(*it)] = true;
 
-  layingOut_ = true;
+  CFlagSet layingOut(layingOut_);
   auto move = [&](CControl* c, int y) {
     if (c->Top() == y && c->Left() == 0 && c->Width() == width) return;
     if (c->Handle() == nullptr) c->SetBounds(0, y, width, c->Height());
     else SetWindowPos(c->Handle(), nullptr, 0, y, width, c->Height(), SWP_NOZORDER | SWP_NOACTIVATE);
   };
   // Everything out of view waits just below it, clipped away (a frame that came while the
-  // box had no window is put there too).
-  size_t next = 0;
+  // box had no window is put there too), and gives its windows back first, so that the
+  // windows of the frames coming into view are made in their place.
   for (int i = 0; i < ChildCount(); ++i) {
     CControl* c = Child(i);
-    if (c->Windowless()) continue;
-    if (next < now.size() && now[next] == c) {
-      move(c, tops_[static_cast<size_t>(i)] - scrollPos_);
-      c->EnsureHandle();  // in view for the first time: now it needs its windows
-      ++next;
-    } else {
-      move(c, view);
-    }
+    if (c->Windowless() || inView[static_cast<size_t>(i)]) continue;
+    if (c->HandleAllocated() && !KeepsWindows(c)) c->FreeHandle();
+    move(c, view);
   }
-  layingOut_ = false;
+  for (int i = 0; i < ChildCount(); ++i) {
+    if (!inView[static_cast<size_t>(i)]) continue;
+    CControl* c = Child(i);
+    move(c, tops_[static_cast<size_t>(i)] - scrollPos_);
+    c->EnsureHandle();  // in view: it needs its windows
+  }
 }
 
 void CScrollBox::SetScrollPos(int pos) {
@@ -100,10 +140,15 @@ void CScrollBox::SetScrollPos(int pos) {
   int maxPos = std::max(0, contentHeight_ - static_cast<int>(client.bottom));
   pos = std::min(std::max(pos, 0), maxPos);
   if (pos == scrollPos_) return;
+  int delta = pos - scrollPos_;
   scrollPos_ = pos;
   if (Handle() == nullptr) return;
   SCROLLINFO info = {sizeof info, SIF_POS, 0, 0, 0, scrollPos_, 0};
   SetScrollInfo(Handle(), SB_VERT, &info, TRUE);
+  // A step shorter than the view moves what is shown with its pixels, frames and all, so that
+  // only the strip coming into view is painted; PlaceInView then finds the frames in place.
+  if (std::abs(delta) < client.bottom && updating_ == 0 && !layingOut_)
+    ScrollWindowEx(Handle(), 0, -delta, nullptr, nullptr, nullptr, nullptr, SW_SCROLLCHILDREN | SW_INVALIDATE);
   PlaceInView();
 }
 

@@ -2,8 +2,10 @@
 // their order among the box's children. Only the frames in view are placed where they show;
 // the others wait just below the view, so a scroll step moves a few windows, not all of
 // them, and no window coordinate grows with the number of cards (Win9x keeps them in 16 bits).
-// A frame gets its windows only when it first comes into view: a page of two thousand cards
-// opens as fast as one of ten.
+// Only the frames in view have windows: a frame gets them when it comes into view and gives
+// them back when it leaves (unless it holds the keyboard or the mouse, or a message of its
+// is being handled), so a page of two thousand cards opens as fast as one of ten and costs
+// the windows of one screen however far the user scrolls.
 #pragma once
 #include <windows.h>
 
@@ -27,9 +29,20 @@ class CScrollBox : public CControl {
   // Moves `child` to place `index` among the children, and the stack with it.
   void MoveChildTo(CControl* child, int index);
 
-  // Many frames at once: the stack is laid out once at EndUpdate.
-  void BeginUpdate() { ++updating_; }
-  void EndUpdate();
+  // Many frames at once: the stack is laid out once, when the last of these ends. A throw
+  // on the way out leaves the box laid out or, when the layout itself threw, free for the next.
+  class CUpdate {
+   public:
+    explicit CUpdate(CScrollBox* box);
+    ~CUpdate() noexcept(false);
+    CUpdate(const CUpdate&) = delete;
+    CUpdate& operator=(const CUpdate&) = delete;
+
+   private:
+    CScrollBox* box_;
+    int exceptions_;  // in flight when it began: one more at the end means unwinding
+  };
+  bool Updating() const { return updating_ > 0; }
 
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 

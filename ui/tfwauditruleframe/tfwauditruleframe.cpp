@@ -46,9 +46,10 @@ void TFWAuditRuleFrame::PageInit() {
 void TFWAuditRuleFrame::BuildCards() {
   _Array<_RKFW_AUDIT_RULE> shallow(kAuditRuleGrowStep);  // shares the cache's texts
   CopyAuditRulesFromCache(shallow, false);
-  RuleScrollBox->BeginUpdate();
-  for (const _RKFW_AUDIT_RULE& rule : shallow) AddCard(&rule);
-  RuleScrollBox->EndUpdate();
+  {
+    CScrollBox::CUpdate hold(RuleScrollBox);
+    for (const _RKFW_AUDIT_RULE& rule : shallow) AddCard(&rule);
+  }
   shallow.Clear();
 }
 
@@ -56,9 +57,22 @@ TFWAuditRuleItemFrame* TFWAuditRuleFrame::AddCard(const _RKFW_AUDIT_RULE* rule) 
   char name[64];
   snprintf(name, sizeof name, "TFWAuditRuleItemFrame%d", nameCounter_++);
   auto* card = new TFWAuditRuleItemFrame(this, *this, name);
-  card->SetParent(RuleScrollBox);
-  card->SetRule(rule);
-  cards_.Append(card);
+  // In the box only with its rule and in the list of cards: a card whose windows could not
+  // be made goes away whole.
+  try {
+    card->SetRule(rule);
+    cards_.Append(card);
+  } catch (...) {
+    FreeComponent(card);
+    throw;
+  }
+  try {
+    card->SetParent(RuleScrollBox);
+  } catch (...) {
+    cards_.Remove(cards_.Count - 1);
+    FreeComponent(card);
+    throw;
+  }
   return card;
 }
 
@@ -191,10 +205,11 @@ void TFWAuditRuleFrame::FreeCard(TFWAuditRuleItemFrame* card) {
 
 void TFWAuditRuleFrame::RebuildCards() {
   stale_ = false;
-  RuleScrollBox->BeginUpdate();
-  for (TFWAuditRuleItemFrame* card : cards_) FreeComponent(card);
-  cards_.Clear();
-  RuleScrollBox->EndUpdate();
+  {
+    CScrollBox::CUpdate hold(RuleScrollBox);
+    for (TFWAuditRuleItemFrame* card : cards_) FreeComponent(card);
+    cards_.Clear();
+  }
   BuildCards();
 }
 

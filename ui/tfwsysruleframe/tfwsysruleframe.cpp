@@ -74,8 +74,8 @@ TSysRuleFrame::TSysRuleFrame(CComponent* owner, CConsoleHost& host)
 }
 
 TSysRuleFrame::~TSysRuleFrame() {
-  // The cards go last first, and the box (destroyed next) is not laid out again for each.
-  RuleScrollBox->BeginUpdate();
+  // The cards go last first, and the box is not laid out again for each.
+  CScrollBox::CUpdate hold(RuleScrollBox);
   for (int32_t i = Cards.Count; i-- > 0;) FreeComponent(Cards[i]);
   Cards.Clear();
 }
@@ -101,14 +101,10 @@ void TSysRuleFrame::BuildCardsFromCache() {
   // The cache's texts are shared, not copied: each card makes its own deep copy.
   _Array<_RKFW_RULE> rules(kIpRuleGrowStep);
   CopyIpRulesFromCache(rules, false);
-  RuleScrollBox->BeginUpdate();
-  try {
-    for (int32_t i = 0; i < rules.Count; ++i) BuildCard(Cards.Count)->SetRule(&rules[i], true);
-  } catch (...) {
-    RuleScrollBox->EndUpdate();
-    throw;
+  {
+    CScrollBox::CUpdate hold(RuleScrollBox);
+    for (int32_t i = 0; i < rules.Count; ++i) BuildCard(Cards.Count, &rules[i], true);
   }
-  RuleScrollBox->EndUpdate();
   FixEndButtons();
   SetModified(false);
 }
@@ -120,21 +116,35 @@ int TSysRuleFrame::IndexOfCard(TFWRuleItemFrame* card) const {
   return -1;
 }
 
-TFWRuleItemFrame* TSysRuleFrame::BuildCard(int index) {
+TFWRuleItemFrame* TSysRuleFrame::BuildCard(int index, _RKFW_RULE* rule, bool copy) {
   char name[32];
   snprintf(name, sizeof name, "FWRuleItemFrame%d", CardCounter++);
-  auto* card = new TFWRuleItemFrame(this, *this, name);
+  TFWRuleItemFrame* card;
   try {
+    card = new TFWRuleItemFrame(this, *this, name);
+  } catch (...) {
+    if (!copy) FreeRuleRecord(rule);
+    throw;
+  }
+  // The card holds its rule and is in Cards before it enters the box; a card whose windows
+  // cannot be made leaves both again, so no card without a rule stays on the page.
+  try {
+    card->SetRule(rule, copy);
     Cards.Insert(index, card);
   } catch (...) {
     FreeComponent(card);
     throw;
   }
-  // Only cards live in the scroll box, so its order of children is the order of Cards.
-  RuleScrollBox->BeginUpdate();
-  card->SetParent(RuleScrollBox);
-  RuleScrollBox->MoveChildTo(card, index);
-  RuleScrollBox->EndUpdate();
+  try {
+    // Only cards live in the scroll box, so its order of children is the order of Cards.
+    CScrollBox::CUpdate hold(RuleScrollBox);
+    card->SetParent(RuleScrollBox);
+    RuleScrollBox->MoveChildTo(card, index);
+  } catch (...) {
+    Cards.Remove(index);
+    FreeComponent(card);
+    throw;
+  }
   return card;
 }
 
@@ -231,14 +241,7 @@ void TSysRuleFrame::NewRuleBtnClick(CComponent*) {
       index = i;
       break;
     }
-  TFWRuleItemFrame* card;
-  try {
-    card = BuildCard(index);
-  } catch (...) {
-    FreeRuleRecord(created);
-    throw;
-  }
-  card->SetRule(created, false);
+  TFWRuleItemFrame* card = BuildCard(index, created, false);
   FixEndButtons();
   RuleScrollBox->ScrollInView(card);
   SetModified(true);
@@ -335,18 +338,16 @@ void TSysRuleFrame::OpenRuleFile(const char* path) {
     MessageDlg(this, "打开规则库时出错!", "错误", kMbOk | kMbIconError);
     return;
   }
-  RuleScrollBox->BeginUpdate();
   try {
+    CScrollBox::CUpdate hold(RuleScrollBox);
     for (int32_t i = 0; i < rules.Count; ++i) {
-      BuildCard(Cards.Count)->SetRule(&rules[i], true);
+      BuildCard(Cards.Count, &rules[i], true);
       ReleaseRule(&rules[i]);
     }
   } catch (...) {
-    RuleScrollBox->EndUpdate();
     ReleaseRules(rules);
     throw;
   }
-  RuleScrollBox->EndUpdate();
   FixEndButtons();
   SetCurrentRuleFile(file.c_str());
   // A set other than the one in force can be saved and applied at once.
@@ -357,11 +358,12 @@ void TSysRuleFrame::OpenRuleFile(const char* path) {
 }
 
 void TSysRuleFrame::ClearCards() {
-  RuleScrollBox->BeginUpdate();
-  for (int32_t i = Cards.Count; i-- > 0;) FreeComponent(Cards[i]);
-  Cards.Clear();
-  RuleScrollBox->SetScrollPos(0);
-  RuleScrollBox->EndUpdate();
+  {
+    CScrollBox::CUpdate hold(RuleScrollBox);
+    for (int32_t i = Cards.Count; i-- > 0;) FreeComponent(Cards[i]);
+    Cards.Clear();
+    RuleScrollBox->SetScrollPos(0);
+  }
   SetCurrentRuleFile("");
   SetModified(false);
 }

@@ -76,8 +76,9 @@ class TSysRuleFrame : public CPage, public CRuleCardOwner {
 
  private:
   int IndexOfCard(TFWRuleItemFrame* card) const;
-  // A named card at `index` of Cards and of the scroll box.
-  TFWRuleItemFrame* BuildCard(int index);
+  // A named card at `index` of Cards and of the scroll box, holding a deep copy of `rule`
+  // (copy) or `rule` itself, which it then owns even when the card cannot be made.
+  TFWRuleItemFrame* BuildCard(int index, _RKFW_RULE* rule, bool copy);
   // The first card's Up and the last card's Down are disabled, every other one enabled.
   void FixEndButtons();
   // Shallow copies of the cards' records, in card order.

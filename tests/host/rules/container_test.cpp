@@ -28,8 +28,11 @@ TEST(Checksum, TableFormEqualsBitSerialOnEveryLengthAndByte) {
   std::vector<uint8_t> data(1031);
   uint32_t seed = 12345;
   for (uint8_t& b : data) b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
-  for (uint32_t n = 0; n <= data.size(); n += (n < 40 ? 1 : 97))
-    ASSERT_EQ(RuleFileChecksum(data.data(), n), RuleFileChecksumBitwise(data.data(), n)) << n;
+  // Every length up to three blocks of lanes and on, from every start within a word.
+  for (uint32_t start = 0; start < 4; ++start)
+    for (uint32_t n = 0; n <= data.size() - start; n += (n < 64 ? 1 : 97))
+      ASSERT_EQ(RuleFileChecksum(data.data() + start, n), RuleFileChecksumBitwise(data.data() + start, n))
+          << start << " " << n;
   for (int b = 0; b < 256; ++b) {
     uint8_t one = static_cast<uint8_t>(b);
     ASSERT_EQ(RuleFileChecksum(&one, 1), RuleFileChecksumBitwise(&one, 1)) << b;

@@ -126,7 +126,9 @@ std::string LevelText(const char* name) {
 _bytePtr BodyOf(const std::string& text) {
   _bytePtr file, body;
   std::string error;
-  EXPECT_EQ(0u, CompileRuleText(text.data(), static_cast<uint32_t>(text.size()), file, error)) << error;
+  EXPECT_EQ(0u, CompileRuleText(text.data(), static_cast<uint32_t>(text.size()), file, error, nullptr,
+                                TTextEncoding::Utf8))
+      << error;
   EXPECT_EQ(0u, ParseRuleFileBytes(file.Data(), file.Length(), true, body));
   return body;
 }

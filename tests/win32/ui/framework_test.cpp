@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <commctrl.h>
 
 #include "ui/framework/application.h"
 #include "ui/framework/controls.h"
@@ -178,6 +182,98 @@ TEST_F(FrameworkTest, AFramesFirstResizeFindsItsChildrensWindows) {
   EXPECT_TRUE(button->Flat());
   frame->SetBounds(0, 0, 120, 60);
   EXPECT_EQ(seen.size(), 2u);
+}
+
+// A frame whose window the system refuses to make.
+class CUnmadeFrame : public CFrame {
+ public:
+  explicit CUnmadeFrame(CComponent* owner) : CFrame(owner, "Unmade") { SetBounds(0, 0, 100, 30); }
+
+ protected:
+  void CreateParams(CCreateParams& params) override { params.windowClass = "NoSuchWindowClass"; }
+};
+
+BOOL CALLBACK CountToolTips(HWND window, LPARAM count) {
+  char cls[32] = {};
+  GetClassNameA(window, cls, sizeof cls);
+  if (strcmp(cls, TOOLTIPS_CLASSA) == 0) *reinterpret_cast<int*>(count) += static_cast<int>(SendMessageA(window, TTM_GETTOOLCOUNT, 0, 0));
+  return TRUE;
+}
+
+TEST_F(FrameworkTest, AScrollBoxKeepsWindowsForWhatIsInViewAndSurvivesAFrameWithoutOne) {
+  form->Show();
+  auto* box = new CScrollBox(form, "Box");
+  box->SetBounds(0, 0, 180, 90);
+  box->SetParent(form);
+  std::vector<CFrame*> frames;
+  std::vector<CCheckBox*> checks;
+  {
+    CScrollBox::CUpdate hold(box);
+    for (int i = 0; i < 60; ++i) {
+      auto* frame = new CFrame(form, ("Card" + std::to_string(i)).c_str());
+      frame->SetBounds(0, 0, 100, 30);
+      auto* check = new CCheckBox(form, "Check");
+      check->SetBounds(4, 4, 16, 16);
+      check->SetHint("on or off");
+      check->SetChecked(i % 2 == 0);
+      check->SetParent(frame);
+      frame->SetParent(box);
+      frames.push_back(frame);
+      checks.push_back(check);
+    }
+  }
+  int view = box->ClientRect().bottom, screen = view / 30 + 2;
+  auto withWindows = [&] {
+    int n = 0;
+    for (CFrame* frame : frames) n += frame->Handle() != nullptr;
+    return n;
+  };
+  auto tools = [] {
+    int n = 0;
+    EnumThreadWindows(GetCurrentThreadId(), CountToolTips, reinterpret_cast<LPARAM>(&n));
+    return n;
+  };
+  int most = 0, mostTools = 0;
+  uint32_t seed = 7;
+  for (int step = 0; step < 400; ++step) {
+    seed = seed * 1103515245u + 12345u;
+    box->SetScrollPos(step < 200 ? step * 10 : static_cast<int>((seed >> 8) % 1800));
+    most = std::max(most, withWindows());
+    mostTools = std::max(mostTools, tools());
+  }
+  EXPECT_LE(most, screen);
+  EXPECT_LE(mostTools, screen);  // the check boxes' hints go with their windows
+  // Back in view, a frame's windows are made again from what its objects kept.
+  box->SetScrollPos(0);
+  ASSERT_NE(checks[1]->Handle(), nullptr);
+  EXPECT_EQ(SendMessageA(checks[0]->Handle(), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageA(checks[1]->Handle(), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  // The frame that has the keyboard keeps its windows out of view.
+  checks[0]->SetFocus();
+  box->SetScrollPos(1500);
+  EXPECT_NE(frames[0]->Handle(), nullptr);
+  EXPECT_LE(withWindows(), screen + 1);
+
+  // A frame whose window cannot be made: the failure reaches the caller, and the box lays
+  // out and makes windows for the frames that come after it.
+  box->SetScrollPos(0);
+  auto* unmade = new CUnmadeFrame(form);
+  EXPECT_THROW(
+      {
+        CScrollBox::CUpdate hold(box);
+        unmade->SetParent(box);
+        box->MoveChildTo(unmade, 0);
+      },
+      CFrameworkError);
+  EXPECT_FALSE(box->Updating());
+  FreeComponent(unmade);
+  auto* last = new CFrame(form, "Last");
+  last->SetBounds(0, 0, 100, 30);
+  last->SetParent(box);
+  EXPECT_EQ(box->StackTop(last), 60 * 30);
+  box->ScrollInView(last);
+  EXPECT_NE(last->Handle(), nullptr);
+  EXPECT_EQ(box->StackTop(frames[1]), 30);
 }
 
 TEST_F(FrameworkTest, AlignmentFillsTopThenClient) {
