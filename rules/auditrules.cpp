@@ -119,10 +119,10 @@ uint32_t BuildAuditBody(const _Array<_RKFW_AUDIT_RULE>& rules, _bytePtr& body) {
   body.Reset(static_cast<uint32_t>(size));
   uint8_t* out = body.Data();
   StoreLe32(out, static_cast<uint32_t>(size));
-  StoreLe32(out + 8, n);
-  StoreLe32(out + 12, 0);
-  StoreLe32(out + 16, static_cast<uint32_t>(extra));
-  StoreLe32(out + 20, static_cast<uint32_t>(records));
+  StoreLe32(out + AUDIT_BODY_COUNT_AT, n);
+  StoreLe32(out + AUDIT_BODY_RECORDS_AT, 0);
+  StoreLe32(out + AUDIT_BODY_EXTRA_SIZE_AT, static_cast<uint32_t>(extra));
+  StoreLe32(out + AUDIT_BODY_EXTRA_AT, static_cast<uint32_t>(records));
   CExtraWriter extraArea(out + AUDIT_BODY_HEADER_SIZE + records, static_cast<uint32_t>(extra));
   uint8_t* slot = out + AUDIT_BODY_HEADER_SIZE;
   for (const _RKFW_AUDIT_RULE& rule : rules) {
@@ -142,13 +142,13 @@ uint32_t BuildAuditBody(const _Array<_RKFW_AUDIT_RULE>& rules, _bytePtr& body) {
 namespace {
 uint32_t ParseAuditRules(const uint8_t* body, uint32_t size, _Array<_RKFW_AUDIT_RULE>& rules) {
   if (body == nullptr || size < AUDIT_BODY_HEADER_SIZE) return RESULT_FAILED;
-  uint32_t count = LoadLe32(body + 8);
-  uint32_t first = LoadLe32(body + 12);
+  uint32_t count = LoadLe32(body + AUDIT_BODY_COUNT_AT);
+  uint32_t first = LoadLe32(body + AUDIT_BODY_RECORDS_AT);
   uint32_t room = size - AUDIT_BODY_HEADER_SIZE;
   if (first > room || count > (room - first) / AUDIT_BODY_RECORD_SIZE) return RESULT_FAILED;
-  uint32_t extraOffset = LoadLe32(body + 20);
+  uint32_t extraOffset = LoadLe32(body + AUDIT_BODY_EXTRA_AT);
   if (extraOffset > room) return RESULT_FAILED;
-  CExtraReader extraArea(body, size, AUDIT_BODY_HEADER_SIZE + extraOffset, LoadLe32(body + 16));
+  CExtraReader extraArea(body, size, AUDIT_BODY_HEADER_SIZE + extraOffset, LoadLe32(body + AUDIT_BODY_EXTRA_SIZE_AT));
   if (!extraArea.ok()) return RESULT_FAILED;
   int32_t step = rules.GrowStep > 0 ? rules.GrowStep : kAuditRuleGrowStep;
   _Array<_RKFW_AUDIT_RULE> parsed(count > static_cast<uint32_t>(step) ? static_cast<int32_t>(count) : step);

@@ -121,6 +121,17 @@ typedef struct _RKFW_AUDIT_RULE {
   uint32_t Reserved3;
 } _RKFW_AUDIT_RULE;
 
+/* The header of an audit body (file and driver image). The two offsets count from the end of
+ * the header; the body ends with one zero byte after the extra area. */
+typedef struct _AUDIT_BODY_HEAD {
+  uint32_t Size;         /* the whole body */
+  uint32_t Reserved;     /* 0 */
+  uint32_t Count;        /* stored records */
+  uint32_t RecordsAt;    /* the first record */
+  uint32_t ExtraSize;    /* paths and lists */
+  uint32_t ExtraAt;      /* the extra area */
+} _AUDIT_BODY_HEAD;
+
 #pragma pack(pop)
 
 RULES_STATIC_ASSERT(sizeof(void*) == 4, "the records hold 32-bit pointers");
@@ -159,7 +170,11 @@ RULES_STATIC_ASSERT(offsetof(_RKFW_AUDIT_RULE, Reserved3) == 162, "audit Reserve
 
 /* Audit body (file and driver image). A stored record is a _RKFW_AUDIT_RULE from RuleId up to
  * Reserved3 (bytes 4 to 161): neither Packed nor Reserved3 is stored. */
-#define AUDIT_BODY_HEADER_SIZE 24u
+#define AUDIT_BODY_HEADER_SIZE ((uint32_t)sizeof(_AUDIT_BODY_HEAD))
+#define AUDIT_BODY_COUNT_AT ((uint32_t)offsetof(_AUDIT_BODY_HEAD, Count))
+#define AUDIT_BODY_RECORDS_AT ((uint32_t)offsetof(_AUDIT_BODY_HEAD, RecordsAt))
+#define AUDIT_BODY_EXTRA_SIZE_AT ((uint32_t)offsetof(_AUDIT_BODY_HEAD, ExtraSize))
+#define AUDIT_BODY_EXTRA_AT ((uint32_t)offsetof(_AUDIT_BODY_HEAD, ExtraAt))
 #define AUDIT_BODY_RECORD_FROM ((uint32_t)offsetof(_RKFW_AUDIT_RULE, RuleId))
 #define AUDIT_BODY_RECORD_SIZE ((uint32_t)offsetof(_RKFW_AUDIT_RULE, Reserved3) - AUDIT_BODY_RECORD_FROM)
 /* Where a field lies in a stored audit record. */
@@ -182,8 +197,8 @@ RULES_STATIC_ASSERT(offsetof(_RKFW_AUDIT_RULE, Reserved3) == 162, "audit Reserve
 
 RULES_STATIC_ASSERT(AUDIT_BODY_RECORD_SIZE == 158, "a stored audit record is 158 bytes");
 RULES_STATIC_ASSERT(IP_IMAGE_ENTRY_SIZE == 100, "an IP image entry is 100 bytes");
-
-RULES_STATIC_ASSERT(AUDIT_BODY_RECORD_SIZE == 158, "a stored audit record is 158 bytes");
-RULES_STATIC_ASSERT(IP_IMAGE_ENTRY_SIZE == 100, "an IP image entry is 100 bytes");
+RULES_STATIC_ASSERT(AUDIT_BODY_HEADER_SIZE == 24, "an audit body header is 24 bytes");
+RULES_STATIC_ASSERT(AUDIT_BODY_COUNT_AT == 8 && AUDIT_BODY_RECORDS_AT == 12, "audit body Count, RecordsAt");
+RULES_STATIC_ASSERT(AUDIT_BODY_EXTRA_SIZE_AT == 16 && AUDIT_BODY_EXTRA_AT == 20, "audit body ExtraSize, ExtraAt");
 
 #endif

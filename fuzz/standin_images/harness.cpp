@@ -38,10 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   uint32_t on = 1;
   RkfwDeviceControl(state, IOCTL_RKFW_SET_ENABLED, &on, 4, nullptr, 0, &returned);
-  if (audit && LoadLe32(image.data() + 8) != 0) {
-    const uint8_t* extra = image.data() + AUDIT_BODY_HEADER_SIZE + LoadLe32(image.data() + 20);
+  if (audit && LoadLe32(image.data() + AUDIT_BODY_COUNT_AT) != 0) {
+    const uint8_t* extra = image.data() + AUDIT_BODY_HEADER_SIZE + LoadLe32(image.data() + AUDIT_BODY_EXTRA_AT);
     const char* path = reinterpret_cast<const char*>(extra + LoadLe32(image.data() + AUDIT_BODY_HEADER_SIZE +
-                                                                       LoadLe32(image.data() + 12) + AUDIT_BODY_RECORD_AT(AppPath)));
+                                                                       LoadLe32(image.data() + AUDIT_BODY_RECORDS_AT) + AUDIT_BODY_RECORD_AT(AppPath)));
     std::string in("\x01\0\0\0", 4);
     in += std::string(path).substr(0, RKFW_PROCESS_PATH_SIZE - 1);
     RkfwDeviceControl(state, IOCTL_STANDIN_SET_PATH, in.data(), static_cast<uint32_t>(in.size()), nullptr, 0, &returned);

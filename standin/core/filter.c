@@ -241,10 +241,10 @@ static const uint8_t* FindAuditRule(const RKFW_STATE* s, const PROCESS_VIEW* pro
   const uint8_t *records, *extra;
   uint32_t count, extraSize, i;
   if (s->AuditImageSize == 0 || process->path == NULL) return NULL;
-  count = Le32(image + 8);
-  records = image + AUDIT_BODY_HEADER_SIZE + Le32(image + 12);
-  extraSize = Le32(image + 16);
-  extra = image + AUDIT_BODY_HEADER_SIZE + Le32(image + 20);
+  count = Le32(image + AUDIT_BODY_COUNT_AT);
+  records = image + AUDIT_BODY_HEADER_SIZE + Le32(image + AUDIT_BODY_RECORDS_AT);
+  extraSize = Le32(image + AUDIT_BODY_EXTRA_SIZE_AT);
+  extra = image + AUDIT_BODY_HEADER_SIZE + Le32(image + AUDIT_BODY_EXTRA_AT);
   *extraOut = extra;
   for (i = 0; i < count; ++i) {
     const uint8_t* record = records + i * AUDIT_BODY_RECORD_SIZE;

@@ -84,10 +84,10 @@ int RkfwAuditImageValid(const uint8_t* image, uint32_t size) {
   if (Le32(image) != size) return 0;
   if (image[size - 1] != 0) return 0;
   bodySize = size - AUDIT_BODY_HEADER_SIZE - 1u;
-  count = Le32(image + 8);
-  recordsAt = Le32(image + 12);
-  extraSize = Le32(image + 16);
-  extraOffset = Le32(image + 20);
+  count = Le32(image + AUDIT_BODY_COUNT_AT);
+  recordsAt = Le32(image + AUDIT_BODY_RECORDS_AT);
+  extraSize = Le32(image + AUDIT_BODY_EXTRA_SIZE_AT);
+  extraOffset = Le32(image + AUDIT_BODY_EXTRA_AT);
   if (extraOffset > bodySize || extraSize != bodySize - extraOffset) return 0;
   if (recordsAt > extraOffset) return 0;
   if (count > (extraOffset - recordsAt) / AUDIT_BODY_RECORD_SIZE) return 0;

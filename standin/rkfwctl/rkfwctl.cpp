@@ -269,10 +269,10 @@ std::string DescribeAuditImage(const uint8_t* image, uint32_t size) {
     AppendFormat(out, "audit-image malformed size=%u\n", size);
     return out;
   }
-  uint32_t count = LoadLe32(image + 8);
-  const uint8_t* records = image + AUDIT_BODY_HEADER_SIZE + LoadLe32(image + 12);
-  const uint8_t* extra = image + AUDIT_BODY_HEADER_SIZE + LoadLe32(image + 20);
-  AppendFormat(out, "audit-image size=%u rules=%u extra=%u\n", size, count, LoadLe32(image + 16));
+  uint32_t count = LoadLe32(image + AUDIT_BODY_COUNT_AT);
+  const uint8_t* records = image + AUDIT_BODY_HEADER_SIZE + LoadLe32(image + AUDIT_BODY_RECORDS_AT);
+  const uint8_t* extra = image + AUDIT_BODY_HEADER_SIZE + LoadLe32(image + AUDIT_BODY_EXTRA_AT);
+  AppendFormat(out, "audit-image size=%u rules=%u extra=%u\n", size, count, LoadLe32(image + AUDIT_BODY_EXTRA_SIZE_AT));
   static const struct {
     const char* name;
     uint32_t at;

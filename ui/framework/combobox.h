@@ -11,6 +11,7 @@ class CComboBox : public CControl, public CValueItems {
  public:
   CComboBox(CComponent* owner, const char* name);
   const char* ClassName() const override { return "TComboBox"; }
+  bool HasDropDown() const override { return true; }
   // How many items the opened list shows without scrolling.
   void SetDropDownCount(int count) { dropDownCount_ = count; }
 

@@ -122,6 +122,10 @@ class CControl : public CComponent {
   virtual bool IsButton() const { return false; }
   virtual bool IsDefault() const { return false; }
   virtual bool IsCancel() const { return false; }
+  // Radio buttons: Tab stops once per group, the arrow keys move within it.
+  virtual bool IsRadioButton() const { return false; }
+  // Drop-down lists: while dropped, Enter and Esc are the list's.
+  virtual bool HasDropDown() const { return false; }
 
   // Messages of this control's window; the end of every override is DefaultHandler.
   virtual LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam);

@@ -252,7 +252,7 @@ void CForm::UnregisterHint(CControl* control) {
 // ---- the dialog keys ----
 
 namespace {
-bool IsRadio(const CControl* c) { return c->IsClass("TRadioButton"); }
+bool IsRadio(const CControl* c) { return c->IsRadioButton(); }
 
 void CollectTabStops(CControl* parent, std::vector<CControl*>& stops) {
   for (int i = 0; i < parent->ChildCount(); ++i) {
@@ -367,7 +367,7 @@ bool CForm::DialogKey(const MSG& msg) {
     case VK_RETURN: {
       if (code & DLGC_WANTALLKEYS) {
         // A dropped list takes Enter itself; a multi-line edit wants its line ends.
-        if (focused == nullptr || !focused->IsClass("TComboBox")) return false;
+        if (focused == nullptr || !focused->HasDropDown()) return false;
         if (SendMessageA(focused->Handle(), CB_GETDROPPEDSTATE, 0, 0)) return false;
       }
       CControl* button = focused != nullptr && focused->IsButton() ? focused : nullptr;
@@ -378,7 +378,7 @@ bool CForm::DialogKey(const MSG& msg) {
       return true;
     }
     case VK_ESCAPE: {
-      if (focused != nullptr && focused->IsClass("TComboBox") &&
+      if (focused != nullptr && focused->HasDropDown() &&
           SendMessageA(focused->Handle(), CB_GETDROPPEDSTATE, 0, 0))
         return false;
       CControl* button = FindButton(this, [](CControl* c) { return c->IsButton() && c->IsCancel(); });

@@ -8,6 +8,7 @@ class CRadioButton : public CCheckBox {
  public:
   CRadioButton(CComponent* owner, const char* name);
   const char* ClassName() const override { return "TRadioButton"; }
+  bool IsRadioButton() const override { return true; }
   // Checking clears the other radio buttons of the parent.
   void SetChecked(bool checked) override;
 

@@ -42,6 +42,7 @@ std::string ProgramFile(const char* name) {
   return path;
 }
 
+// The slider's four levels, as its labels and the messages name them.
 const char* const kLevelTitles[] = {"高安全级别", "中安全级别", "低安全级别", "自定义级别"};
 
 // The slider position of a stored level: the level whose file LevelRuleFile loads for it.
@@ -70,15 +71,10 @@ std::string LevelRuleFile(int level) {
 CGlyphButton* TFWMainForm::AddPageButton(const char* name, const char* labelName,
                                          const char* caption, int index, CLabel** label) {
   int x = kButtonLeft + index * kButtonStep;
-  auto* button = new CGlyphButton(this, name);
-  button->SetParent(this);
-  button->SetBounds(x, kButtonTop, kButtonSize, kButtonSize);
-  *label = new CLabel(this, labelName);
-  (*label)->SetParent(this);
-  (*label)->SetBounds(x + kButtonSize / 2 - kButtonStep / 2, kButtonTop + kButtonSize + 6,
-                      kButtonStep, 14);
+  auto* button = NewControl<CGlyphButton>(this, this, name, x, kButtonTop, kButtonSize, kButtonSize);
+  *label = NewControl<CLabel>(this, this, labelName, x + kButtonSize / 2 - kButtonStep / 2,
+                              kButtonTop + kButtonSize + 6, kButtonStep, 14, caption);
   (*label)->SetAlignment(DT_CENTER);
-  (*label)->SetText(caption);
   return button;
 }
 
@@ -93,29 +89,21 @@ TFWMainForm::TFWMainForm(CComponent* owner, CDriverPort& driver)
   SetColor(kConsoleColor);
   SetFormFont("宋体", 12);
 
-  Image1 = new CImage(this, "Image1");
-  Image1->SetParent(this);
-  Image1->SetBounds(0, 0, kMainWidth, kExpandedHeight);
+  Image1 = NewControl<CImage>(this, this, "Image1", 0, 0, kMainWidth, kExpandedHeight);
   Image1->SetPicture(MakeMainBackground(kMainWidth, kExpandedHeight, kHeaderHeight));
 
-  static const char* const kLevels[] = {"高安全级别", "中安全级别", "低安全级别", "自定义级别"};
   CLabel** levelLabels[] = {&Label2, &Label3, &Label4, &Label5};
   static const char* const kLevelNames[] = {"Label2", "Label3", "Label4", "Label5"};
-  for (int i = 0; i < 4; ++i) {
-    CLabel* label = new CLabel(this, kLevelNames[i]);
-    label->SetParent(this);
-    label->SetBounds(76, kLevelLabelTop + i * kLevelLabelStep, 84, kLevelLabelHeight);
-    label->SetText(kLevels[i]);
-    *levelLabels[i] = label;
-  }
-  TrackBar1 = new CTrackBar(this, "TrackBar1");
+  for (int i = 0; i < 4; ++i)
+    *levelLabels[i] = NewControl<CLabel>(this, this, kLevelNames[i], 76, kLevelLabelTop + i * kLevelLabelStep,
+                                         84, kLevelLabelHeight, kLevelTitles[i]);
+  // The thumb's four stops line up with the four labels.
+  TrackBar1 = NewControl<CTrackBar>(this, this, "TrackBar1", 26,
+                                    kLevelLabelTop + kLevelLabelHeight / 2 - kSliderEnds / 2, 42,
+                                    3 * kLevelLabelStep + kSliderEnds);
   TrackBar1->SetVertical(true);
   TrackBar1->SetRange(0, 3);
   TrackBar1->SetPosition(1);
-  TrackBar1->SetParent(this);
-  // The thumb's four stops line up with the four labels.
-  TrackBar1->SetBounds(26, kLevelLabelTop + kLevelLabelHeight / 2 - kSliderEnds / 2, 42,
-                       3 * kLevelLabelStep + kSliderEnds);
   TrackBar1->OnChange = Bind(this, &TFWMainForm::TrackBar1Change);
 
   SysInfoBtn = AddPageButton("SysInfoBtn", "Label6", "系统信息", 0, &Label6);
@@ -136,66 +124,44 @@ TFWMainForm::TFWMainForm(CComponent* owner, CDriverPort& driver)
   AppAuditBtn->SetGlyph(MakeGlyph(TGlyphPicture::Audit, 32));
   AppAuditBtn->OnClick = Bind(this, &TFWMainForm::AppAuditBtnClick);
 
-  ViewPanel = new CPanel(this, "ViewPanel");
-  ViewPanel->SetParent(this);
-  ViewPanel->SetBounds((kMainWidth - 544) / 2, kCollapsedHeight + 1, 544, 298);
+  ViewPanel = NewControl<CPanel>(this, this, "ViewPanel", (kMainWidth - 544) / 2, kCollapsedHeight + 1, 544, 298);
   ViewPanel->SetColor(kConsoleColor);
   ViewPanel->SetBevel(TBevel::Lowered);
 
-  Image2 = new CImage(this, "Image2");
+  Image2 = NewControl<CImage>(this, this, "Image2", 0, kHeaderHeight, kMainWidth, 25);
   Image2->SetVisible(false);
-  Image2->SetParent(this);
-  Image2->SetBounds(0, kHeaderHeight, kMainWidth, 25);
   Image2->SetPicture(MakeStrip(kMainWidth, 25));
 
-  Panel1 = new CPanel(this, "Panel1");
-  Panel1->SetParent(this);
+  Panel1 = NewControl<CPanel>(this, this, "Panel1", kMainWidth - 34, kHeaderHeight + 3, 20, 20);
   Panel1->SetTransparent(true);
-  Panel1->SetBounds(kMainWidth - 34, kHeaderHeight + 3, 20, 20);
-  close = new CImage(this, "close");
-  close->SetParent(Panel1);
-  close->SetBounds(0, 0, 20, 20);
+  close = NewControl<CImage>(this, Panel1, "close", 0, 0, 20, 20);
   close->SetPicture(MakeGlyph(TGlyphPicture::Collapse, 20));
   close->SetTransparentColor(kGlyphKeyColor);
   close->SetHint("收起");
   close->OnClick = Bind(this, &TFWMainForm::closeClick);
-  open = new CImage(this, "open");
-  open->SetParent(Panel1);
-  open->SetBounds(0, 0, 20, 20);
+  open = NewControl<CImage>(this, Panel1, "open", 0, 0, 20, 20);
   open->SetPicture(MakeGlyph(TGlyphPicture::Expand, 20));
   open->SetTransparentColor(kGlyphKeyColor);
   open->SetHint("展开");
   open->OnClick = Bind(this, &TFWMainForm::openClick);
 
-  Panel2 = new CPanel(this, "Panel2");
-  Panel2->SetParent(this);
+  Panel2 = NewControl<CPanel>(this, this, "Panel2", kMainWidth - 62, 4, 56, 20);
   Panel2->SetTransparent(true);
-  Panel2->SetBounds(kMainWidth - 62, 4, 56, 20);
-  Image4 = new CImage(this, "Image4");
-  Image4->SetParent(Panel2);
-  Image4->SetBounds(0, 2, 16, 16);
+  Image4 = NewControl<CImage>(this, Panel2, "Image4", 0, 2, 16, 16);
   Image4->SetPicture(MakeGlyph(TGlyphPicture::Rules, 16));
   Image4->SetTransparentColor(kGlyphKeyColor);
-  Label12 = new CLabel(this, "Label12");
-  Label12->SetParent(Panel2);
-  Label12->SetBounds(20, 2, 16, 16);
+  Label12 = NewControl<CLabel>(this, Panel2, "Label12", 20, 2, 16, 16, "－");
   Label12->SetAlignment(DT_CENTER);
   Label12->SetFontColor(RGB(255, 255, 255));
-  Label12->SetText("－");
   Label12->SetHint("隐藏到托盘");
   Label12->OnClick = Bind(this, &TFWMainForm::Label12Click);
-  Label13 = new CLabel(this, "Label13");
-  Label13->SetParent(Panel2);
-  Label13->SetBounds(38, 2, 16, 16);
+  Label13 = NewControl<CLabel>(this, Panel2, "Label13", 38, 2, 16, 16, "×");
   Label13->SetAlignment(DT_CENTER);
   Label13->SetFontColor(RGB(255, 255, 255));
-  Label13->SetText("×");
   Label13->SetHint("退出");
   Label13->OnClick = Bind(this, &TFWMainForm::Label13Click);
 
-  Label1 = new CLabel(this, "Label1");
-  Label1->SetParent(this);
-  Label1->SetBounds(kMainWidth - 62 - 49, 0, 47, 9);
+  Label1 = NewControl<CLabel>(this, this, "Label1", kMainWidth - 62 - 49, 0, 47, 9);
   Label1->OnClick = Bind(this, &TFWMainForm::Label1Click);
 
   NotifyTimer = new CTimer(this, "NotifyTimer");
