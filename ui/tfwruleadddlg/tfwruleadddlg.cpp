@@ -86,6 +86,7 @@ TFWNewRuleDlg::TFWNewRuleDlg(CComponent* owner) : CForm(owner, "FWNewRuleDlg") {
 
   GroupBox10 = NewControl<CGroupBox>(this, this, "GroupBox10", 8, 316, 252, 74, "当所有条件满足时:");
   CondComboBox = NewControl<CComboBox>(this, GroupBox10, "CondComboBox", 10, 20, 232, 20);
+  CondComboBox->OnChange = [this](CComponent*) { keptAction_ = -1; };
   Label11 = NewControl<CLabel>(this, GroupBox10, "Label11", 10, 50, 60, 14, "其它处理:");
   LogCheckBox = NewControl<CCheckBox>(this, GroupBox10, "LogCheckBox", 76, 48, 70, 18, "记录");
   AlertCheckBox = NewControl<CCheckBox>(this, GroupBox10, "AlertCheckBox", 152, 48, 70, 18, "报警");
@@ -258,6 +259,7 @@ void TFWNewRuleDlg::AllAppRadioButtonClick(CComponent*) {
   AppOpenBtn->SetEnabled(specific);
   // Rules for applications are IP, TCP or UDP rules.
   bool system = SysRadioButton->Checked();
+  if (!system) keptAction_ = -1;
   ICMP->SetTabVisible(system || keptPage_ == ICMP);
   IGMP->SetTabVisible(system || keptPage_ == IGMP);
   RulePageControlChange(RulePageControl);
@@ -430,6 +432,7 @@ void TFWNewRuleDlg::ConfirmRule() {
   int action = CondComboBox->ItemIndex();
   if (action < 0) return Fail("请选择如何操作!", CondComboBox);
   temp.Action = static_cast<int32_t>(CondComboBox->ItemValue(action));
+  if (keptAction_ >= 0 && SysRadioButton->Checked()) temp.Action = keptAction_;
   if (LogCheckBox->Checked()) temp.Options |= RULE_OPT_LOG;
   if (AlertCheckBox->Checked()) temp.Options |= RULE_OPT_ALERT;
   // The disabled bit and any other option the dialog has no box for.
@@ -478,6 +481,7 @@ void TFWNewRuleDlg::LoadRule() {
   const _RKFW_RULE* r = Rule;
   if (r == nullptr || r->Packed) return;  // a serialised record: keep the new rule's state
   keptPage_ = nullptr;
+  keptAction_ = -1;
   if ((r->Options & RULE_OPT_APPLICATION) && (r->Protocol == RULE_PROTO_ICMP || r->Protocol == RULE_PROTO_IGMP))
     keptPage_ = r->Protocol == RULE_PROTO_ICMP ? ICMP : IGMP;
   RuleEdit->SetText(r->Name != nullptr ? r->Name : "");
@@ -498,6 +502,8 @@ void TFWNewRuleDlg::LoadRule() {
     SysRadioButton->SetChecked(true);
     AllAppRadioButtonClick(SysRadioButton);
     int index = r->Action == RULE_ACTION_BLOCK ? 1 : r->Action == RULE_ACTION_IGNORE ? 2 : 0;
+    if (r->Action != RULE_ACTION_PERMIT && r->Action != RULE_ACTION_BLOCK && r->Action != RULE_ACTION_IGNORE)
+      keptAction_ = r->Action;
     CondComboBox->SetItemIndex(index);
   }
   LogCheckBox->SetChecked((r->Options & RULE_OPT_LOG) != 0);

@@ -159,6 +159,9 @@ class TFWNewRuleDlg : public CForm {
   // The ICMP or IGMP page of an application rule loaded with that protocol: its tab stays, so
   // the rule keeps its protocol.
   CTabSheet* keptPage_ = nullptr;
+  // A system rule's action that the system's list has no item for ("通知用户" from a file): it is
+  // shown as "通行" and kept until the user chooses an action or makes it an application rule.
+  int32_t keptAction_ = -1;
   // A local address range loaded from a rule: listed as one item of SrcIPListBox (index 0)
   // while it is there, and stored back as the range. A range owns no block.
   bool localRangeListed_ = false;

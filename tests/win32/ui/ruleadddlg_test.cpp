@@ -419,6 +419,8 @@ TEST_F(RuleDlgTest, EditedRulesComeBackWithTheSameBytesAndANewId) {
   shapes.push_back(r);
   r = base(RULE_PROTO_IGMP, 0, RULE_ACTION_BLOCK, RULE_COND_RECEIVE);
   shapes.push_back(r);
+  r = base(RULE_PROTO_TCP, 0, RULE_ACTION_NOTIFY, RULE_COND_CONNECT);  // shown as "通行"
+  shapes.push_back(r);
 
   for (_RKFW_RULE& shape : shapes) {
     std::string before = Dump(shape);
