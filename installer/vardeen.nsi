@@ -122,10 +122,11 @@ Section "$(SEC_CONSOLE)" SecConsole
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
-; The same two values the options page writes: the Run entry holds the program's full path.
+; The same two values the options page writes: the Run entry holds the program's full path,
+; quoted so that a folder with blanks is not cut at logon.
 Section /o "$(SEC_AUTOSTART)" SecAutoStart
   WriteRegDWORD HKLM "${SETTINGS_KEY}" "LOADATSTART" 1
-  WriteRegStr HKCU "${RUN_KEY}" "${RUN_VALUE}" "$INSTDIR\Vardeen.exe"
+  WriteRegStr HKCU "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\Vardeen.exe"'
 SectionEnd
 
 Section "-AutoStartOff"

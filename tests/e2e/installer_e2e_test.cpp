@@ -119,7 +119,7 @@ void InstallerE2E::InstallUpgradeUninstall(const std::string& directory) {
   EXPECT_TRUE(PathExists(menu + "卸载 Vardeen.lnk")) << menu;
   EXPECT_EQ("Vardeen 个人防火墙", RegText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"));
   EXPECT_EQ("6.22.0.0", RegText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion")) << "Vardeen.exe's version";
-  EXPECT_EQ(folder_ + "Vardeen.exe", RegText(HKEY_CURRENT_USER, kRunKey, "QELT")) << "as the options page writes it";
+  EXPECT_EQ("\"" + folder_ + "Vardeen.exe\"", RegText(HKEY_CURRENT_USER, kRunKey, "QELT")) << "as the options page writes it";
   DWORD loadAtStart = 0, level = 0;
   EXPECT_TRUE(ReadSettingDword("LOADATSTART", &loadAtStart) && loadAtStart == 1);
   {
@@ -152,7 +152,7 @@ void InstallerE2E::InstallUpgradeUninstall(const std::string& directory) {
   EXPECT_TRUE(ReadWholeFile(bin + "res\\enable.bmp") == ReadWholeFile(folder_ + "res\\enable.bmp"));
   EXPECT_TRUE(ReadWholeFile(bin + "lsec.rul") == ReadWholeFile(folder_ + "lsec.rul"));
   EXPECT_TRUE(ReadSettingDword("Level", &level) && level == 3) << level;
-  EXPECT_EQ(folder_ + "Vardeen.exe", RegText(HKEY_CURRENT_USER, kRunKey, "QELT")) << "the choice stands";
+  EXPECT_EQ("\"" + folder_ + "Vardeen.exe\"", RegText(HKEY_CURRENT_USER, kRunKey, "QELT")) << "the choice stands";
   {
     CConsole console;
     ASSERT_NO_FATAL_FAILURE(StartInstalled(console));

@@ -21,7 +21,7 @@ void EnsureWinSock() {
   started = WSAStartup(0x0202, &data) == 0;
 }
 
-// The look-up blocks this thread until the resolver answers; the pointer says so meanwhile.
+// The pointer says that a look-up is under way.
 class CWaitCursor {
  public:
   CWaitCursor() : old_(SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)))) {}
@@ -33,9 +33,7 @@ class CWaitCursor {
   HCURSOR old_;
 };
 
-bool SystemLookup(const char* name, std::vector<uint32_t>& addresses) {
-  EnsureWinSock();
-  CWaitCursor wait;
+bool SystemLookup(void*, const char* name, std::vector<uint32_t>& addresses) {
   const hostent* host = gethostbyname(name);
   if (host == nullptr || host->h_addrtype != AF_INET || host->h_length != 4 || host->h_addr_list == nullptr)
     return false;
@@ -47,10 +45,97 @@ bool SystemLookup(const char* name, std::vector<uint32_t>& addresses) {
   return !addresses.empty();
 }
 
+// The longest a dialog waits for the resolver.
+constexpr DWORD kLookupLimitMs = 5000;
+
+// One look-up, shared by the window thread and the worker that runs it; whichever lets go of
+// it last frees it, so a look-up given up on can still finish on its own.
+struct CLookupJob {
+  volatile LONG refs = 2;
+  HostLookup lookup;
+  void* context;
+  std::string name;
+  std::vector<uint32_t> addresses;
+  bool found = false;
+};
+
+void LetGo(CLookupJob* job) {
+  if (InterlockedDecrement(&job->refs) == 0) delete job;
+}
+
+DWORD WINAPI LookupThread(void* parameter) {
+  auto* job = static_cast<CLookupJob*>(parameter);
+  try {
+    job->found = job->lookup(job->context, job->name.c_str(), job->addresses);
+  } catch (...) {
+    job->found = false;
+  }
+  LetGo(job);
+  return 0;
+}
+
+// Waits for `thread` while this thread's messages keep flowing (timers, painting, what other
+// windows are posted), so the console keeps polling its driver. Keys and clicks wait in the
+// queue for the look-up's end, so nothing starts a second one and nothing typed ahead is lost;
+// only an Esc pressed since the wait began is taken, and gives up, as does the time limit.
+// True when the thread ended.
+bool WaitAnswering(HANDLE thread) {
+  // The messages that are not input, by range.
+  static const UINT kOthers[][2] = {{0, WM_NCMOUSEMOVE - 1},
+                                    {WM_NCMBUTTONDBLCLK + 1, WM_KEYFIRST - 1},
+                                    {WM_KEYLAST + 1, WM_MOUSEFIRST - 1},
+                                    {WM_MOUSELAST + 1, 0xFFFFFFFF}};
+  const DWORD start = GetTickCount();
+  for (;;) {
+    DWORD waited = GetTickCount() - start;
+    if (waited >= kLookupLimitMs) return false;
+    // Input left in the queue is not new: look again soon rather than wait for more.
+    DWORD slice = kLookupLimitMs - waited < 50 ? kLookupLimitMs - waited : 50;
+    DWORD woken = MsgWaitForMultipleObjects(1, &thread, FALSE, slice, QS_ALLINPUT);
+    if (woken == WAIT_OBJECT_0) return true;
+    if (woken == WAIT_FAILED) return false;
+    MSG msg;
+    if (PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) && msg.wParam == VK_ESCAPE &&
+        static_cast<LONG>(msg.time - start) > 0) {
+      PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
+      return false;
+    }
+    for (const auto& range : kOthers)
+      while (PeekMessageA(&msg, nullptr, range[0], range[1], PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+          PostQuitMessage(static_cast<int>(msg.wParam));
+          return false;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+      }
+  }
+}
+
 bool LookUp(const char* name, std::vector<uint32_t>& addresses) {
   addresses.clear();
-  bool found = g_lookup != nullptr ? g_lookup(g_lookupContext, name, addresses) : SystemLookup(name, addresses);
-  if (!found) addresses.clear();
+  EnsureWinSock();
+  auto* job = new CLookupJob;
+  job->lookup = g_lookup != nullptr ? g_lookup : SystemLookup;
+  job->context = g_lookup != nullptr ? g_lookupContext : nullptr;
+  job->name = name;
+  DWORD id = 0;
+  HANDLE thread = CreateThread(nullptr, 0, LookupThread, job, 0, &id);
+  if (thread == nullptr) {
+    // No thread to spare: the look-up runs here, as it must.
+    job->found = job->lookup(job->context, name, job->addresses);
+    InterlockedDecrement(&job->refs);
+  } else {
+    CWaitCursor wait;
+    bool ended = WaitAnswering(thread);
+    CloseHandle(thread);
+    if (!ended) {
+      LetGo(job);  // the worker frees it when the resolver answers at last
+      return false;
+    }
+  }
+  if (job->found) addresses = job->addresses;
+  LetGo(job);
   return !addresses.empty();
 }
 }  // namespace

@@ -20,8 +20,10 @@ std::string DottedAddress(uint32_t networkOrder);
 bool ParseDottedAddress(const char* text, uint32_t* networkOrder);
 
 // Blanks around the text are ignored. Dotted text gives its address; text of digits and dots
-// alone that is no address fails; any other non-empty text is looked up as a host name,
-// blocking, with the wait cursor showing meanwhile. Empty text and failed look-ups fail.
+// alone that is no address fails; any other non-empty text is looked up as a host name by
+// the system's resolver on a worker thread, while this thread's messages keep flowing (input
+// waits its turn) with the wait cursor showing, for at most 5 s; Esc pressed meanwhile gives up. Empty text, failed
+// look-ups and look-ups given up fail.
 // ResolveOne: the first address. ResolveAll: the addresses in the resolver's order, at most
 // kMaxResolvedAddresses; returns how many (0 on failure, `addresses` then empty).
 bool ResolveOne(const char* text, uint32_t* networkOrder);
@@ -38,6 +40,7 @@ bool ContiguousMask(uint32_t hostOrderMask);
 std::vector<uint32_t> LocalHostAddresses();
 
 // Test seam: answers host name look-ups instead of the system resolver (true with the
-// addresses, false for a name that does not resolve); nullptr restores the system's.
+// addresses, false for a name that does not resolve), on the worker thread; nullptr restores
+// the system's.
 using HostLookup = bool (*)(void* context, const char* name, std::vector<uint32_t>& addresses);
 void SetHostLookup(HostLookup lookup, void* context);

@@ -642,3 +642,48 @@ TEST_F(RuleDlgTest, BadEntriesAreRefusedWithTheirFieldFocused) {
   EXPECT_EQ(dlg->Rule->RemoteAddr.Value1, Addr(10, 0, 0, 1));
   EXPECT_EQ(lookups, 0);
 }
+
+// A name is looked up on a worker thread: the window thread's timers keep firing meanwhile (the
+// console's poll among them), here releasing the resolver itself; Esc gives up on one that
+// does not answer, refused like a name that does not resolve.
+namespace {
+HANDLE answer;               // set: the slow resolver answers
+HWND escTarget = nullptr;  // else: Esc is pressed there instead
+int ticks;
+void CALLBACK PollTick(HWND, UINT, UINT_PTR, DWORD) {
+  if (++ticks != 3) return;
+  if (escTarget != nullptr) PostMessageA(escTarget, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+  else SetEvent(answer);
+}
+}  // namespace
+
+TEST_F(RuleDlgTest, ALookUpKeepsTheWindowThreadAnsweringAndEscGivesUp) {
+  answer = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  ticks = 0;
+  SetHostLookup(
+      [](void*, const char*, std::vector<uint32_t>& out) {
+        if (WaitForSingleObject(answer, 20000) != WAIT_OBJECT_0) return false;
+        out = {Addr(10, 9, 8, 7)};
+        return true;
+      },
+      nullptr);
+  UINT_PTR poll = SetTimer(nullptr, 0, 200, PollTick);
+  Minimal();
+  Choose(dlg->IPStyleComboBox, 1);
+  dlg->AddrEdit->SetText("slow.test");
+  ASSERT_TRUE(Ok()) << (g_messages.empty() ? "" : g_messages[0]);
+  EXPECT_EQ(dlg->Rule->RemoteAddr.Value1, Addr(10, 9, 8, 7));
+  EXPECT_GE(ticks, 3);
+
+  ResetEvent(answer);
+  ticks = 0;
+  escTarget = dlg->AddrEdit->Handle();
+  const uint32_t id = dlg->Rule->RuleId;
+  EXPECT_FALSE(Ok());
+  EXPECT_GE(ticks, 3);
+  escTarget = nullptr;
+  EXPECT_EQ(Messages(), Error("对方IP地址或域名无效"));
+  EXPECT_EQ(dlg->Rule->RuleId, id) << "nothing stored";
+  KillTimer(nullptr, poll);
+  SetEvent(answer);  // the abandoned look-up ends on its own
+}
