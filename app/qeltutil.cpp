@@ -2,9 +2,32 @@
 
 #include <windows.h>
 
+#include <cstring>
+
+namespace {
+// The library beside the program, by its full path: the console runs as an administrator, and
+// the search would go on to the current folder and the PATH, where anyone may put a file of
+// that name. A name with a folder is taken as it is.
+HMODULE LoadBesideProgram(const char* name) {
+  if (name == nullptr) return nullptr;
+  if (strchr(name, '\\') != nullptr || strchr(name, '/') != nullptr || strchr(name, ':') != nullptr)
+    return LoadLibraryA(name);
+  char path[MAX_PATH];
+  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  char* slash = strrchr(path, '\\');
+  if (slash == nullptr) return nullptr;
+  size_t folder = static_cast<size_t>(slash + 1 - path);
+  size_t size = strlen(name) + 1;
+  if (folder + size > MAX_PATH) return nullptr;
+  memcpy(path + folder, name, size);
+  return LoadLibraryA(path);
+}
+}  // namespace
+
 uint32_t CQELTUtil::Load(const char* libraryName) {
   Unload();
-  HMODULE library = LoadLibraryA(libraryName);
+  HMODULE library = LoadBesideProgram(libraryName);
   if (library == nullptr) return 0;
   library_ = library;
   // Looked up in this order; the first missing name leaves the library unusable.

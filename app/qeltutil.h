@@ -13,7 +13,7 @@ class CQELTUtil {
   CQELTUtil(const CQELTUtil&) = delete;
   CQELTUtil& operator=(const CQELTUtil&) = delete;
 
-  // Loads the library through the normal search, then looks up "QeltGetFolder",
+  // Loads the library from the program's folder by its full path, then looks up "QeltGetFolder",
   // "QeltRecordLog", "QLETCleanLog" in this order. 1 when all three were found; 0 when the
   // library is missing or a name is missing (the library then stays loaded, never called).
   // A library held from an earlier Load is released first. Tests may name another library.

@@ -96,8 +96,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     TrimLogs();
     Application.Run();
     TrimLogs();
-  } catch (const std::exception& e) {  // framework errors among them
-    Application.HandleException(e.what());
+  } catch (...) {  // framework errors among them
+    Application.HandleException();
   }
   // The main window goes before the atom, so that filtering is off before a new console
   // can start.

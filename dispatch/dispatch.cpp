@@ -44,7 +44,14 @@ void CEventDispatcher::Release(_REPORT_EVENT_HEAD& record) { ReleaseEventPath(re
 
 void CEventDispatcher::DispatchEvents(const _REPORT_EVENT_HEAD* records, uint32_t count) {
   if (records == nullptr) return;
-  for (uint32_t i = 0; i < count; ++i) DispatchOne(records[i]);
+  // One record that fails (no memory, no window) must not leave the rest of the batch
+  // without their verdicts and log lines.
+  for (uint32_t i = 0; i < count; ++i) {
+    try {
+      DispatchOne(records[i]);
+    } catch (...) {
+    }
+  }
 }
 
 void CEventDispatcher::DispatchEvents(const _bytePtr& batch, uint32_t count) {
@@ -93,17 +100,27 @@ void CEventDispatcher::ShowEventPrompt(_REPORT_EVENT_HEAD& record) {
   try {
     prompt = windows_.CreateEventPrompt(record);
   } catch (...) {
-    Release(record);
-    throw;
+    prompt = nullptr;
   }
   if (prompt == nullptr) {
-    // No window for it: the event stays undecided, and the queue must not stall behind it.
+    // No window to ask the user in: the event is forbidden, as a prompt closed unanswered
+    // forbids it, and the queue must not stall behind it.
+    SetEventVerdict(record, RKFW_VERDICT_BLOCK);
+    RulePort().SendVerdict(&record);
     Release(record);
     windows_.PostMainMessage(WM_NEXTEVENT);
     return;
   }
   AttachEventPath(record, nullptr);  // the prompt owns the text now
-  prompts_.Append(prompt);
+  try {
+    prompts_.Append(prompt);
+  } catch (...) {
+    // Unlisted, the prompt could never be removed: it goes, and the event is forbidden.
+    windows_.DestroyEventPrompt(prompt);
+    SetEventVerdict(record, RKFW_VERDICT_BLOCK);
+    RulePort().SendVerdict(&record);
+    windows_.PostMainMessage(WM_NEXTEVENT);
+  }
 }
 
 void CEventDispatcher::TakeNextPendingEvent() {

@@ -49,7 +49,8 @@ class CEventWindows {
  public:
   // Creates a prompt owned by the main window, gives it `record` and shows it without making
   // it modal. On success the prompt has taken a copy of the 220 bytes and owns the path text
-  // from now on. nullptr when no prompt could be made: the path then stays the caller's.
+  // from now on. nullptr (or a throw) when no prompt could be made: the path then stays the
+  // caller's, and the event is forbidden.
   virtual CEventPrompt* CreateEventPrompt(const _REPORT_EVENT_HEAD& record) = 0;
   virtual void DestroyEventPrompt(CEventPrompt* prompt) = 0;
   // Appends the text as new lines at the end of the log page's memo.

@@ -10,8 +10,6 @@
 
 namespace {
 char g_serviceName[64] = RKFW_SERVICE_NAME;
-// Far beyond any real table; bounds one request's buffer (11 MB) whatever a caller passes.
-constexpr uint32_t kMostRowsOffered = 0x10000;
 
 // The open device, or kInvalidDevice when the cell is missing or holds no valid handle.
 DeviceHandle Device() {
@@ -98,7 +96,7 @@ uint32_t GetConnections(_RKFW_NETWORKCONNECTION* rows, uint32_t* capacity, uint3
   // The driver's count sizes the buffer only as far as the caller can take the rows: a count
   // claiming millions must not become a buffer of gigabytes on every refresh.
   uint32_t offered = counts.Rows < *capacity ? counts.Rows : *capacity;
-  if (offered > kMostRowsOffered) offered = kMostRowsOffered;
+  if (offered > kMostConnectionRows) offered = kMostConnectionRows;
   uint32_t size = offered * RKFW_CONNECTION_SIZE + 8;
   _bytePtr table;
   try {
@@ -111,9 +109,11 @@ uint32_t GetConnections(_RKFW_NETWORKCONNECTION* rows, uint32_t* capacity, uint3
     returned = 0;
   uint32_t length = returned >= 4 ? LoadLe32(table.Data()) : 0;
   if (length == 0) return RESULT_FAILED;
-  // Rows count only as far as both the claimed length and the bytes returned reach.
+  // An answer that stops short of both the length it claims and the room offered is torn, not
+  // a shorter table: taken as it is, it would drop every row it lacks until the next request.
   uint32_t present = (returned - 4) / RKFW_CONNECTION_SIZE;
   uint32_t claimed = length / RKFW_CONNECTION_SIZE;
+  if (claimed > present && present < offered) return RESULT_FAILED;
   uint32_t n = claimed < present ? claimed : present;
   if (n > *capacity) n = *capacity;
   if (n > counts.Rows) n = counts.Rows;

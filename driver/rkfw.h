@@ -24,6 +24,8 @@ uint32_t GetDriverVersion(uint32_t* version);  // high word major, low word mino
 // Never throws: out of memory is 1.
 uint32_t GetConnections(_RKFW_NETWORKCONNECTION* rows, uint32_t* capacity, uint32_t* tcp,
                         uint32_t* udp);
+// Far beyond any real table; the most rows one request takes (11 MB), whatever is counted.
+constexpr uint32_t kMostConnectionRows = 0x10000;
 // The full path of a process block's program, in a 1024-byte text: "Unknown" for an empty
 // name; by process id or through the driver as the block says.
 uint32_t GetProcessPath(const ProcessBlock* block, _textPtr* path);

@@ -58,6 +58,18 @@ uint32_t StartAndOpen(SC_HANDLE manager, uint8_t start, const char* serviceName,
   *cell = DeviceOpen(RKFW_NT_DEVICE_NAME, kDeviceRead | kDeviceWrite, kDeviceShareRead, 0);
   return *cell == kInvalidDevice ? RESULT_DEVICE_OPEN_FAILED : RESULT_OK;
 }
+
+// A system library from the system folder by its full path: NT 4.0 has no psapi.dll of its
+// own, and the search would go on to the current folder and the PATH.
+HMODULE LoadSystemLibrary(const char* name) {
+  char path[MAX_PATH];
+  UINT length = GetSystemDirectoryA(path, MAX_PATH);
+  size_t size = strlen(name) + 1;
+  if (length == 0 || length + 1 + size > MAX_PATH) return nullptr;
+  path[length] = '\\';
+  memcpy(path + length + 1, name, size);
+  return LoadLibraryA(path);
+}
 }  // namespace
 
 uint32_t DetectPlatformOnSystem(bool* nt) {
@@ -75,7 +87,7 @@ uint32_t DetectPlatformOnSystem(bool* nt) {
   }
   memset(&g_fn, 0, sizeof g_fn);
   if (!*nt) return RESULT_OK;
-  HMODULE advapi = LoadLibraryA("ADVAPI32.DLL");  // never unloaded
+  HMODULE advapi = LoadSystemLibrary("ADVAPI32.DLL");  // never unloaded
   if (advapi == nullptr) return RESULT_SERVICE_LIBRARY_MISSING;
   g_fn.OpenSCManagerA = Lookup<OpenSCManagerFn>(advapi, "OpenSCManagerA");
   g_fn.OpenServiceA = Lookup<OpenServiceFn>(advapi, "OpenServiceA");
@@ -83,7 +95,7 @@ uint32_t DetectPlatformOnSystem(bool* nt) {
   g_fn.QueryServiceStatus = Lookup<QueryServiceStatusFn>(advapi, "QueryServiceStatus");
   g_fn.CloseServiceHandle = Lookup<CloseServiceHandleFn>(advapi, "CloseServiceHandle");
   g_fn.ControlService = Lookup<ControlServiceFn>(advapi, "ControlService");
-  if (HMODULE psapi = LoadLibraryA("psapi.dll")) {
+  if (HMODULE psapi = LoadSystemLibrary("psapi.dll")) {
     g_fn.GetModuleFileNameExA = Lookup<GetModuleFileNameExFn>(psapi, "GetModuleFileNameExA");
     g_fn.EnumProcessModules = Lookup<EnumProcessModulesFn>(psapi, "EnumProcessModules");
   }

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <new>
 #include <set>
 
 #include "platform/msgbox.h"
@@ -120,9 +121,22 @@ bool CApplication::IsDialogKey(const MSG& msg) {
   return form != nullptr && form->DialogKey(msg);
 }
 
-void CApplication::HandleException(const char* message) {
+void CApplication::HandleException() {
+  bool resources = false;
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    resources = true;
+  } catch (const CFrameworkError& e) {
+    resources = e.Resources();
+    if (!resources) OutputDebugStringA(e.what());
+  } catch (const std::exception& e) {
+    OutputDebugStringA(e.what());
+  } catch (...) {
+  }
+  if (!resources) return;
   HWND owner = mainForm_ != nullptr ? mainForm_->Handle() : nullptr;
-  ShowMessageBox(owner, message, title_.c_str(), kMbOk | kMbIconError);
+  ShowMessageBox(owner, "系统资源不足，操作未能完成。请关闭一些窗口或程序后再试。", "错误", kMbOk | kMbIconError);
 }
 
 void CApplication::HideOwnerWindow() {

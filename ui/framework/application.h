@@ -43,8 +43,10 @@ class CApplication : public CComponent {
   void ProcessMessages();
   // Hands a key to the dialog keys of the form it was typed in; true when that took it.
   bool IsDialogKey(const MSG& msg);
-  // The standard exception box: the message, the application title, a stop icon.
-  void HandleException(const char* message);
+  // Called inside a catch block: the standard exception box, in the console's language and
+  // only for what the user can act on (memory or window resources ran out); any other fault
+  // goes to the debugger's output.
+  void HandleException();
 
   // Hides the owner window: the console keeps no taskbar button.
   void HideOwnerWindow();

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ui/framework/application.h"
+#include "ui/framework/describe.h"
 #include "ui/framework/form.h"
 #include "ui/framework/gdi.h"
 #include "ui/framework/menu.h"
@@ -169,7 +170,7 @@ void CControl::InvalidateArea(const RECT* rect) {
   }
 }
 
-CFrameworkError::CFrameworkError(const char* message) {
+CFrameworkError::CFrameworkError(const char* message, bool resources) : resources_(resources) {
   snprintf(message_, sizeof message_, "%s", message ? message : "");
 }
 
@@ -288,6 +289,12 @@ void CControl::RegisterFrameworkClass(const char* className, UINT style) {
   RegisteredClasses().insert(className);
 }
 
+namespace {
+const char* g_failingClass = nullptr;
+}  // namespace
+
+void FailWindowsOfClassForTests(const char* className) { g_failingClass = className; }
+
 void CControl::CreateParams(CCreateParams& params) { (void)params; }
 
 void CControl::CreateHandle() {
@@ -316,7 +323,8 @@ void CControl::CreateHandle() {
   // The sizes the system reports while the window is being made are not resizes: the first
   // resize comes once the children exist (below), so one-time set-up can reach them.
   creating_ = true;
-  HWND hwnd = CreateWindowExA(p.exStyle, windowClass, text_.c_str(), p.style, left_, top_,
+  bool failing = g_failingClass != nullptr && strcmp(g_failingClass, windowClass) == 0;
+  HWND hwnd = failing ? nullptr : CreateWindowExA(p.exStyle, windowClass, text_.c_str(), p.style, left_, top_,
                               width_, WindowHeight(height_), child ? p.parent : p.owner, nullptr,
                               GetModuleHandleA(nullptr), native ? nullptr : this);
   creating_ = false;
@@ -324,16 +332,12 @@ void CControl::CreateHandle() {
     char message[200];
     snprintf(message, sizeof message, "Cannot create the window \"%s\" (%lu).", Name(),
              GetLastError());
-    throw CFrameworkError(message);
+    throw CFrameworkError(message, true);
   }
   if (native) {
     BindWindow(hwnd);
     nativeProc_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StaticWndProc)));
-  }
-  if (Name()[0] != 0) {
-    nameAtom_ = GlobalAddAtomA(Name());
-    SetPropA(hwnd, kComponentNameProperty, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(nameAtom_)));
   }
   // Newer siblings lie on top of older ones, as the form was laid out.
   if (child) SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -384,13 +388,10 @@ void CControl::Unbind() {
   HWND hwnd = hwnd_;
   if (hwnd == nullptr) return;
   RemovePropA(hwnd, kObjectProperty);
-  RemovePropA(hwnd, kComponentNameProperty);
   if (nativeProc_ != nullptr) {
     SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(nativeProc_));
     nativeProc_ = nullptr;
   }
-  if (nameAtom_ != 0) GlobalDeleteAtom(nameAtom_);
-  nameAtom_ = 0;
   hwnd_ = nullptr;
   hintRegistered_ = false;
   pressed_ = false;
@@ -401,7 +402,14 @@ LRESULT CALLBACK CControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
   if (msg == WM_NCCREATE) {
     auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
     self = static_cast<CControl*>(create->lpCreateParams);
-    if (self != nullptr) self->BindWindow(hwnd);
+    if (self != nullptr) {
+      try {
+        self->BindWindow(hwnd);
+      } catch (...) {
+        Application.HandleException();
+        return FALSE;  // the window is not made
+      }
+    }
   } else {
     self = static_cast<CControl*>(GetPropA(hwnd, kObjectProperty));
   }
@@ -420,8 +428,8 @@ LRESULT CControl::SafeWndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   // Exceptions cannot cross the system's frames: the standard box shows them here.
   try {
     return WndProc(msg, wParam, lParam);
-  } catch (const std::exception& e) {  // framework errors among them
-    Application.HandleException(e.what());
+  } catch (...) {
+    Application.HandleException();
   }
   return 0;
 }
@@ -445,6 +453,10 @@ LRESULT CControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefaultHandler(msg, wParam, lParam);
   }
   switch (msg) {
+    case WM_COPYDATA:
+      // Tools ask a window its name: no property, no system-wide atom per window.
+      if (AnswerWindowQuery(this, wParam, lParam)) return TRUE;
+      break;
     case WM_SIZE:
     case WM_MOVE: {
       RECT r;

@@ -209,7 +209,6 @@ class CControl : public CComponent {
   std::vector<CControl*> children_;  // not owned; bottom to top
   HWND hwnd_ = nullptr;
   WNDPROC nativeProc_ = nullptr;
-  ATOM nameAtom_ = 0;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
   TAlign align_ = TAlign::None;
   bool visible_ = true;
@@ -230,13 +229,20 @@ class CControl : public CComponent {
   friend class CForm;
 };
 
-// Exceptions of the framework: a message the application's standard box shows.
+// Tests: windows of this framework class (nullptr: none) cannot be created, as when the
+// process is out of window handles.
+void FailWindowsOfClassForTests(const char* className);
+
+// Exceptions of the framework. `resources` marks a failure the user can mend (the system ran
+// out of windows or memory): the standard box tells of it; the rest are faults of the program.
 class CFrameworkError : public std::exception {
  public:
-  explicit CFrameworkError(const char* message);
+  explicit CFrameworkError(const char* message, bool resources = false);
   const char* Message() const { return message_; }
   const char* what() const noexcept override { return message_; }
+  bool Resources() const { return resources_; }
 
  private:
   char message_[256];
+  bool resources_;
 };

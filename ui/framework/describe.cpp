@@ -65,11 +65,14 @@ std::string QueryLine(CControl* c) {
 
 bool AnswerWindowQuery(CControl* form, WPARAM wParam, LPARAM lParam) {
   auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-  if (data == nullptr || (data->dwData != kCopyDataDescribe && data->dwData != kCopyDataFind))
+  if (data == nullptr || (data->dwData != kCopyDataDescribe && data->dwData != kCopyDataFind &&
+                          data->dwData != kCopyDataName))
     return false;
   HWND asker = reinterpret_cast<HWND>(wParam);
   std::string answer;
-  if (data->dwData == kCopyDataDescribe) {
+  if (data->dwData == kCopyDataName) {
+    answer = form->Name();
+  } else if (data->dwData == kCopyDataDescribe) {
     answer = DescribeControls(form);
   } else {
     // The name comes from another process: use it only within the bytes it came in.

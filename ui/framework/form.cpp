@@ -12,12 +12,27 @@ namespace {
 ModalScript g_modalScript = nullptr;
 void* g_modalContext = nullptr;
 
+CForm* g_topModal = nullptr;
+
+struct CModalWindows {
+  std::vector<HWND> disabled;  // what the modal form disables, and enables again
+  bool answerableOnTop = false;  // a form that stays answerable is top-most
+};
+
 BOOL CALLBACK CollectEnabledWindow(HWND hwnd, LPARAM lParam) {
-  auto* list = reinterpret_cast<std::vector<HWND>*>(lParam);
-  if (IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) list->push_back(hwnd);
+  auto* windows = reinterpret_cast<CModalWindows*>(lParam);
+  if (!IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd)) return TRUE;
+  auto* form = dynamic_cast<CForm*>(CControl::FromHandle(hwnd));
+  if (form != nullptr && form->StaysAnswerable()) {
+    if (GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) windows->answerableOnTop = true;
+    return TRUE;
+  }
+  windows->disabled.push_back(hwnd);
   return TRUE;
 }
 }  // namespace
+
+CForm* CForm::TopModal() { return g_topModal; }
 
 void SetModalScript(ModalScript script, void* context) {
   g_modalScript = script;
@@ -145,13 +160,19 @@ int CForm::ShowModal() {
   modalResult_ = mrNone;
   if (g_modalScript != nullptr) return g_modalScript(g_modalContext, this);
 
-  std::vector<HWND> disabled;
-  EnumThreadWindows(GetCurrentThreadId(), CollectEnabledWindow,
-                    reinterpret_cast<LPARAM>(&disabled));
+  CModalWindows windows;
+  EnumThreadWindows(GetCurrentThreadId(), CollectEnabledWindow, reinterpret_cast<LPARAM>(&windows));
+  std::vector<HWND>& disabled = windows.disabled;
   for (HWND hwnd : disabled)
     if (hwnd != Handle()) EnableWindow(hwnd, FALSE);
   modal_ = true;
+  CForm* outer = g_topModal;
+  g_topModal = this;
+  // Above a top-most prompt, which keeps itself just below (never hidden behind it).
+  bool raised = windows.answerableOnTop && !topMost_;
+  if (raised) SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   Show();
+  TakeKeyboard();
   while (modalResult_ == mrNone && !Application.Terminated()) {
     MSG msg;
     BOOL got = GetMessageA(&msg, nullptr, 0, 0);
@@ -164,12 +185,26 @@ int CForm::ShowModal() {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
+  g_topModal = outer;
+  if (raised) SetWindowPos(Handle(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   for (HWND hwnd : disabled)
     if (IsWindow(hwnd)) EnableWindow(hwnd, TRUE);
   modal_ = false;
   Hide();
   if (modalResult_ == mrNone) modalResult_ = mrCancel;
   return modalResult_;
+}
+
+void CForm::TakeKeyboard() {
+  if (Handle() == nullptr) return;
+  // The windows that had the keyboard are disabled by now: nothing hands it on by itself.
+  SetForegroundWindow(Handle());
+  SetActiveWindow(Handle());
+  HWND focus = GetFocus();
+  if (focus != nullptr && IsChild(Handle(), focus)) return;  // its show handler chose an entry
+  std::vector<CControl*> stops = TabStops();
+  if (!stops.empty()) stops.front()->SetFocus();
+  else ::SetFocus(Handle());
 }
 
 void CForm::Release() { Application.ReleaseLater(this); }
@@ -254,12 +289,15 @@ UINT DialogCode(HWND focus, const MSG& msg) {
       SendMessageA(focus, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg)));
 }
 
+// The form's own default or cancel button. Frames (pages, cards) are not searched: Enter or
+// Esc on the main window must never reach whichever card happens to come first.
 template <class Pred>
 CControl* FindButton(CControl* root, Pred pred) {
   for (int i = 0; i < root->ChildCount(); ++i) {
     CControl* c = root->Child(i);
     if (!c->Visible() || !c->Enabled()) continue;
     if (pred(c)) return c;
+    if (dynamic_cast<CFrame*>(c) != nullptr) continue;
     if (CControl* inner = FindButton(c, pred)) return inner;
   }
   return nullptr;

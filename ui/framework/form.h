@@ -38,6 +38,15 @@ class CForm : public CControl {
   void SetMinimizeBox(bool minimizeBox) { minimizeBox_ = minimizeBox; }
   // Esc on a form without a cancel button closes it (as its close box does).
   void SetCloseOnEscape(bool closes) { closeOnEscape_ = closes; }
+  // A form that stays answerable while a modal form runs (a prompt): never disabled by it,
+  // and kept below it.
+  void SetStaysAnswerable(bool stays) { staysAnswerable_ = stays; }
+  // The innermost modal form running now, or nullptr.
+  static CForm* TopModal();
+  bool StaysAnswerable() const { return staysAnswerable_; }
+  // Activates the form and, unless one of its controls has the keyboard already, gives it
+  // to the first tab stop.
+  void TakeKeyboard();
 
   // Creates the window and runs the create handler once.
   void EnsureCreated();
@@ -95,6 +104,7 @@ class CForm : public CControl {
   bool topMost_ = false;
   bool minimizeBox_ = true;
   bool closeOnEscape_ = false;
+  bool staysAnswerable_ = false;
   int modalResult_ = mrNone;
 };
 

@@ -34,3 +34,4 @@ constexpr UINT kMsgTrayCallback = WM_APP + 0x200;      // the tray icon's mouse 
 constexpr ULONG_PTR kCopyDataDescribe = 0x56445131;  // ask: the description of a window
 constexpr ULONG_PTR kCopyDataFind = 0x56445132;      // ask: one control by name
 constexpr ULONG_PTR kCopyDataAnswer = 0x56445133;    // the answer, sent back to the asker
+constexpr ULONG_PTR kCopyDataName = 0x56445134;      // ask: the component name of a window

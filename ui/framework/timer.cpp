@@ -24,7 +24,10 @@ void CTimer::Restart() {
 void CTimer::Tick() {
   // A handler that shows a modal box must not be entered again by the next period.
   if (inTick_ || !enabled_) return;
-  inTick_ = true;
+  // The flag goes down however the handler ends, or a throw would stop the timer for good.
+  struct CTickFlag {
+    bool& flag;
+    ~CTickFlag() { flag = false; }
+  } inTick{inTick_ = true};
   Fire(OnTimer, this);
-  inTick_ = false;
 }

@@ -130,6 +130,15 @@ HTREEITEM CTreeView::ItemAt(int x, int y) const {
   return (hit.flags & TVHT_ONITEM) ? item : nullptr;
 }
 
+HTREEITEM CTreeView::RowAt(int x, int y) const {
+  if (Handle() == nullptr) return nullptr;
+  TVHITTESTINFO hit = {};
+  hit.pt = POINT{x, y};
+  HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageA(Handle(), TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+  constexpr UINT kOnRow = TVHT_ONITEM | TVHT_ONITEMINDENT | TVHT_ONITEMBUTTON | TVHT_ONITEMRIGHT;
+  return (hit.flags & kOnRow) ? item : nullptr;
+}
+
 void CTreeView::BeginUpdate() {
   if (updating_++ == 0 && Handle() != nullptr) SendMessageA(Handle(), WM_SETREDRAW, FALSE, 0);
 }
@@ -152,10 +161,35 @@ bool CTreeView::HandleNotification(UINT msg, WPARAM, LPARAM lParam, LRESULT* res
     POINT pt;
     GetCursorPos(&pt);
     ScreenToClient(Handle(), &pt);
-    if (HTREEITEM item = ItemAt(pt.x, pt.y)) Select(item);
+    if (HTREEITEM item = RowAt(pt.x, pt.y)) Select(item);
     Fire(OnContextPopup, this, TMouseButton::Right, TShiftState{0}, static_cast<int>(pt.x), static_cast<int>(pt.y));
     *result = 1;
     return true;
   }
   return false;
+}
+
+void CTreeView::KeyboardContextPopup() {
+  // At the middle of the selected caption, in view; at the corner when nothing is selected.
+  POINT at = {0, 0};
+  if (HTREEITEM item = Selected()) {
+    SendMessageA(Handle(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item));
+    RECT box;
+    *reinterpret_cast<HTREEITEM*>(&box) = item;
+    if (SendMessageA(Handle(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&box)))
+      at = POINT{(box.left + box.right) / 2, (box.top + box.bottom) / 2};
+  }
+  Fire(OnContextPopup, this, TMouseButton::Right, TShiftState{0}, static_cast<int>(at.x), static_cast<int>(at.y));
+}
+
+LRESULT CTreeView::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+  if ((msg == WM_KEYDOWN && wParam == VK_APPS) || (msg == WM_SYSKEYDOWN && wParam == VK_F10 && shift)) {
+    KeyboardContextPopup();
+    return 0;
+  }
+  // The system's own menu message for those keys would open a second menu.
+  if (msg == WM_CONTEXTMENU && lParam == -1) return 0;
+  if ((msg == WM_KEYUP && wParam == VK_APPS) || (msg == WM_SYSKEYUP && wParam == VK_F10 && shift)) return 0;
+  return CControl::WndProc(msg, wParam, lParam);
 }

@@ -37,21 +37,26 @@ class CTreeView : public CControl {
   bool Expanded(HTREEITEM item) const;
   // The item at a point of the control, or nullptr.
   HTREEITEM ItemAt(int x, int y) const;
+  // The item whose row holds the point, beside its caption too, or nullptr.
+  HTREEITEM RowAt(int x, int y) const;
 
   void BeginUpdate();
   void EndUpdate();
 
   CNotifyEvent OnChange;  // the selection changed
-  // The right button went up over the control (x, y in its coordinates): the item under it
-  // is selected first, as a context menu expects.
+  // The right button went up over the control (x, y in its coordinates): the item whose row
+  // is under it is selected first, as a context menu expects. The Apps key and Shift+F10 fire
+  // it too, at the selected item.
   CMouseEvent OnContextPopup;
   bool HandleNotification(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  protected:
   void CreateParams(CCreateParams& params) override;
   void HandleCreated() override;
 
  private:
+  void KeyboardContextPopup();
   CImageList* images_ = nullptr;
   int updating_ = 0;
 };

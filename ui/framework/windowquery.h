@@ -1,8 +1,8 @@
-// What another program can learn of the console's windows. Every control window carries its
-// component name as a window property holding a global atom, so tools find a windowed control
-// by name and read its text with WM_GETTEXT (GetWindowText gives only a caption across
-// processes). Windowless controls (labels, images) have no window: for those, and for a whole
-// window's description, a form answers a query sent as WM_COPYDATA with a WM_COPYDATA back.
+// What another program can learn of the console's windows. Every control window answers a
+// query for its component name sent as WM_COPYDATA (nothing system-wide is kept per window),
+// so tools find a windowed control by name and read its text with WM_GETTEXT (GetWindowText
+// gives only a caption across processes). Windowless controls (labels, images) have no window:
+// for those, and for a whole window's description, a form answers a query the same way.
 #pragma once
 #include <windows.h>
 
@@ -12,28 +12,7 @@
 
 #include "ui/framework/messages.h"
 
-constexpr const char* kComponentNameProperty = "TComponentName";
-
-// The component name of `window`, "" when it has none.
-inline std::string ComponentName(HWND window) {
-  ATOM atom = static_cast<ATOM>(reinterpret_cast<UINT_PTR>(GetPropA(window, kComponentNameProperty)));
-  char name[256] = {};
-  if (atom == 0 || GlobalGetAtomNameA(atom, name, sizeof name) == 0) return "";
-  return name;
-}
-
 namespace windowquery_detail {
-struct CQuery {
-  const char* name;
-  HWND found;
-};
-inline BOOL CALLBACK MatchName(HWND window, LPARAM param) {
-  auto* query = reinterpret_cast<CQuery*>(param);
-  if (ComponentName(window) != query->name) return TRUE;
-  query->found = window;
-  return FALSE;
-}
-
 inline std::string& Answer() {
   static std::string answer;
   return answer;
@@ -73,12 +52,23 @@ inline std::string Ask(HWND top, ULONG_PTR tag, const std::string& payload, UINT
 }
 }  // namespace windowquery_detail
 
-// The descendant window of `top` whose component name is `name`, or nullptr.
-inline HWND FindControl(HWND top, const char* name) {
-  windowquery_detail::CQuery query = {name, nullptr};
-  EnumChildWindows(top, windowquery_detail::MatchName, reinterpret_cast<LPARAM>(&query));
-  return query.found;
+// The component name of `window` (of any process), "" when it has none.
+inline std::string ComponentName(HWND window, UINT timeoutMs = 2000) {
+  return windowquery_detail::Ask(window, kCopyDataName, "", timeoutMs);
 }
+
+namespace windowquery_detail {
+struct CQuery {
+  const char* name;
+  HWND found;
+};
+inline BOOL CALLBACK MatchName(HWND window, LPARAM param) {
+  auto* query = reinterpret_cast<CQuery*>(param);
+  if (ComponentName(window) != query->name) return TRUE;
+  query->found = window;
+  return FALSE;
+}
+}  // namespace windowquery_detail
 
 // The whole text of a window of any process; "" when it does not answer within `timeoutMs`.
 inline std::string WindowText(HWND window, UINT timeoutMs = 2000) {
@@ -132,6 +122,16 @@ inline bool QueryControl(HWND top, const char* name, CControlInfo* info, UINT ti
   info->text = field[7];
   if (info->window != nullptr) info->text = WindowText(info->window, timeoutMs);
   return true;
+}
+
+// The descendant window of `top` whose component name is `name`, or nullptr. A form knows
+// its controls by name; any other window's children are asked one by one.
+inline HWND FindControl(HWND top, const char* name) {
+  CControlInfo info;
+  if (QueryControl(top, name, &info) && info.window != nullptr && info.window != top) return info.window;
+  windowquery_detail::CQuery query = {name, nullptr};
+  EnumChildWindows(top, windowquery_detail::MatchName, reinterpret_cast<LPARAM>(&query));
+  return query.found;
 }
 
 // The description of the form `top` (of any process), one line per control.

@@ -58,6 +58,7 @@ TFWEventNotifyForm::TFWEventNotifyForm(CComponent* owner, CPromptHost& host)
   SetMinimizeBox(false);
   SetClientSize(369, 441);
   SetTopMost(true);
+  SetStaysAnswerable(true);
   SetPosition(TPosition::ScreenCenter);
   SetFormFont("宋体", 13);
   SetCloseOnEscape(true);
@@ -186,6 +187,7 @@ void TFWEventNotifyForm::ShowEvent() {
 
 void TFWEventNotifyForm::Present() {
   ShowInactive();
+  TopItTimerTimer(this);  // a prompt raised while a dialog is open goes below it at once
   if (Handle() != nullptr) FlashWindow(Handle(), TRUE);
 }
 
@@ -256,8 +258,11 @@ void TFWEventNotifyForm::Finish() {
 }
 
 void TFWEventNotifyForm::TopItTimerTimer(CComponent*) {
-  if (Handle() != nullptr)
-    SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (Handle() == nullptr) return;
+  // On top of everything but a dialog the user has open, which would be hidden behind it.
+  CForm* modal = CForm::TopModal();
+  HWND after = modal != nullptr && modal->Handle() != nullptr ? modal->Handle() : HWND_TOPMOST;
+  SetWindowPos(Handle(), after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void TFWEventNotifyForm::FormCloseQuery(CComponent*, bool& CanClose) {

@@ -43,6 +43,9 @@ class TFWEventNotifyForm final : public CForm, public CEventPrompt {
   bool HoldsEvent() const override { return held_; }
   // Shows the prompt on top of every window without taking the keyboard, and flashes it.
   void Present();
+  // Gives the held record back without releasing its path text, which stays the caller's
+  // (a prompt that could not be shown).
+  void ForgetEvent() { held_ = false; }
 
   void FormCreate(CComponent* Sender);
   void AuditCheckBoxClick(CComponent* Sender);

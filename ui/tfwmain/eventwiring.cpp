@@ -20,8 +20,16 @@ struct CMainEventWiring::CImpl final : CEventWindows, CEventSettings, CEventLogS
 
   CEventPrompt* CreateEventPrompt(const _REPORT_EVENT_HEAD& record) override {
     auto* prompt = new TFWEventNotifyForm(&form, *this);
-    prompt->SetEvent(&record);
-    prompt->Present();
+    try {
+      prompt->SetEvent(&record);
+      prompt->Present();
+    } catch (...) {
+      // Out of windows: nothing of the half-made prompt stays behind, and the path is the
+      // dispatcher's again.
+      prompt->ForgetEvent();
+      delete prompt;
+      return nullptr;
+    }
     return prompt;
   }
   void DestroyEventPrompt(CEventPrompt* prompt) override {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/result.h"
+#include "driver/rkfw.h"
 #include "ui/framework/fileinfo.h"
 #include "ui/framework/looks.h"
 #include "ui/tfwprocframe/connrows.h"
@@ -73,9 +74,21 @@ void TProcFrame::Refresh() {
   uint32_t rows = 0, tcp = 0, udp = 0;
   if (driver_.GetConnections(nullptr, &rows, &tcp, &udp) != RESULT_OK) return;
   if (rows == 0 && programs_.empty()) return;
-  table_.assign(rows, _RKFW_NETWORKCONNECTION());
+  // The count is the driver's word: it sizes the table only up to what one request can carry,
+  // and the table only grows, so an unchanged count allocates and clears nothing.
+  if (rows > kMostConnectionRows) rows = kMostConnectionRows;
+  if (table_.size() < rows) table_.resize(rows);
+  if (table_.size() > 4096 && table_.size() / 4 > rows) std::vector<_RKFW_NETWORKCONNECTION>(rows).swap(table_);
+  // A failed or torn answer keeps the tree as it was.
   if (rows != 0 && driver_.GetConnections(table_.data(), &rows, &tcp, &udp) != RESULT_OK) return;
-  table_.resize(rows);
+  // Redrawing held for nodes that come and go is given back however the refresh ends.
+  struct CRedrawRelease {
+    TProcFrame* page;
+    ~CRedrawRelease() {
+      if (page->structureChanging_) page->ProcTreeView->EndUpdate();
+      page->structureChanging_ = false;
+    }
+  } release{this};
   FoldDuplicateEndpoints(table_.data(), rows);
 
   // Redrawing is held only while nodes come and go: switching it off and on costs the tree
@@ -89,7 +102,8 @@ void TProcFrame::Refresh() {
     program->RowCount = 0;
     for (auto& group : program->Groups) group->RowCount = group->SeenLines = 0;
   }
-  for (const _RKFW_NETWORKCONNECTION& row : table_) {
+  for (uint32_t i = 0; i < rows; ++i) {
+    const _RKFW_NETWORKCONNECTION& row = table_[i];
     if (row.State == kHiddenRow || row.Protocol > 2) continue;  // no group would hold the line
     // A row of a known line whose process is the same belongs to the same program and group:
     // no path request, no text comparison.
@@ -110,14 +124,15 @@ void TProcFrame::Refresh() {
       made->Kind = 2;
       made->Row = row;
       made->Program = program;
-      // The tree asks for a line's text when it draws it: a changed line costs no request to
-      // the tree, which under load would cost more than the rest of the refresh.
-      HoldRedraw();
-      made->Node = ProcTreeView->AddChild(group->Node, LPSTR_TEXTCALLBACKA, kEndpointImage, reinterpret_cast<LPARAM>(made.get()));
       line = made.get();
+      // Filed before its node exists: a node never points at a line that could not be kept.
       group->Lines.emplace(row.Key, std::move(made));
       // A key that moved to another program keeps its old line until the pruning.
       byKey_[row.Key] = line;
+      // The tree asks for a line's text when it draws it: a changed line costs no request to
+      // the tree, which under load would cost more than the rest of the refresh.
+      HoldRedraw();
+      line->Node = ProcTreeView->AddChild(group->Node, LPSTR_TEXTCALLBACKA, kEndpointImage, reinterpret_cast<LPARAM>(line));
     }
     if (line->SeenIn != refresh_) {
       line->SeenIn = refresh_;
@@ -132,9 +147,7 @@ void TProcFrame::Refresh() {
     }
   }
   Prune();
-  if (structureChanging_) {
-    ProcTreeView->EndUpdate();
-  } else if (captionsChanged_ && ProcTreeView->Handle() != nullptr) {
+  if (!structureChanging_ && captionsChanged_ && ProcTreeView->Handle() != nullptr) {
     InvalidateRect(ProcTreeView->Handle(), nullptr, FALSE);  // one redraw, at the next paint
   }
 }
@@ -164,6 +177,14 @@ CProgramContext* TProcFrame::FindOrAddProgram(const _textPtr& text, const _RKFW_
   program->Kind = 0;
   program->ProcessId = row.ProcessId;
   program->Text = MakeText(kValueTextSize, text.Data());
+  // The text may lose half a character when it is stored: the program is filed, and later
+  // forgotten, under the key it was found by.
+  program->Key = key;
+  for (int i = 0; i < 3; ++i) {
+    program->Groups[i] = std::make_unique<CGroupContext>();
+    program->Groups[i]->Kind = 1;
+    program->Groups[i]->Text = MakeText(kValueTextSize, kGroupNames[i]);
+  }
   std::string caption = text.Data();
   int image = 0;
   {
@@ -174,18 +195,21 @@ CProgramContext* TProcFrame::FindOrAddProgram(const _textPtr& text, const _RKFW_
       image = ProgramImage(text.Data(), key, shell.Icon());
     }
   }
-  HoldRedraw();
-  program->Node = ProcTreeView->AddChild(nullptr, caption.c_str(), image, reinterpret_cast<LPARAM>(program.get()));
-  for (int i = 0; i < 3; ++i) {
-    auto group = std::make_unique<CGroupContext>();
-    group->Kind = 1;
-    group->Text = MakeText(kValueTextSize, kGroupNames[i]);
-    group->Node = ProcTreeView->AddChild(program->Node, kGroupNames[i], kEndpointImage, reinterpret_cast<LPARAM>(group.get()));
-    program->Groups[i] = std::move(group);
-  }
+  // Filed before its nodes exist, so that no node points at a program that could not be kept.
   CProgramContext* added = program.get();
-  byText_[key] = added;
   programs_.push_back(std::move(program));
+  try {
+    byText_[key] = added;
+  } catch (...) {
+    programs_.pop_back();
+    throw;
+  }
+  HoldRedraw();
+  added->Node = ProcTreeView->AddChild(nullptr, caption.c_str(), image, reinterpret_cast<LPARAM>(added));
+  for (int i = 0; i < 3; ++i) {
+    CGroupContext* group = added->Groups[i].get();
+    group->Node = ProcTreeView->AddChild(added->Node, kGroupNames[i], kEndpointImage, reinterpret_cast<LPARAM>(group));
+  }
   return added;
 }
 
@@ -240,26 +264,44 @@ void TProcFrame::DeleteProgram(CProgramContext* program) {
   // Deleting the node deletes its children with it.
   HoldRedraw();
   ProcTreeView->DeleteItem(program->Node);
-  byText_.erase(ProgramKey(program->Text.Data()));
+  byText_.erase(program->Key);
 }
 
 _NODE_CONTEXT* TProcFrame::ContextOf(HTREEITEM node) const {
   return node != nullptr ? reinterpret_cast<_NODE_CONTEXT*>(ProcTreeView->ItemData(node)) : nullptr;
 }
 
-const CConnectionContext* TProcFrame::SelectedLine() const {
-  _NODE_CONTEXT* context = ContextOf(ProcTreeView->Selected());
+const CConnectionContext* TProcFrame::LineOf(HTREEITEM node) const {
+  _NODE_CONTEXT* context = ContextOf(node);
   return context != nullptr && context->Kind == 2 ? static_cast<const CConnectionContext*>(context) : nullptr;
 }
 
-void TProcFrame::ProcPopupMenuPopup(CComponent*) {
-  const CConnectionContext* line = SelectedLine();
-  CloseConnectionItem->SetEnabled(line != nullptr && CanCloseConnection(line->Row));
+namespace {
+// The same connection: a key the driver gave to another connection since is not it.
+bool SameConnection(const _RKFW_NETWORKCONNECTION& a, const _RKFW_NETWORKCONNECTION& b) {
+  return a.Key == b.Key && a.Protocol == b.Protocol && a.ProcessId == b.ProcessId &&
+         a.LocalAddress == b.LocalAddress && a.LocalPort == b.LocalPort &&
+         a.RemoteAddress == b.RemoteAddress && a.RemotePort == b.RemotePort;
+}
+}  // namespace
+
+void TProcFrame::AimMenuAt(const CConnectionContext* line) {
+  menuAimed_ = line != nullptr;
+  if (line != nullptr) menuRow_ = line->Shown;
+  CloseConnectionItem->SetEnabled(line != nullptr && CanCloseConnection(line->Shown));
 }
 
+void TProcFrame::ProcPopupMenuPopup(CComponent*) { AimMenuAt(LineOf(ProcTreeView->Selected())); }
+
 void TProcFrame::CloseConnectionItemClick(CComponent*) {
-  const CConnectionContext* line = SelectedLine();
-  if (line != nullptr && CanCloseConnection(line->Row)) driver_.CloseConnection(line->Row.Key);
+  // The refreshes go on while the menu is open: the menu acts on the connection it was opened
+  // for, as it is now, and on nothing once that one is gone.
+  if (!menuAimed_) return;
+  menuAimed_ = false;
+  auto known = byKey_.find(menuRow_.Key);
+  if (known == byKey_.end() || known->second->SeenIn != refresh_) return;
+  const _RKFW_NETWORKCONNECTION& now = known->second->Shown;
+  if (SameConnection(now, menuRow_) && CanCloseConnection(now)) driver_.CloseConnection(now.Key);
 }
 
 LRESULT TProcFrame::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -279,7 +321,8 @@ LRESULT TProcFrame::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void TProcFrame::ProcTreeViewContextPopup(CComponent*, TMouseButton, TShiftState, int X, int Y) {
-  ProcPopupMenuPopup(ProcPopupMenu);
+  // The line under the point (the tree has selected it); none beside every line.
+  AimMenuAt(LineOf(ProcTreeView->RowAt(X, Y)));
   POINT at = {X, Y};
   ClientToScreen(ProcTreeView->Handle(), &at);
   ProcPopupMenu->Popup(ProcTreeView->Handle(), at.x, at.y);

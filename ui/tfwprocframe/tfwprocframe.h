@@ -26,7 +26,7 @@ struct CConnectionContext : _NODE_CONTEXT {
   HTREEITEM Node = nullptr;
   uint32_t SeenIn = 0;  // the refresh that last listed its row
   _RKFW_NETWORKCONNECTION Row;    // as it was when the line was made; its key names the line
-  _RKFW_NETWORKCONNECTION Shown;  // as the caption shows it, so an unchanged row costs nothing
+  _RKFW_NETWORKCONNECTION Shown;  // as it is now, as the caption shows it
   bool Captioned = false;
   std::string Caption;  // handed to the tree when it draws or reads the line
   struct CProgramContext* Program = nullptr;
@@ -46,6 +46,7 @@ struct CProgramContext : _NODE_CONTEXT {
   int RowCount = 0;
   uint32_t ProcessId = 0;  // of the first row seen
   _textPtr Text;           // the resolved path or name: the program's identity
+  std::string Key;         // ProgramKey of the text as found, under which it is filed
   HTREEITEM Node = nullptr;
   std::unique_ptr<CGroupContext> Groups[3];  // IP, TCP, UDP
 };
@@ -91,7 +92,9 @@ class TProcFrame : public CPage {
   // deleted on.
   void HoldRedraw();
   void DeleteProgram(CProgramContext* program);
-  const CConnectionContext* SelectedLine() const;
+  const CConnectionContext* LineOf(HTREEITEM node) const;
+  // The connection the menu acts on (nullptr: none), as it is when the menu opens.
+  void AimMenuAt(const CConnectionContext* line);
 
   std::vector<std::unique_ptr<CProgramContext>> programs_;       // in tree order
   std::unordered_map<std::string, CProgramContext*> byText_;     // by ProgramKey of the text
@@ -101,6 +104,8 @@ class TProcFrame : public CPage {
   uint32_t refresh_ = 0;            // number of the refresh under way
   bool structureChanging_ = false;  // this refresh adds or deletes nodes
   bool captionsChanged_ = false;    // this refresh changed the text of a line
+  bool menuAimed_ = false;          // the menu was opened for a line ...
+  _RKFW_NETWORKCONNECTION menuRow_{};  // ... this one, as it was then
 };
 
 // The generic program icon (image 0 of the tree's pictures), 16 × 16 on the glyph key colour.

@@ -46,7 +46,6 @@ TFWRuleItemFrame::TFWRuleItemFrame(CComponent* owner, CRuleCardOwner& page, cons
   ModifyBtn->OnClick = Bind(this, &TFWRuleItemFrame::ModifyBtnClick);
   DeleteBtn = NewControl<CGlyphButton>(this, RulePanel, "DeleteBtn", 434, 19, 22, 22);
   DeleteBtn->SetHint("删除规则");
-  DeleteBtn->SetCancel(true);
   DeleteBtn->OnClick = Bind(this, &TFWRuleItemFrame::DeleteBtnClick);
   UpBitBtn = NewControl<CGlyphButton>(this, RulePanel, "UpBitBtn", 458, 19, 22, 22);
   UpBitBtn->SetHint("向上移一条");

@@ -263,14 +263,21 @@ TEST_F(DriverLink, GetConnectionsCountsThenCopiesAtMostTheCapacity) {
   EXPECT_EQ(fake.requests.back().code, IOCTL_RKFW_GET_CONNECTIONS);
   EXPECT_EQ(fake.requests.back().outSize, 2u * 172 + 8);  // room for the capacity only
 
-  // The claimed length counts only as far as the rows actually returned.
-  fake.answers[IOCTL_RKFW_GET_CONNECTIONS].bytes = Table(100000, 1);
-  memset(rows, 0xEE, sizeof rows);
+  // A claimed length beyond the rows returned, with room left, is a torn answer: the caller
+  // keeps what it had.
+  for (uint32_t claimed : {100000u, 2u * 172}) {
+    fake.answers[IOCTL_RKFW_GET_CONNECTIONS].bytes = Table(claimed, 1);
+    memset(rows, 0xEE, sizeof rows);
+    capacity = 3;
+    EXPECT_EQ(GetConnections(rows, &capacity, &tcp, &udp), RESULT_FAILED) << claimed;
+    EXPECT_EQ(rows[0].Key, 0xEEEEEEEEu) << claimed;
+  }
+  // A shorter table than counted a moment ago is whole: the caller learns how many rows came.
+  fake.answers[IOCTL_RKFW_GET_CONNECTIONS].bytes = Table(172, 1);
   capacity = 3;
   EXPECT_EQ(GetConnections(rows, &capacity, &tcp, &udp), RESULT_OK);
   EXPECT_EQ(rows[0].Key, 100u);
-  EXPECT_EQ(rows[1].Key, 0xEEEEEEEEu);
-  EXPECT_EQ(capacity, 1u) << "the caller learns how many rows came back";
+  EXPECT_EQ(capacity, 1u);
 
   fake.answers[IOCTL_RKFW_GET_CONNECTIONS].bytes = Table(0, 3);
   EXPECT_EQ(GetConnections(rows, &capacity, &tcp, &udp), RESULT_FAILED);

@@ -277,6 +277,22 @@ TEST(Library, AnIncompleteLibraryStaysLoadedButIsNeverCalled) {
   EXPECT_EQ(GetModuleHandleA("QeltUtilPartial.DLL"), nullptr);
 }
 
+// Found by the library search, a copy in the current folder ran inside the console.
+TEST(Library, OnlyTheProgramsFolderIsSearched) {
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::string beside = std::string(self, strrchr(self, '\\') + 1) + "QeltUtil.DLL";
+  CTempFolder temp;
+  ASSERT_TRUE(CopyFileA(beside.c_str(), (temp.path() + "\\QeltUtilElsewhere.DLL").c_str(), FALSE));
+  char before[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, before);
+  SetCurrentDirectoryA(temp.path().c_str());
+  CQELTUtil util;
+  EXPECT_EQ(util.Load("QeltUtilElsewhere.DLL"), 0u);
+  EXPECT_EQ(util.Library(), nullptr);
+  SetCurrentDirectoryA(before);
+}
+
 TEST(Library, NoLibraryMeansNothingLoadedAndSafeCalls) {
   CQELTUtil util;
   EXPECT_EQ(util.Load("QeltUtilAbsent.DLL"), 0u);

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -499,19 +501,43 @@ TEST_F(FrameworkTest, TimerTicksThroughTheLoopAndStopsWhenFreed) {
   EXPECT_EQ(ticks, after);
 }
 
-TEST_F(FrameworkTest, ExceptionsInHandlersReachTheStandardBox) {
+TEST_F(FrameworkTest, ExceptionsInHandlersReachTheStandardBoxOnlyWhenTheUserCanActOnThem) {
   std::string shown;
   SetMessageBoxScript(
-      [](void* ctx, void*, const char* text, const char*, uint32_t) {
-        *static_cast<std::string*>(ctx) = text;
+      [](void* ctx, void*, const char* text, const char* caption, uint32_t) {
+        *static_cast<std::string*>(ctx) = std::string(caption) + ": " + text;
         return kIdOk;
       },
       &shown);
   auto* button = new CGlyphButton(form, "Btn");
   button->SetParent(form);
-  button->OnClick = [](CComponent*) { throw CFrameworkError("broken handler"); };
-  SendMessageA(button->Handle(), BM_CLICK, 0, 0);
-  EXPECT_EQ(shown, "broken handler");
+  const std::string resources = "错误: 系统资源不足，操作未能完成。请关闭一些窗口或程序后再试。";
+  struct {
+    std::function<void()> fault;
+    std::string box;
+  } cases[] = {
+      {[] { throw CFrameworkError("broken handler"); }, ""},
+      {[] { throw 7; }, ""},
+      {[] { throw std::bad_alloc(); }, resources},
+      {[] { throw CFrameworkError("Cannot create the window", true); }, resources},
+  };
+  for (auto& c : cases) {
+    shown.clear();
+    button->OnClick = [&](CComponent*) { c.fault(); };
+    SendMessageA(button->Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(c.box, shown);
+  }
+
+  // A timer whose handler threw still ticks.
+  auto* timer = new CTimer(form, "ThrowingTimer");
+  int ticks = 0;
+  timer->OnTimer = [&](CComponent*) {
+    if (++ticks == 1) throw std::bad_alloc();
+  };
+  timer->SetEnabled(true);
+  EXPECT_THROW(timer->Tick(), std::bad_alloc);
+  timer->Tick();
+  EXPECT_EQ(2, ticks);
 }
 
 // ---- the log memo ----

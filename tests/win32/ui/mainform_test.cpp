@@ -50,6 +50,7 @@ struct FakeDriver {
 
 struct FakeRules {
   std::vector<uint32_t> ipImages, auditImages;  // sizes, in order sent
+  std::vector<uint32_t> verdicts;               // the kind of each event answered, in order
 } g_rules;
 
 // The console's port: the main window's requests land in g_fake, the rule store's images in
@@ -94,7 +95,10 @@ struct CFakePort final : CAbsentDriverPort {
     g_rules.auditImages.push_back(size);
     return 0;
   }
-  uint32_t SendVerdict(const _REPORT_EVENT_HEAD*) override { return 0; }
+  uint32_t SendVerdict(const _REPORT_EVENT_HEAD* event) override {
+    g_rules.verdicts.push_back(reinterpret_cast<const uint8_t*>(event)[8]);
+    return 0;
+  }
 } g_port;
 
 // The companion anti-virus console's window, which records WM_FWSTATE.
@@ -471,6 +475,32 @@ TEST_F(MainFormTest, ThePollLogsRuleHitsWhileHiddenAndAsksAboutOneApplicationEve
   Pump();
   EXPECT_FALSE(IsWindow(prompt));
   EXPECT_NE(FindWindowA("TFWEventNotifyForm", nullptr), nullptr) << "the second event's prompt";
+}
+
+// A prompt whose window could not be made was left behind holding the path (freed twice at
+// exit), and the rest of the batch got no verdict and no log line.
+TEST_F(MainFormTest, EveryEventOfABatchIsAnsweredWhenNoPromptCanBeMade) {
+  TFWMainForm* form = Start();
+  g_batch.clear();
+  for (uint32_t kind : {2u, 1u, 2u, 3u}) QueueRecord(kind);
+  FailWindowsOfClassForTests("TFWEventNotifyForm");
+  form->NotifyTimerTimer(nullptr);
+  Pump();
+  FailWindowsOfClassForTests(nullptr);
+  EXPECT_EQ(nullptr, FindWindowA("TFWEventNotifyForm", nullptr));
+  EXPECT_EQ(std::vector<uint32_t>({2u, 2u}), g_rules.verdicts) << "both asked events forbidden";
+  EXPECT_EQ(0u, form->Events()->PendingCount());
+  std::string expected;
+  for (uint32_t kind : {1u, 3u}) {
+    uint8_t raw[220] = {};  // as QueueRecord lays it out
+    memcpy(raw + 8, &kind, 4);
+    memcpy(raw + 36, "app.exe", 7);
+    _REPORT_EVENT_HEAD record;
+    memcpy(&record, raw, sizeof raw);
+    expected += std::string(BuildEventLogText(record).Data()) + "\r\n";
+  }
+  EXPECT_EQ(expected, form->LogFrame->LogMemo->AllText().substr(0, expected.size()));
+  EXPECT_TRUE(g_boxes.empty()) << g_boxes.front();
 }
 
 TEST_F(MainFormTest, AnUnsupportedPlatformEndsBeforeTheDriverIsOpened) {

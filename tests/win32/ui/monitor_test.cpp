@@ -266,3 +266,98 @@ TEST_F(MonitorPages, ProcessTreeKeepsItsNodesAcrossRefreshesAndBreaksOnlyTcpConn
   EXPECT_EQ(0, page->ProgramCount());
   EXPECT_EQ("", TreeText(tree));
 }
+
+// A path ending in half a GBK character was filed under one key and forgotten under another:
+// the next row of the program used the freed record.
+TEST_F(MonitorPages, AProgramWhosePathEndsInHalfACharacterComesAndGoesCleanly) {
+  const std::string row = " proto=tcp pid=500 name=game.exe path=\"C:\\游戏\\\xD3\" local=10.0.0.5:1025 remote=10.0.0.1:80";
+  Ctl("conn add key=5" + row);
+  auto* page = Open<TProcFrame>();
+  ASSERT_EQ(1, page->ProgramCount());
+  Ctl("conn del 5");
+  page->Refresh();
+  EXPECT_EQ(0, page->ProgramCount());
+  Ctl("conn add key=6" + row);
+  page->Refresh();
+  page->Refresh();
+  EXPECT_EQ(1, page->ProgramCount());
+  EXPECT_NE(nullptr, FindLine(page->ProcTreeView, "连接:")) << TreeText(page->ProcTreeView);
+}
+
+// Counts of millions were allocated before any cap, threw, and stopped the refreshes for good;
+// a torn table emptied the tree for a second.
+TEST_F(MonitorPages, ADriverClaimingMillionsOfRowsOrTearingItsTableLeavesThePageRefreshing) {
+  Ctl("conn add key=1 proto=tcp pid=100 name=web.exe local=10.0.0.5:1025 remote=10.0.0.1:80");
+  auto* page = Open<TProcFrame>();
+  ASSERT_EQ(1, page->ProgramCount());
+  // A torn table keeps the tree as it was; a count or length beyond the table is cut to it.
+  struct {
+    const char* fault;
+    int programs;
+  } cases[] = {{"fault counts claim 20000000", 2}, {"fault connections short 100", 1},
+               {"fault connections short 200", 1}, {"fault connections claim 100000", 2}};
+  for (const auto& c : cases) {
+    const char* fault = c.fault;
+    Ctl(fault);
+    Ctl("conn add key=2 proto=udp pid=300 name=mail.exe local=10.0.0.5:25");
+    EXPECT_NO_THROW(page->RefreshTimer->Tick()) << fault;
+    EXPECT_NO_THROW(page->RefreshTimer->Tick()) << fault;
+    EXPECT_EQ(c.programs, page->ProgramCount()) << fault;
+    Ctl("fault counts none");
+    Ctl("fault connections none");
+    page->RefreshTimer->Tick();
+    EXPECT_EQ(2, page->ProgramCount()) << fault;
+    Ctl("conn del 2");
+    page->Refresh();
+  }
+}
+
+// The refreshes go on while the menu is open: it acted on whatever line was selected when it
+// closed, and judged the row as it was when its line was made.
+TEST_F(MonitorPages, TheConnectionMenuActsOnTheConnectionItWasOpenedFor) {
+  Ctl("conn add key=1 proto=tcp pid=100 name=web.exe local=10.0.0.5:1025 remote=10.0.0.1:80");
+  Ctl("conn add key=2 proto=tcp pid=100 name=web.exe local=10.0.0.5:1026 remote=10.0.0.1:81");
+  auto* page = Open<TProcFrame>();
+  CTreeView* tree = page->ProcTreeView;
+  tree->Expand(tree->FirstChild(nullptr));
+  tree->Expand(tree->NextSibling(tree->FirstChild(tree->FirstChild(nullptr))));
+  HTREEITEM first = FindLine(tree, "连接: 本地地址:  10.  0.  0.  5:1025");
+  ASSERT_NE(nullptr, first) << TreeText(tree);
+
+  // Opened on line 1, which goes while the menu is open: nothing is closed, not its neighbour.
+  tree->Select(first);
+  page->ProcPopupMenuPopup(page->ProcPopupMenu);
+  Ctl("conn del 1");
+  page->Refresh();
+  page->CloseConnectionItemClick(page->CloseConnectionItem);
+  EXPECT_EQ("0", Status("closed-connections"));
+
+  // A line opened while listening that is connected now is closed as it is now.
+  Ctl("conn add key=3 proto=tcp state=listen pid=100 name=web.exe local=10.0.0.5:8080");
+  page->Refresh();
+  tree->Select(FindLine(tree, "侦听:"));
+  Ctl("conn del 3");
+  Ctl("conn add key=3 proto=tcp pid=100 name=web.exe local=10.0.0.5:8080 remote=10.0.0.1:82");
+  page->Refresh();
+  page->ProcPopupMenuPopup(page->ProcPopupMenu);
+  EXPECT_TRUE(page->CloseConnectionItem->Enabled());
+  page->CloseConnectionItemClick(page->CloseConnectionItem);
+  EXPECT_EQ("1", Status("closed-connections"));
+
+  // A right click beside a caption aims at the line of that row; the Apps key at the selection.
+  HTREEITEM second = FindLine(tree, "连接: 本地地址:  10.  0.  0.  5:1026");
+  ASSERT_NE(nullptr, second) << TreeText(tree);
+  RECT box;
+  *reinterpret_cast<HTREEITEM*>(&box) = second;
+  ASSERT_TRUE(SendMessageA(tree->Handle(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&box)));
+  EXPECT_EQ(second, tree->RowAt(2, (box.top + box.bottom) / 2));  // in its indent
+  int popups = 0;
+  tree->OnContextPopup = [&](CComponent*, TMouseButton, TShiftState, int x, int y) {
+    ++popups;
+    EXPECT_EQ(second, tree->RowAt(x, y));
+  };
+  tree->Select(second);
+  SendMessageA(tree->Handle(), WM_KEYDOWN, VK_APPS, 0);
+  SendMessageA(tree->Handle(), WM_KEYUP, VK_APPS, 0);
+  EXPECT_EQ(1, popups);
+}

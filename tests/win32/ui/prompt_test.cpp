@@ -15,6 +15,7 @@
 #include "rules/ruleport.h"
 #include "tests/win32/support/golden.h"
 #include "ui/framework/application.h"
+#include "ui/framework/controls.h"
 #include "ui/framework/describe.h"
 #include "ui/framework/messages.h"
 #include "ui/tfweventnotifyform/tfweventnotifyform.h"
@@ -282,5 +283,52 @@ TEST_F(PromptTest, ThePromptDoesNotTakeTheKeyboard) {
   EXPECT_TRUE(IsWindowVisible(p->Handle()));
   EXPECT_TRUE(GetWindowLongA(p->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
   DestroyWindow(other);
+}
+// A dialog opened while a prompt waited disabled the prompt and lay hidden behind it, without
+// the keyboard: the console looked dead.
+struct CModalSeen {
+  TFWEventNotifyForm* prompt;
+  CForm* dialog;
+  bool promptEnabled = false, dialogAbove = false, keyboardInDialog = false;
+};
+CModalSeen* g_seen = nullptr;
+
+void CALLBACK LookFromInsideTheDialog(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  CModalSeen& s = *g_seen;
+  s.promptEnabled = IsWindowEnabled(s.prompt->Handle()) != 0;
+  for (HWND w = GetWindow(s.prompt->Handle(), GW_HWNDPREV); w != nullptr; w = GetWindow(w, GW_HWNDPREV))
+    if (w == s.dialog->Handle()) s.dialogAbove = true;
+  HWND focus = GetFocus();
+  s.keyboardInDialog = focus != nullptr && IsChild(s.dialog->Handle(), focus);
+  // The prompt answers while the dialog runs; Esc reaches the dialog.
+  s.prompt->PermitBtn->Click();
+  PostMessageA(focus != nullptr ? focus : s.dialog->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+}
+
+void CALLBACK EndTheDialog(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  if (g_seen != nullptr) g_seen->dialog->SetModalResult(mrAbort);
+}
+
+TEST_F(PromptTest, ADialogOpenedWhileThePromptWaitsLiesAboveItWithTheKeyboardAndThePromptAnswers) {
+  TFWEventNotifyForm* p = Show({});
+  auto* dialog = new CForm(nullptr, "Dlg");
+  dialog->SetBorderStyle(TBorderStyle::Dialog);
+  dialog->SetPosition(TPosition::ScreenCenter);
+  dialog->SetClientSize(300, 200);
+  NewControl<CEdit>(dialog, dialog, "PortEdit", 10, 10, 100, 20);
+  CModalSeen seen{p, dialog};
+  g_seen = &seen;
+  // Looked at from inside the dialog's loop, after the prompt's own timer has run.
+  SetTimer(nullptr, 0, 600, LookFromInsideTheDialog);
+  SetTimer(nullptr, 0, 5000, EndTheDialog);  // the test's own way out
+  EXPECT_EQ(mrCancel, dialog->ShowModal());
+  g_seen = nullptr;
+  EXPECT_TRUE(seen.promptEnabled);
+  EXPECT_TRUE(seen.dialogAbove);
+  EXPECT_TRUE(seen.keyboardInDialog);
+  EXPECT_EQ(g_verdicts, std::vector<uint32_t>({0}));
+  FreeComponent(dialog);
 }
 }  // namespace

@@ -24,6 +24,8 @@
 #include "ui/addrentry/addrentry.h"
 #include "ui/framework/application.h"
 #include "ui/framework/describe.h"
+#include "ui/tfwhostipseldlg/tfwhostipseldlg.h"
+#include "ui/tfwicmptypeform/tfwicmptypeform.h"
 #include "ui/tfwipedit/tfwipedit.h"
 #include "ui/tfwportedit/tfwportedit.h"
 #include "ui/tfwruleadddlg/tfwruleadddlg.h"
@@ -686,4 +688,68 @@ TEST_F(RuleDlgTest, ALookUpKeepsTheWindowThreadAnsweringAndEscGivesUp) {
   EXPECT_EQ(dlg->Rule->RuleId, id) << "nothing stored";
   KillTimer(nullptr, poll);
   SetEvent(answer);  // the abandoned look-up ends on its own
+}
+
+// Each "-" takes out the selected item of its list and nothing without a selection; the local
+// "+" adds what the picker chose (in place of a range from a file), the ICMP type "+" the type
+// of the item picked.
+TEST_F(RuleDlgTest, ListButtonsAddAndDeleteWhatTheyShow) {
+  Tick(dlg->SrcIPCheckBox, true);
+  Tick(dlg->AllTypeCheckBox, false);
+  Tick(dlg->ICMPCodeCheckBox, false);
+  struct Row {
+    CListBox* list;
+    CGlyphButton* del;
+  } rows[] = {{dlg->IPListBox, dlg->DelIPBtn},
+              {dlg->SrcIPListBox, dlg->DelSrcIPBtn},
+              {dlg->TCPSrcPort.ListBox, dlg->TCPSrcPort.DelBtn},
+              {dlg->TCPDstPort.ListBox, dlg->TCPDstPort.DelBtn},
+              {dlg->UDPSrcPort.ListBox, dlg->UDPSrcPort.DelBtn},
+              {dlg->UDPDstPort.ListBox, dlg->UDPDstPort.DelBtn},
+              {dlg->ICMPTypeListBox, dlg->DelICMPTypeBtn},
+              {dlg->ICMPCodeListBox, dlg->DelICMPCodeBtn}};
+  for (const Row& row : rows) {
+    for (uint32_t v : {1u, 2u, 3u}) AddListItem(row.list, std::to_string(v).c_str(), v);
+    row.del->Click();
+    EXPECT_EQ(row.list->Count(), 3) << row.del->Name() << ": nothing selected";
+    row.list->SetItemIndex(1);
+    row.del->Click();
+    ASSERT_EQ(row.list->Count(), 2) << row.del->Name();
+    EXPECT_EQ(row.list->ItemValue(0) + row.list->ItemValue(1), 4u) << row.del->Name() << " took the wrong item";
+    row.list->Clear();
+  }
+
+  SetHostLookup(
+      [](void*, const char*, std::vector<uint32_t>& out) {
+        out = {Addr(192, 168, 0, 5), Addr(10, 1, 1, 1)};
+        return true;
+      },
+      nullptr);
+  _MATCH_VALUE range = Range(Addr(192, 168, 0, 1), Addr(192, 168, 0, 9));
+  dlg->ShowLocalAddress(range);
+  ASSERT_EQ(dlg->SrcIPListBox->Count(), 1);
+  EXPECT_EQ(dlg->SrcIPListBox->ItemText(0), "192.168.0.1 - 192.168.0.9");
+  g_picker = [](CForm* f) {
+    if (auto* hosts = dynamic_cast<TFWHostIPSelDlg*>(f)) {
+      hosts->HostIPListBox->SetSelected(1, true);
+      hosts->HostIPListBoxClick(hosts->HostIPListBox);
+      hosts->OKBitBtn->Click();
+    } else if (auto* types = dynamic_cast<TFWICMPTypeForm*>(f)) {
+      types->ICMPTypeComboBox->SetItemIndex(4);
+      types->OKBitBtn->Click();
+    }
+  };
+  dlg->AddSrcIPBtn->Click();
+  ASSERT_EQ(dlg->SrcIPListBox->Count(), 1) << "the picked address takes the range's place";
+  EXPECT_EQ(dlg->SrcIPListBox->ItemValue(0), Addr(10, 1, 1, 1));
+  dlg->AddICMPTypeBtn->Click();
+  ASSERT_EQ(dlg->ICMPTypeListBox->Count(), 1);
+  EXPECT_EQ(dlg->ICMPTypeListBox->ItemValue(0), 8u);
+  EXPECT_EQ(dlg->ICMPTypeListBox->ItemText(0), "请求回显(Ping 请求)");
+  Minimal();
+  Page(dlg->ICMP);
+  ASSERT_TRUE(Ok()) << (g_messages.empty() ? "" : g_messages[0]);
+  EXPECT_EQ(dlg->Rule->LocalAddr.Kind, MATCH_SINGLE);
+  EXPECT_EQ(dlg->Rule->LocalAddr.Value1, Addr(10, 1, 1, 1));
+  EXPECT_EQ(dlg->Rule->IcmpTypeMask, 1u << 8);
 }

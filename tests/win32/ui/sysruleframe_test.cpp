@@ -292,6 +292,20 @@ TEST_F(RulePage, DeletingAsksFirstAndKeepsTheEndButtonsRight) {
   EXPECT_EQ(Names(), "b,c");
 }
 
+// Esc clicked the first card's delete button, out of sight, and Enter confirmed it.
+TEST_F(RulePage, EscAndEnterOnTheWindowNeverDeleteOrChangeARule) {
+  SetCache({"0:a", "0:b", "0:c"});
+  TSysRuleFrame* page = Open();
+  for (WPARAM key : {VK_ESCAPE, VK_RETURN, VK_ESCAPE}) {
+    MSG msg = {host_->Handle(), WM_KEYDOWN, key, 0, 0, {0, 0}};
+    Application.IsDialogKey(msg);
+    Pump();
+  }
+  EXPECT_TRUE(g_boxes.empty()) << g_boxes.front();
+  EXPECT_EQ(Names(), "a,b,c");
+  EXPECT_FALSE(page->Modified);
+}
+
 TEST_F(RulePage, SaveAsksForAFileOnceBindsItAndAppliesTheCustomLevel) {
   SetCache({"0:ip", "3:tcp", "4:udp"});
   TSysRuleFrame* page = Open();
