@@ -1,7 +1,7 @@
 #include "app/qeltoption.h"
 
 #include "app/registry.h"
-#include "base/gbk.h"
+#include "platform/gbk.h"
 #include "platform/win32/handles.h"
 #include "platform/paths.h"
 

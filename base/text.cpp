@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/gbk.h"
+#include "platform/gbk.h"
 
 namespace {
 // Largest n <= limit such that text[0..n) does not end inside a double-byte character.

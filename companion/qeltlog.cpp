@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "base/gbk.h"
+#include "platform/gbk.h"
 #include "companion/qeltutilapi.h"
 #include "platform/win32/handles.h"
 

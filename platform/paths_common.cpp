@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "base/gbk.h"
+#include "platform/gbk.h"
 
 uint32_t GetNativeProgramFolder(char* out, uint32_t size);  // per side
 

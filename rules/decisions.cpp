@@ -7,14 +7,16 @@
 #include "rules/loader.h"
 
 namespace {
+constexpr uint32_t kDetailedOrAsk = AUDIT_ACCESS_DETAILED | AUDIT_ACCESS_ASK;
+
 uint32_t AccessWithDecision(uint32_t access, uint32_t decision) {
   switch (decision) {
     case AUDIT_PERMIT:
-      return (access & ~0x30u) | 0x07u;
+      return (access & ~kDetailedOrAsk) | AUDIT_DECISION_PERMIT;
     case AUDIT_NOTIFY:
-      return (access & ~0x30u) | 0x27u;
+      return (access & ~kDetailedOrAsk) | AUDIT_DECISION_NOTIFY;
     case AUDIT_BLOCK:
-      return access & ~0x37u;
+      return access & ~static_cast<uint32_t>(AUDIT_DECISION_MASK);
     default:
       return access;
   }

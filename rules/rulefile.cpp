@@ -5,7 +5,7 @@
 #include <string>
 
 #include "base/bytes.h"
-#include "base/gbk.h"
+#include "platform/gbk.h"
 #include "base/result.h"
 #include "platform/file.h"
 #include "platform/paths.h"

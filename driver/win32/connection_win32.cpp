@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "base/gbk.h"
+#include "platform/gbk.h"
 #include "base/result.h"
 #include "base/text.h"
 #include "driver/connection.h"

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "base/gbk.h"
+#include "platform/gbk.h"
 #include "platform/clock.h"
 #include "platform/device.h"
 #include "platform/fault.h"

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "base/gbk.h"
+#include "platform/gbk.h"
 #include "platform/clock.h"
 #include "platform/device.h"
 #include "platform/fault.h"

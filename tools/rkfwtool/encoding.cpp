@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/gbk.h"
+#include "platform/gbk.h"
 
 #ifdef _WIN32
 #include <windows.h>

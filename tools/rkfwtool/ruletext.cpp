@@ -11,7 +11,7 @@
 
 #include "base/array.h"
 #include "base/bytes.h"
-#include "base/gbk.h"
+#include "platform/gbk.h"
 #include "base/result.h"
 #include "base/text.h"
 #include "platform/heap.h"

@@ -115,8 +115,8 @@ void TFWNewAppRuleDlg::OkBtnClick(CComponent*) {
   // The path exactly as chosen, letter case included, in a block ReleaseAuditRule frees.
   rule->AppPath = static_cast<char*>(PlatformAlloc(static_cast<uint32_t>(path_.size() + 1)));
   if (rule->AppPath != nullptr) memcpy(rule->AppPath, path_.c_str(), path_.size() + 1);
-  if (PermitRadioButton->Checked()) rule->Access = 0x07;
-  else if (NotifyRadioButton->Checked()) rule->Access = 0x27;
-  else if (BlockRadioButton->Checked()) rule->Access = 0x00;
+  if (PermitRadioButton->Checked()) rule->Access = AUDIT_DECISION_PERMIT;
+  else if (NotifyRadioButton->Checked()) rule->Access = AUDIT_DECISION_NOTIFY;
+  else if (BlockRadioButton->Checked()) rule->Access = AUDIT_DECISION_BLOCK;
   newRule_ = rule;
 }

@@ -10,6 +10,10 @@
 #include "ui/tfwauditruleitemframe/stateimages.h"
 
 namespace {
+// The bits an icon compares: the protocols and whether the user is asked.
+constexpr uint32_t kProtocols = AUDIT_ACCESS_IP | AUDIT_ACCESS_TCP | AUDIT_ACCESS_UDP;
+constexpr uint32_t kDecisionShown = kProtocols | AUDIT_ACCESS_ASK;
+
 std::string VersionTextOr(const char* path, const char* name, const char* missing) {
   std::string text = ReadVersionString(path, name);
   return text.empty() ? missing : text;
@@ -49,13 +53,13 @@ CLabel* NewCaption(CComponent* owner, CControl* parent, const char* name, int x,
 }  // namespace
 
 bool PermitLit(const _RKFW_AUDIT_RULE* rule) {
-  return rule != nullptr && !(rule->Access & kAccessConditions) && (rule->Access & 0x27) == kAccessPermit;
+  return rule != nullptr && !(rule->Access & AUDIT_ACCESS_DETAILED) && (rule->Access & kDecisionShown) == AUDIT_DECISION_PERMIT;
 }
 bool NotifyLit(const _RKFW_AUDIT_RULE* rule) {
-  return rule != nullptr && !(rule->Access & kAccessConditions) && (rule->Access & 0x27) == kAccessNotify;
+  return rule != nullptr && !(rule->Access & AUDIT_ACCESS_DETAILED) && (rule->Access & kDecisionShown) == AUDIT_DECISION_NOTIFY;
 }
 bool BlockLit(const _RKFW_AUDIT_RULE* rule) {
-  return rule != nullptr && !(rule->Access & kAccessConditions) && (rule->Access & 0x07) == 0;
+  return rule != nullptr && !(rule->Access & AUDIT_ACCESS_DETAILED) && (rule->Access & kProtocols) == 0;
 }
 
 TFWAuditRuleItemFrame::TFWAuditRuleItemFrame(CComponent* owner, CAuditCardOwner& page, const char* name)
@@ -173,7 +177,7 @@ void TFWAuditRuleItemFrame::BlockPaintBoxPaint(CComponent*, HDC Surface, const R
 }
 
 void TFWAuditRuleItemFrame::ChangeAccess(uint32_t unchangedWhen, uint32_t clear, uint32_t set) {
-  if (rule_ == nullptr || (rule_->Access & 0x37) == unchangedWhen) return;
+  if (rule_ == nullptr || (rule_->Access & AUDIT_DECISION_MASK) == unchangedWhen) return;
   rule_->Access = (rule_->Access & ~clear) | set;
   RefreshIcons();
   page_.CardChanged(rule_);
@@ -181,13 +185,13 @@ void TFWAuditRuleItemFrame::ChangeAccess(uint32_t unchangedWhen, uint32_t clear,
 
 // Permit and block also drop the ask-user bit; every click drops the conditions in force.
 void TFWAuditRuleItemFrame::PermitPaintBoxClick(CComponent*) {
-  ChangeAccess(kAccessPermit, kAccessConditions | kAccessAsk, kAccessPermit);
+  ChangeAccess(AUDIT_DECISION_PERMIT, AUDIT_ACCESS_DETAILED | AUDIT_ACCESS_ASK, AUDIT_DECISION_PERMIT);
 }
 void TFWAuditRuleItemFrame::NotifyPaintBoxClick(CComponent*) {
-  ChangeAccess(kAccessNotify, kAccessConditions, kAccessNotify);
+  ChangeAccess(AUDIT_DECISION_NOTIFY, AUDIT_ACCESS_DETAILED, AUDIT_DECISION_NOTIFY);
 }
 void TFWAuditRuleItemFrame::BlockPaintBoxClick(CComponent*) {
-  ChangeAccess(kAccessBlock, 0x37, 0);
+  ChangeAccess(AUDIT_DECISION_BLOCK, AUDIT_DECISION_MASK, AUDIT_DECISION_BLOCK);
 }
 
 void TFWAuditRuleItemFrame::OptBtnClick(CComponent*) {

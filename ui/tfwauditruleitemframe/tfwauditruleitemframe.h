@@ -28,12 +28,6 @@ class CAuditCardOwner {
   ~CAuditCardOwner() = default;
 };
 
-// Access bits the card reads and writes.
-constexpr uint32_t kAccessIp = 0x01, kAccessTcp = 0x02, kAccessUdp = 0x04;
-constexpr uint32_t kAccessConditions = 0x10;  // the audit conditions decide
-constexpr uint32_t kAccessAsk = 0x20;         // ask the user
-constexpr uint32_t kAccessPermit = 0x07, kAccessNotify = 0x27, kAccessBlock = 0x00;
-
 // Which icons a rule lights (a rule with its own conditions lights none).
 bool PermitLit(const _RKFW_AUDIT_RULE* rule);
 bool NotifyLit(const _RKFW_AUDIT_RULE* rule);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/bytes.h"
 #include "log/eventrecord.h"
 #include "log/formatters.h"
 #include "platform/msgbox.h"
@@ -41,7 +42,7 @@ std::string AddressWithPort(const _REPORT_EVENT_HEAD& event, uint32_t addressAt,
   const uint16_t stored = EventPort(event, portAt);  // network byte order
   char text[96];
   snprintf(text, sizeof text, "%s 端口: %d", FormatAddress(EventU32(event, addressAt), true).Data(),
-           (stored >> 8) | ((stored & 0xFF) << 8));
+           NetToHost16(stored));
   return text;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/bytes.h"
 #include "log/formatters.h"
 #include "rules/matchvalue.h"
 #include "ui/addrentry/addrentry.h"
@@ -17,9 +18,6 @@
 namespace {
 constexpr COLORREF kAnyTextColor = RGB(0, 128, 0);
 
-uint32_t SwapBytes(uint32_t v) {
-  return ((v & 0xFF) << 24) | ((v & 0xFF00) << 8) | ((v >> 8) & 0xFF00) | (v >> 24);
-}
 
 std::string PaddedAddress(uint32_t networkOrder) {
   _textPtr text = FormatAddress(networkOrder, true);
@@ -230,7 +228,7 @@ void TFWInputAddrDlg::OkBitBtnClick(CComponent*) {
     if (up.empty() || down.empty()) return Refuse("输入IP地址为空!", down.empty() ? DownIPEdit : UpIPEdit);
     if (!ResolveOne(up.c_str(), &last)) return Refuse("非法IP地址或无效域名!", UpIPEdit);
     if (!ResolveOne(down.c_str(), &first)) return Refuse("非法IP地址或无效域名!", DownIPEdit);
-    if (SwapBytes(last) < SwapBytes(first)) return Refuse("启始地址大于结束地址!", DownIPEdit);
+    if (NetToHost32(last) < NetToHost32(first)) return Refuse("启始地址大于结束地址!", DownIPEdit);
     ReleaseMatchValue(value_);
     value_->Kind = MATCH_RANGE;
     value_->Value1 = last;
@@ -248,11 +246,11 @@ void TFWInputAddrDlg::OkBitBtnClick(CComponent*) {
     uint32_t address = 0;
     if (!ResolveOne(text.c_str(), &address)) return Refuse("非法IP地址或无效域名!", MaskIPEdit);
     // The control gives the mask with its first field most significant: host order.
-    uint32_t m = mask, a = SwapBytes(address);
+    uint32_t m = mask, a = NetToHost32(address);
     ReleaseMatchValue(value_);
     value_->Kind = MATCH_RANGE;
-    value_->Value2 = SwapBytes(a & m);
-    value_->Value1 = SwapBytes((a & m) | ~m);
+    value_->Value2 = HostToNet32(a & m);
+    value_->Value1 = HostToNet32((a & m) | ~m);
   }
 }
 
@@ -272,18 +270,7 @@ void TFWInputAddrDlg::DelSrcIPBtnClick(CComponent*) {
   DeleteSelected(SrcIPListBox);
 }
 
-void TFWInputAddrDlg::AddIPBtnClick(CComponent*) {
-  std::string text;
-  if (!InputAddressText(this, &text)) return;
-  std::vector<uint32_t> addresses;
-  if (text.empty()) {
-    MessageDlg(this, "输入IP地址为空!", "错误", kMbOk | kMbIconError);
-  } else if (ResolveAll(text.c_str(), addresses) == 0) {
-    MessageDlg(this, "输入IP地址错误或无效域名!", "错误", kMbOk | kMbIconError);
-  } else {
-    for (uint32_t address : addresses) AddListItem(IPListBox, DottedAddress(address).c_str(), address);
-  }
-}
+void TFWInputAddrDlg::AddIPBtnClick(CComponent*) { AddTypedAddresses(this, IPListBox); }
 
 void TFWInputAddrDlg::DelIPBtnClick(CComponent*) { DeleteSelected(IPListBox); }
 

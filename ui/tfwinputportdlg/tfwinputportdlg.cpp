@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/bytes.h"
 #include "platform/heap.h"
 #include "rules/matchvalue.h"
 #include "ui/addrentry/addrentry.h"
@@ -23,14 +24,9 @@ std::string Decimal(int n) {
 }
 }  // namespace
 
-uint32_t NetworkPortValue(int hostPort) {
-  uint32_t p = static_cast<uint32_t>(hostPort) & 0xFFFF;
-  return ((p & 0xFF) << 8) | (p >> 8);
-}
+uint32_t NetworkPortValue(int hostPort) { return HostToNet16(static_cast<uint16_t>(hostPort)); }
 
-int HostPortValue(uint32_t networkPort) {
-  return static_cast<int>(((networkPort & 0xFF) << 8) | ((networkPort >> 8) & 0xFF));
-}
+int HostPortValue(uint32_t networkPort) { return NetToHost16(static_cast<uint16_t>(networkPort)); }
 
 int TypedPort(const CSpinEdit* spin) {
   long typed = 0;

@@ -1,5 +1,10 @@
 #include "ui/tfwipedit/tfwipedit.h"
 
+#include <cstdint>
+#include <vector>
+
+#include "ui/addrentry/addrentry.h"
+#include "ui/framework/dialogs.h"
 #include "ui/framework/looks.h"
 
 TFWIPEditForm::TFWIPEditForm(CComponent* owner) : CForm(owner, "FWIPEditForm") {
@@ -38,4 +43,17 @@ bool InputAddressText(CComponent* owner, std::string* text) {
   if (!ok || typed.empty()) return false;
   if (text != nullptr) *text = typed;
   return true;
+}
+
+void AddTypedAddresses(CControl* owner, CListBox* list) {
+  std::string text;
+  if (!InputAddressText(owner, &text)) return;
+  std::vector<uint32_t> addresses;
+  if (text.empty()) {
+    MessageDlg(owner, "输入IP地址为空!", "错误", kMbOk | kMbIconError);
+  } else if (ResolveAll(text.c_str(), addresses) == 0) {
+    MessageDlg(owner, "输入IP地址错误或无效域名!", "错误", kMbOk | kMbIconError);
+  } else {
+    for (uint32_t address : addresses) AddListItem(list, DottedAddress(address).c_str(), address);
+  }
 }

@@ -22,3 +22,6 @@ class TFWIPEditForm : public CForm {
 
 // Shows the dialog owned by `owner`; true with the typed text (never empty) after OK.
 bool InputAddressText(CComponent* owner, std::string* text);
+// The dialog, then every address the typed text names added to `list` (each once); text that
+// names none is told in a message box.
+void AddTypedAddresses(CControl* owner, CListBox* list);

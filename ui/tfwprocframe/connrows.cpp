@@ -2,7 +2,7 @@
 
 #include <unordered_map>
 
-#include "base/gbk.h"
+#include "platform/gbk.h"
 #include "base/text.h"
 #include "log/formatters.h"
 

@@ -10,6 +10,7 @@
 #include <new>
 #include <vector>
 
+#include "base/bytes.h"
 #include "platform/heap.h"
 #include "rules/matchvalue.h"
 #include "ui/addrentry/addrentry.h"
@@ -20,15 +21,10 @@
 #include "ui/tfwruleadddlg/tfwruleadddlg.h"
 
 namespace {
-uint32_t HostOrder(uint32_t networkOrder) {
-  return ((networkOrder & 0xFF) << 24) | ((networkOrder & 0xFF00) << 8) | ((networkOrder >> 8) & 0xFF00) |
-         (networkOrder >> 24);
-}
-uint32_t NetworkOrder(uint32_t hostOrder) { return HostOrder(hostOrder); }
-uint32_t NetworkPort(int port) {
-  return ((static_cast<uint32_t>(port) & 0xFF) << 8) | ((static_cast<uint32_t>(port) >> 8) & 0xFF);
-}
-int HostPort(uint32_t networkPort) { return static_cast<int>(((networkPort & 0xFF) << 8) | ((networkPort >> 8) & 0xFF)); }
+uint32_t HostOrder(uint32_t networkOrder) { return NetToHost32(networkOrder); }
+uint32_t NetworkOrder(uint32_t hostOrder) { return HostToNet32(hostOrder); }
+uint32_t NetworkPort(int port) { return HostToNet16(static_cast<uint16_t>(port)); }
+int HostPort(uint32_t networkPort) { return NetToHost16(static_cast<uint16_t>(networkPort)); }
 
 // The port a port entry shows. An entry that still shows its first 0, or that the user
 // emptied or set to 0, reads as 0 ("no port") rather than as the smallest port; text that is
@@ -204,18 +200,7 @@ void TFWNewRuleDlg::ShowRemoteAddress(const _MATCH_VALUE& value) {
   IPStyleComboBoxChange(IPStyleComboBox);
 }
 
-void TFWNewRuleDlg::AddIPBtnClick(CComponent*) {
-  std::string text;
-  if (!InputAddressText(this, &text)) return;
-  std::vector<uint32_t> addresses;
-  if (text.empty()) {
-    MessageDlg(this, "输入IP地址为空!", "错误", kMbOk | kMbIconError);
-  } else if (ResolveAll(text.c_str(), addresses) == 0) {
-    MessageDlg(this, "输入IP地址错误或无效域名!", "错误", kMbOk | kMbIconError);
-  } else {
-    for (uint32_t address : addresses) AddListItem(IPListBox, DottedAddress(address).c_str(), address);
-  }
-}
+void TFWNewRuleDlg::AddIPBtnClick(CComponent*) { AddTypedAddresses(this, IPListBox); }
 
 void TFWNewRuleDlg::DelIPBtnClick(CComponent*) { DeleteSelected(IPListBox); }
 

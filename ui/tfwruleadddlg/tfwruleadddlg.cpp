@@ -6,7 +6,7 @@
 #include <new>
 #include <string>
 
-#include "base/gbk.h"
+#include "platform/gbk.h"
 #include "platform/heap.h"
 #include "rules/codec.h"
 #include "rules/iprules.h"

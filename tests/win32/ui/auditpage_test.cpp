@@ -266,7 +266,7 @@ TEST_F(AuditPageTest, OptionsDoNothingUntilTheConditionsDialogIsPluggedIn) {
   EXPECT_TRUE(g_images.empty());
   // A confirmed dialog that set conditions: the card lights nothing and the rule is applied.
   host->conditions = [](CControl*, _RKFW_AUDIT_RULE* rule) {
-    rule->Access |= kAccessConditions;
+    rule->Access |= AUDIT_ACCESS_DETAILED;
     return true;
   };
   page->Card(0)->OptBtn->Click();

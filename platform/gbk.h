@@ -1,6 +1,7 @@
 // GBK (code page 936) byte classes. A lead byte 0x81..0xFE starts a two-byte character whose
 // trail byte (0x40..0xFE) may look like ASCII "\" or a letter, so byte-wise scans must step
 // over whole characters.
+// It lives under platform/ because the system side cuts paths with it; base/ builds on it.
 #pragma once
 #include <cstddef>
 #include <cstdint>
