@@ -27,17 +27,6 @@ constexpr CActionItem kApplicationActions[] = {{"通行", RULE_ACTION_PERMIT},
                                                {"通知用户", RULE_ACTION_NOTIFY},
                                                {"忽略(用于记录)", RULE_ACTION_IGNORE}};
 
-// The bytes of `text` that fit `size` - 1, cut before a double-byte character that would be
-// split, so a stored name never ends in half a character.
-size_t GbkPrefixLength(const char* text, size_t size) {
-  size_t length = 0;
-  while (text[length] != 0) {
-    size_t step = IsGbkLeadByte(static_cast<uint8_t>(text[length])) && text[length + 1] != 0 ? 2 : 1;
-    if (length + step > size - 1) break;
-    length += step;
-  }
-  return length;
-}
 }  // namespace
 
 int RuleProtocolOfPage(int pageIndex) {
@@ -421,10 +410,14 @@ void TFWNewRuleDlg::ConfirmRule() {
     if (SpecAppRadioButton->Checked()) {
       std::string app = AppEdit->WindowText();
       if (app.empty()) return Fail("指定应用程序未填", AppEdit);
-      if (wasApplication && app == wasApp)
+      if (wasApplication && app == wasApp) {
         memcpy(temp.Application, was->Application, sizeof temp.Application);
-      else
-        memcpy(temp.Application, app.c_str(), GbkPrefixLength(app.c_str(), sizeof temp.Application));
+      } else {
+        // A typed name is stored with its terminator: a longer one would be cut to another
+        // program's name. (A full 32-byte name from a file is kept above, untouched.)
+        if (app.size() >= RULE_APPLICATION_SIZE) return Fail("指定应用程序名称太长!", AppEdit);
+        memcpy(temp.Application, app.c_str(), app.size());
+      }
     } else if (wasApplication && wasApp.empty()) {
       memcpy(temp.Application, was->Application, sizeof temp.Application);
     }

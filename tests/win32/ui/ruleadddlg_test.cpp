@@ -247,7 +247,6 @@ TEST_F(RuleDlgTest, OperationsObjectAndActionGoIntoTheRecord) {
   dlg->AppOpenBtn->Click();
   SetFileDialogScript(nullptr, nullptr);
   EXPECT_EQ(dlg->AppEdit->WindowText(), "mail.exe");
-  dlg->AppEdit->SetText("abcdefghijklmnopqrstuvwxyz1234中文.exe");
   Page(dlg->UDP);
   EXPECT_EQ(dlg->ConnectCheckBox->Text(), "作为服务程序时");
   EXPECT_FALSE(dlg->AcceptCheckBox->Visible());
@@ -255,16 +254,16 @@ TEST_F(RuleDlgTest, OperationsObjectAndActionGoIntoTheRecord) {
   ASSERT_TRUE(Ok());
   EXPECT_EQ(dlg->Rule->Conditions, static_cast<uint32_t>(RULE_COND_SERVICE));
   EXPECT_EQ(dlg->Rule->Options, static_cast<uint32_t>(RULE_OPT_APPLICATION));
-  // 31 bytes would split "中": the name stops before it.
-  EXPECT_STREQ(dlg->Rule->Application, "abcdefghijklmnopqrstuvwxyz1234");
+  EXPECT_STREQ(dlg->Rule->Application, "mail.exe");
   // The same box on the TCP page means connect.
   Page(dlg->TCP);
   EXPECT_EQ(dlg->ConnectCheckBox->Text(), "连接时");
   ASSERT_TRUE(Ok());
   EXPECT_EQ(dlg->Rule->Conditions, static_cast<uint32_t>(RULE_COND_CONNECT));
+  // A name longer than its field holds is refused, not cut to another program's.
   dlg->AppEdit->SetText("abcdefghijklmnopqrstuvwxyz0123456789.exe");
-  ASSERT_TRUE(Ok());
-  EXPECT_EQ(std::string(dlg->Rule->Application), "abcdefghijklmnopqrstuvwxyz01234");
+  EXPECT_FALSE(Ok());
+  EXPECT_EQ(Messages(), Error("指定应用程序名称太长!"));
 
   // "通知用户" falls back to "通行" for the system; "忽略" survives both ways.
   dlg->CondComboBox->SetItemIndex(2);
@@ -607,6 +606,12 @@ TEST_F(RuleDlgTest, BadEntriesAreRefusedWithTheirFieldFocused) {
          typed(dlg->TCPSrcPort.EndSpinEdit, "99999");
        },
        "指定本地端口超出范围(1-65535)", [&] { return dlg->TCPSrcPort.EndSpinEdit; }},
+      {[&] {
+         typed(dlg->TCPSrcPort.EndSpinEdit, "2000");
+         dlg->SpecAppRadioButton->Click();
+         dlg->AppEdit->SetText("a-program-name-of-32-bytes-0.exe");
+       },
+       "指定应用程序名称太长!", [&] { return dlg->AppEdit; }},
   };
   Minimal();
   for (const Row& row : rows) {
@@ -638,6 +643,7 @@ TEST_F(RuleDlgTest, BadEntriesAreRefusedWithTheirFieldFocused) {
   EXPECT_EQ(dlg->TCPSrcPort.ListBox->Count(), 0);
 
   // Blanks around an address are no part of it.
+  dlg->AppEdit->SetText("mail.exe");
   Page(dlg->TCP);
   Choose(dlg->TCPSrcPortBox, 0);
   Choose(dlg->IPStyleComboBox, 1);
