@@ -2,18 +2,26 @@
 # fuzz.sh [SECONDS]       builds build/fuzz (clang -m32, libFuzzer, ASan, UBSan) and runs every
 #                         harness for SECONDS (default 60) on a copy of its seed corpus
 # fuzz.sh NAME [SECONDS]  the same for the one harness NAME (build/fuzz/bin/fuzz_NAME)
-# Prints executions per harness; exits 1 on a finding, 2 on a usage error.
+# fuzz.sh --runs N [NAME] each harness (or NAME) until it has run N inputs, however long it takes
+# Prints executions and time per harness; exits 1 on a finding, 2 on a usage error.
 # VARDEEN_FUZZ_DIR runs the harnesses of another folder as they are, without building.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 usage() {
-  echo "usage: tools/fuzz.sh [SECONDS] | tools/fuzz.sh NAME [SECONDS]" >&2
+  echo "usage: tools/fuzz.sh [SECONDS] | tools/fuzz.sh NAME [SECONDS] | tools/fuzz.sh --runs N [NAME]" >&2
   exit 2
 }
 is_seconds() { [[ $1 =~ ^[0-9]+$ ]] && [ "$1" -gt 0 ]; }
 
 only=
 seconds=60
+runs=
+if [ "${1:-}" = --runs ]; then
+  [ $# -ge 2 ] && is_seconds "$2" || usage
+  runs=$2
+  shift 2
+  [ $# -eq 0 ] || { [ $# -eq 1 ] && ! is_seconds "$1"; } || usage
+fi
 case $# in
   0) ;;
   1) if is_seconds "$1"; then seconds=$1; else only=$1; fi ;;
@@ -55,8 +63,11 @@ for harness in "${harnesses[@]}"; do
     done <"$dir/seeds/$name.txt"
   fi
   log=$dir/$name.log
-  if "$harness" -max_total_time="$seconds" -print_final_stats=1 "$corpus" >"$log" 2>&1; then
-    echo "$name: $(grep -m1 'stat::number_of_executed_units' "$log" | awk '{print $2}') executions, no findings"
+  limit=-max_total_time=$seconds
+  [ -n "$runs" ] && limit=-runs=$runs
+  began=$(date +%s)
+  if "$harness" "$limit" -print_final_stats=1 "$corpus" >"$log" 2>&1; then
+    echo "$name: $(grep -m1 'stat::number_of_executed_units' "$log" | awk '{print $2}') executions in $(($(date +%s) - began)) s, no findings"
   else
     echo "$name: FINDING, see $log"
     status=1
