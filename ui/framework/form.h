@@ -95,6 +95,9 @@ class CForm : public CControl {
   void HandleCreated() override;
 
  private:
+  // Destroys the tool tip, if it is still this form's, and forgets every tool it had.
+  void DropTooltip();
+
   TBorderStyle borderStyle_ = TBorderStyle::Single;
   TPosition position_ = TPosition::Designed;
   CFont font_;
