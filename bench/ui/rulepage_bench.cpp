@@ -6,6 +6,7 @@
 // until they are handled and painted, and the rows of the box left black on the screen then.
 // Prints its figures; asserts nothing.
 //   bench_rulepage.exe            the figures
+//   bench_rulepage.exe N...       the figures for those counts, in that order
 //   bench_rulepage.exe --show N   the page with N sample rules, shown until the window is
 //                                 closed or 60 s have passed (for screenshots)
 #include <windows.h>
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "bench/ui/bench_common.h"
 #include "rules/caches.h"
@@ -142,7 +144,10 @@ int main(int argc, char** argv) {
   }
   printf("%6s %12s %10s %14s %12s %10s %12s %10s\n", "rules", "painted ms", "windows", "10 moves ms", "ms/move",
          "delete ms", "paged ms", "leave ms");
-  for (int count : {10, 100, 1000, 2000}) {
+  std::vector<int> counts = {10, 100, 1000, 2000};
+  if (argc > 1) counts.clear();
+  for (int i = 1; i < argc; ++i) counts.push_back(atoi(argv[i]));
+  for (int count : counts) {
     SetRulesInForce(count, false);
     int before = ProcessWindows();
     Clock::time_point start = Clock::now();
@@ -177,6 +182,10 @@ int main(int argc, char** argv) {
       UpdateWindow(host->Handle());
     }
     double paged = Millis(start);
+    int pages = 0;
+    for (int pos = box->ClientRect().bottom; pos < box->ContentHeight(); pos += box->ClientRect().bottom) ++pages;
+    printf("%6s paged through %d pages: %.1f ms a page; GDI objects %d, tool tip tools %d\n", "", pages,
+           pages ? paged / pages : 0.0, bench::GdiObjects(), bench::ToolTipTools());
     start = Clock::now();
     FreeComponent(page);
     UpdateWindow(host->Handle());
