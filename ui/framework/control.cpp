@@ -422,6 +422,8 @@ LRESULT CALLBACK CControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
     explicit CInFlight(HWND hwnd) { WindowsInMessage().push_back(hwnd); }
     ~CInFlight() { WindowsInMessage().pop_back(); }
   } inFlight(hwnd);
+  if (msg >= WM_MOUSEFIRST && msg <= WM_MBUTTONDBLCLK)
+    if (CForm* form = self->ParentForm()) form->RelayToHints(hwnd, msg, wParam, lParam);
   LRESULT result = self->SafeWndProc(msg, wParam, lParam);
   if (msg == WM_NCDESTROY) self->Unbind();
   return result;

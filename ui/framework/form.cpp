@@ -239,12 +239,12 @@ void CForm::RegisterHint(CControl* control) {
   info.lpszText = const_cast<char*>(control->Hint().c_str());
   if (control->Windowless()) {
     // A windowless control is an area of its host's window.
-    info.uFlags = TTF_SUBCLASS;
+    info.uFlags = 0;
     info.hwnd = host;
     info.uId = reinterpret_cast<UINT_PTR>(control);
     info.rect = control->BoundsRect();
   } else {
-    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.uFlags = TTF_IDISHWND;
     info.hwnd = Handle();
     info.uId = reinterpret_cast<UINT_PTR>(control->Handle());
   }
@@ -252,6 +252,14 @@ void CForm::RegisterHint(CControl* control) {
   control->hintRegistered_ =
       !control->Hint().empty() && control->Visible() &&
       SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info)) != FALSE;
+}
+
+void CForm::RelayToHints(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (tooltip_ == nullptr) return;
+  MSG relayed = {hwnd, msg, wParam, lParam, static_cast<DWORD>(GetMessageTime()), {0, 0}};
+  DWORD pos = GetMessagePos();
+  relayed.pt = POINT{static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
+  SendMessageA(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
 }
 
 void CForm::UnregisterHint(CControl* control) {
