@@ -14,6 +14,7 @@ for ((i = 0; i < ${#args[@]} - 1; i++)); do
   [ "${args[i]}" = --minutes ] && minutes=${args[i+1]}
 done
 log=build/win32/soak.log
+: >"$log"
 export WINEDEBUG=${WINEDEBUG:--all}
 # Wine's background processes must not hold a pipe of the caller: the output goes to a file.
 timeout -k 5 $((minutes * 60 + 300)) wine "$exe" "$@" </dev/null >"$log" 2>&1 &

@@ -102,7 +102,7 @@ Fn Function(HMODULE module, const char* name) {
 class CMeter {
  public:
   explicit CMeter(DWORD pid) : pid_(pid) {
-    process_ = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    process_ = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | SYNCHRONIZE, FALSE, pid);
     // Neither exists on every system the console runs on: both are looked up here.
     guiResources_ = Function<GuiResources>(GetModuleHandleA("user32.dll"), "GetGuiResources");
     memoryInfo_ = Function<MemoryInfo>(GetModuleHandleA("kernel32.dll"), "K32GetProcessMemoryInfo");
@@ -167,16 +167,20 @@ class CMeter {
 
 class CTraffic {
  public:
-  explicit CTraffic(uint32_t seed) : rng_(seed) {}
+  explicit CTraffic(uint32_t seed) : rng_(seed) {
+    for (uint32_t key = 1; key <= kRows; ++key) free_.push_back(key);
+  }
 
   void Second() {
-    // Connections come and go: a few dozen new rows, the oldest dropped above 400.
-    for (int i = 0; i < 40; ++i) AddRow();
-    while (live_.size() > 400) {
+    // Connections come and go: the oldest forty rows go and forty new ones come, in the
+    // stand-in's table of 128.
+    while (live_.size() > kRows - kRowsPerSecond) {
       Run("conn del " + std::to_string(live_.front()));
+      free_.push_back(live_.front());
       live_.pop_front();
       ++removed;
     }
+    while (live_.size() < kRows) AddRow();
     Run("traffic " + std::to_string(500 + Pick(20000)) + " " + std::to_string(500 + Pick(40000)) +
         (live_.empty() ? "" : " key=" + std::to_string(live_[Pick(static_cast<int>(live_.size()))])));
     const int program = Pick(kProgramCount);
@@ -197,8 +201,9 @@ class CTraffic {
       if (Run(line)) ++asks;
     }
     // A packet without a program meets the level's rules: a hit may be logged or asked.
+    const bool tcp = Pick(2) == 0;
     snprintf(line, sizeof line, "packet proto=%s dir=%s %slocal=192.168.1.5:%d remote=10.2.0.%d:%d wait=0",
-             Pick(2) ? "tcp" : "udp", Pick(2) ? "in" : "out", Pick(2) ? "syn " : "", 1 + Pick(3000),
+             tcp ? "tcp" : "udp", Pick(2) ? "in" : "out", Pick(2) ? (tcp ? "syn " : "service ") : "", 1 + Pick(3000),
              1 + Pick(250), 1 + Pick(1024));
     if (Run(line)) {
       ++packets;
@@ -230,30 +235,34 @@ class CTraffic {
     ctl_.Out.clear();
     ctl_.Err.clear();
     if (ctl_.Run(SplitRkfwctlLine(line)) == kRkfwctlOk) return true;
-    ++refused;
+    if (++refused <= 5) printf("refused: %s: %s", line.c_str(), ctl_.Err.empty() ? "\n" : ctl_.Err.c_str());
     return false;
   }
 
+  // A row of the key that has been free longest. A key stays one program's, so the driver's
+  // 32 process paths suffice: the first keys name their program's path, the others only its
+  // name (the console then shows the name and process id), some for the console to look up.
   void AddRow() {
-    const int program = Pick(kProgramCount);
-    const uint32_t key = nextKey_++;
+    const uint32_t key = free_.front();
+    free_.pop_front();
+    const int program = static_cast<int>(key % kProgramCount);
+    std::string who = key <= kProgramCount ? std::string("path=\"") + kPrograms[program] + "\""
+                                           : "name=app" + std::to_string(program) + ".exe";
+    if (key > kProgramCount && Pick(4) == 0) who += " byid";
     static const char* const kStates[] = {"established", "syn-sent", "listen", "time-wait", "close-wait"};
     char line[400];
     const bool udp = Pick(4) == 0;
-    snprintf(line, sizeof line, "conn add key=%u proto=%s %s%s pid=%d path=\"%s\" local=192.168.1.5:%d remote=10.3.%d.%d:%d "
-             "sent=%d recv=%d", key, udp ? "udp" : "tcp", udp ? "" : "state=", udp ? "" : kStates[Pick(5)],
-             3000 + program * 7 + Pick(3), kPrograms[program], 1024 + Pick(5000), Pick(250), 1 + Pick(250),
-             1 + Pick(1024), Pick(100000), Pick(100000));
-    if (Run(line)) {
-      live_.push_back(key);
-      ++added;
-    }
+    snprintf(line, sizeof line, "conn add key=%u proto=%s%s pid=%d %s local=192.168.1.5:%d remote=10.3.%d.%d:%d "
+             "sent=%d recv=%d", key, udp ? "udp" : "tcp state=", udp ? "" : kStates[Pick(5)], 3000 + program,
+             who.c_str(), 1024 + Pick(5000), Pick(250), 1 + Pick(250), 1 + Pick(1024), Pick(100000), Pick(100000));
+    if (Run(line)) ++added;
+    live_.push_back(key);
   }
 
+  static constexpr size_t kRows = 120, kRowsPerSecond = 40;
   std::mt19937 rng_;
   CRkfwctl ctl_;
-  std::deque<uint32_t> live_;
-  uint32_t nextKey_ = 1;
+  std::deque<uint32_t> live_, free_;  // row keys in the table, oldest first; keys free
 };
 
 // ---- the user's side: the monkey ----
@@ -302,8 +311,10 @@ class CMonkey {
  public:
   CMonkey(DWORD pid, uint32_t seed) : pid_(pid), rng_(seed) {}
 
-  // One action: a menu, a box, a prompt (first when `promptsFirst`), a dialog, else the main window.
-  void Step(HWND main, bool promptsFirst) {
+  // One action: on a menu, a box, a prompt, a dialog, else the main window. Settling, it
+  // answers prompts and closes dialogs at once and leaves the main window alone; the result
+  // says whether there was anything to answer.
+  bool Step(HWND main, bool settling) {
     std::vector<HWND> menus, boxes, dialogs, prompts;
     for (HWND w : ProcessTopWindows(pid_)) {
       if (!IsWindowVisible(w)) continue;
@@ -319,20 +330,21 @@ class CMonkey {
     }
     NoteModals(menus, boxes, dialogs);
     ++actions;
-    if (!menus.empty()) return AnswerMenu(menus.front());
-    if (!boxes.empty()) return AnswerSystemDialog(boxes.back());
+    if (!menus.empty()) return AnswerMenu(menus.front()), true;
+    if (!boxes.empty()) return AnswerSystemDialog(boxes.back()), true;
     for (HWND prompt : prompts) {
       if (!IsWindowEnabled(prompt)) continue;  // a user could not answer it either
-      if (promptsFirst || Pick(3) == 0) return AnswerPrompt(prompt);
+      if (settling || Pick(3) == 0) return AnswerPrompt(prompt), true;
     }
     for (HWND dialog : dialogs) {
       if (!IsWindowEnabled(dialog)) continue;  // below the modal one
-      if (++dialogActions_ > 4 + Pick(12)) return CloseDialog(dialog);
-      return Play(dialog);
+      if (settling || ++dialogActions_ > 4 + Pick(12)) return CloseDialog(dialog), true;
+      return Play(dialog), true;
     }
     dialogActions_ = 0;
-    if (!IsWindowVisible(main)) return Restore();
-    if (IsWindowEnabled(main)) Play(main);
+    if (!IsWindowVisible(main)) return Restore(), true;
+    if (!settling && IsWindowEnabled(main)) Play(main);
+    return !prompts.empty() || !dialogs.empty();
   }
 
   // The longest any modal window (menu, box, dialog) has stayed open, in seconds.
@@ -499,6 +511,19 @@ class CMonkey {
 
 // ---- the run ----
 
+// The console in the same place for every sample: nothing open, the main window shown on its
+// information page. False when that took more than 20 s.
+bool Settle(CMonkey& monkey, CConsole& console) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 20000 && console.Running();) {
+    if (!monkey.Step(console.MainWindow(), true)) {
+      if (console.Find("TFWInfoFrame").showing) return WaitUntil([] { return false; }, 1000), true;
+      ClickControl(console.Find("SysInfoBtn"));
+    }
+    WaitUntil([] { return false; }, 100);
+  }
+  return false;
+}
+
 struct CSample {
   double minute;
   CFigures f;
@@ -577,13 +602,23 @@ int main(int argc, char** argv) {
     }
     alive = console.Running();
     if (GetTickCount() >= nextMinute) {
+      if (!Settle(monkey, console)) {
+        printf("the console could not be brought back to its information page:");
+        for (HWND w : ProcessTopWindows(console.Pid())) {
+          char cls[64] = {};
+          GetClassNameA(w, cls, sizeof cls);
+          if (IsWindowVisible(w)) printf(" %s%s", cls, IsWindowEnabled(w) ? "" : " (disabled)");
+        }
+        printf("; info page %s\n", console.Find("TFWInfoFrame").showing ? "shown" : "not shown");
+      }
       samples.push_back({Seconds(begin) / 60, report("minute")});
       nextMinute += 60000;
     }
     WaitUntil([] { return false; }, 60);  // the user's pace, and this thread's messages
   }
 
-  // No more traffic: every question still open is answered, then the console is closed with "×".
+  // No more traffic: every question still open is answered, then the console is closed with
+  // its close label.
   const DWORD drain = GetTickCount();
   for (;;) {
     auto status = traffic.Status();
@@ -593,6 +628,7 @@ int main(int argc, char** argv) {
     monkey.Step(console.MainWindow(), true);
     WaitUntil([] { return false; }, 60);
   }
+  Settle(monkey, console);
   CFigures last = report("end");
   alive = alive && last.alive;
   auto status = traffic.Status();
@@ -614,7 +650,7 @@ int main(int argc, char** argv) {
          traffic.asks, traffic.ruleHits, traffic.logs, traffic.packets, traffic.added, traffic.removed, traffic.refused);
   printf("events answered   %u verdicts; %d questions unanswered; %u events left in the driver's queue\n",
          status["verdicts"], unanswered, status["queued"]);
-  printf("console           %s; longest time the window did not answer %.0f ms; ended by \"×\": %s (exit code %lu)\n",
+  printf("console           %s; longest time the window did not answer %.0f ms; ended by its close label: %s (exit code %lu)\n",
          alive ? "alive to the end" : "DIED OR STOPPED ANSWERING", longestStall, closed ? "yes" : "no",
          static_cast<unsigned long>(code));
   printf("monkey            %u actions, %u boxes and file dialogs answered, %u dialogs closed, %u prompts answered, "
