@@ -201,10 +201,10 @@ class CTraffic {
       if (Run(line)) ++asks;
     }
     // A packet without a program meets the level's rules: a hit may be logged or asked.
-    const bool tcp = Pick(2) == 0;
+    const bool tcp = Pick(2) == 0, in = Pick(2) == 0;
+    const char* kind = Pick(2) == 0 ? "" : tcp ? "syn " : in ? "service " : "";
     snprintf(line, sizeof line, "packet proto=%s dir=%s %slocal=192.168.1.5:%d remote=10.2.0.%d:%d wait=0",
-             tcp ? "tcp" : "udp", Pick(2) ? "in" : "out", Pick(2) ? (tcp ? "syn " : "service ") : "", 1 + Pick(3000),
-             1 + Pick(250), 1 + Pick(1024));
+             tcp ? "tcp" : "udp", in ? "in" : "out", kind, 1 + Pick(3000), 1 + Pick(250), 1 + Pick(1024));
     if (Run(line)) {
       ++packets;
       if (ctl_.Out.compare(0, 5, "asked") == 0) ++asks;
@@ -516,7 +516,7 @@ class CMonkey {
 bool Settle(CMonkey& monkey, CConsole& console) {
   for (DWORD start = GetTickCount(); GetTickCount() - start < 20000 && console.Running();) {
     if (!monkey.Step(console.MainWindow(), true)) {
-      if (console.Find("TFWInfoFrame").showing) return WaitUntil([] { return false; }, 1000), true;
+      if (console.Find("FWInfoFrame").showing) return WaitUntil([] { return false; }, 1000), true;
       ClickControl(console.Find("SysInfoBtn"));
     }
     WaitUntil([] { return false; }, 100);
@@ -579,12 +579,14 @@ int main(int argc, char** argv) {
     CFigures f = meter.Take(console.MainWindow());
     auto status = traffic.Status();
     const uint32_t verdicts = status["verdicts"];
+    DWORD_PTR logText = 0;  // the log page's text, which only the user clears
+    SendMessageTimeoutA(console.Control("LogMemo"), WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &logText);
     printf("%-6s %5.1f min  asked %5u answered %5u waiting %3d queued %3u | hits %6u logs %6u rows +%u/-%u refused %u"
-           " | monkey %5u, open %4.1f s | %s, stall %.0f ms | USER %u GDI %u windows %d private %lu KB\n",
+           " | monkey %5u, open %4.1f s | %s, stall %.0f ms | USER %u GDI %u windows %d private %lu KB log page %lu KB\n",
            when, Seconds(begin) / 60, traffic.asks, verdicts, static_cast<int>(traffic.asks - verdicts),
            status["queued"], traffic.ruleHits, traffic.logs, traffic.added, traffic.removed, traffic.refused,
            monkey.actions, monkey.OldestModal(), f.alive ? "alive" : "NOT ANSWERING", longestStall, f.user, f.gdi,
-           f.windows, static_cast<unsigned long>(f.privateBytes / 1024));
+           f.windows, static_cast<unsigned long>(f.privateBytes / 1024), static_cast<unsigned long>(logText / 1024));
     return f;
   };
 
@@ -609,7 +611,7 @@ int main(int argc, char** argv) {
           GetClassNameA(w, cls, sizeof cls);
           if (IsWindowVisible(w)) printf(" %s%s", cls, IsWindowEnabled(w) ? "" : " (disabled)");
         }
-        printf("; info page %s\n", console.Find("TFWInfoFrame").showing ? "shown" : "not shown");
+        printf("; info page %s\n", console.Find("FWInfoFrame").showing ? "shown" : "not shown");
       }
       samples.push_back({Seconds(begin) / 60, report("minute")});
       nextMinute += 60000;
@@ -669,7 +671,7 @@ int main(int argc, char** argv) {
     } figures[] = {{"USER objects", [](const CFigures& f) -> SIZE_T { return f.user; }},
                    {"GDI objects", [](const CFigures& f) -> SIZE_T { return f.gdi; }},
                    {"windows", [](const CFigures& f) -> SIZE_T { return static_cast<SIZE_T>(f.windows); }},
-                   {"private bytes", [](const CFigures& f) -> SIZE_T { return f.privateBytes; }}};
+                   {"private KB", [](const CFigures& f) -> SIZE_T { return f.privateBytes / 1024; }}};
     for (const auto& figure : figures) {
       SIZE_T low = figure.value(samples[0].f), high = low;
       for (const CSample& s : samples) {
@@ -684,7 +686,8 @@ int main(int argc, char** argv) {
       flat = flat && drift <= 5.0;
     }
   } else {
-    puts("flatness          the run is too short to compare minutes");
+    flat = false;
+    puts("flatness          not compared: the run is too short (two minutes at least)");
   }
   const bool good = alive && unanswered == 0 && status["queued"] == 0 && flat;
   printf("result            %s\n", good ? "good: nothing unanswered, the console alive, the figures flat"
