@@ -2,7 +2,6 @@
 
 #include "app/registry.h"
 #include "platform/gbk.h"
-#include "platform/win32/handles.h"
 #include "platform/paths.h"
 
 namespace {
@@ -11,59 +10,6 @@ namespace {
 std::string ProgramFile(const char* name) {
   char path[kPathTextSize];
   return GetProgramFilePath(name, path) ? std::string(path) : std::string();
-}
-
-// RegOpenKeyExA into an owner that holds nothing unless the call succeeded.
-LONG OpenKey(HKEY root, const char* path, REGSAM access, CRegKey& key) {
-  HKEY opened = nullptr;
-  LONG status = RegOpenKeyExA(root, path, 0, access, &opened);
-  key.Reset(status == ERROR_SUCCESS ? opened : nullptr);
-  return status;
-}
-
-// True when `name` is absent under `key` (an absent key counts as absent too).
-bool RegistryValueAbsent(HKEY root, const char* key, const char* name) {
-  CRegKey k;
-  LONG status = OpenKey(root, key, KEY_QUERY_VALUE, k);
-  if (status == ERROR_FILE_NOT_FOUND) return true;
-  if (status != ERROR_SUCCESS) return false;
-  DWORD size = 0;
-  status = RegQueryValueExA(k.Get(), name, nullptr, nullptr, nullptr, &size);
-  return status == ERROR_FILE_NOT_FOUND;
-}
-
-// Opens the settings key for writing, creating it when it cannot be opened.
-CRegKey OpenOrCreateSettingsKey() {
-  CRegKey k;
-  if (OpenKey(HKEY_LOCAL_MACHINE, kSettingsKeyPath, KEY_WRITE, k) == ERROR_SUCCESS) return k;
-  HKEY created = nullptr;
-  DWORD disposition = 0;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_WRITE, nullptr, &created, &disposition) == ERROR_SUCCESS)
-    k.Reset(created);
-  return k;
-}
-
-uint32_t WriteSettingsDword(const char* name, uint32_t value) {
-  CRegKey k = OpenOrCreateSettingsKey();
-  if (!k.Valid()) return 1;
-  DWORD data = value;
-  LONG status =
-      RegSetValueExA(k.Get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
-  return status == ERROR_SUCCESS ? 0 : 1;
-}
-
-// Reads a REG_DWORD of the settings key into `*value`; false (another type, another size, no
-// value) leaves it untouched.
-bool ReadSettingsDword(HKEY k, const char* name, DWORD* value) {
-  DWORD data = 0, size = sizeof data;
-  DWORD type = 0;
-  if (RegQueryValueExA(k, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) !=
-          ERROR_SUCCESS ||
-      type != REG_DWORD || size != sizeof data)
-    return false;
-  *value = data;
-  return true;
 }
 
 }  // namespace
@@ -118,28 +64,32 @@ uint32_t CQELTOption::SaveSettings() {
 
 uint32_t ReadEnable(uint8_t* enabled) {
   *enabled = 0;
-  CRegKey k;
-  if (OpenKey(HKEY_LOCAL_MACHINE, kSettingsKeyPath, KEY_READ, k) != ERROR_SUCCESS) {
+  if (!RegistryKeyOpens(HKEY_LOCAL_MACHINE, kSettingsKeyPath)) {
     WriteEnable(0);  // a fresh machine starts with filtering off, and says so in the registry
     return 0;
   }
-  DWORD value = 0;
   // A key without "Enable" reads as off and stays as it is.
-  if (ReadSettingsDword(k.Get(), "Enable", &value)) *enabled = value != 0 ? 1 : 0;
+  *enabled = ReadRegistryDword(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "Enable", 0) != 0 ? 1 : 0;
   return 0;
 }
 
-uint32_t WriteEnable(uint8_t enabled) { return WriteSettingsDword("Enable", enabled); }
-
-int32_t ReadLevel() {
-  DWORD level = 1;  // medium, the slider's own starting position
-  CRegKey k;
-  if (OpenKey(HKEY_LOCAL_MACHINE, kSettingsKeyPath, KEY_READ, k) == ERROR_SUCCESS)
-    ReadSettingsDword(k.Get(), "Level", &level);
-  return static_cast<int32_t>(level);
+// These two answer 0 when stored, as their callers take them, and tell no one of a key that
+// cannot be made.
+uint32_t WriteEnable(uint8_t enabled) {
+  return WriteRegistryDword(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "Enable", enabled, TKeyFailure::Silent) ? 0 : 1;
 }
 
-uint32_t WriteLevel(int32_t level) { return WriteSettingsDword("Level", static_cast<uint32_t>(level)); }
+int32_t ReadLevel() {
+  // Medium, the slider's own starting position, when the key or the value is missing.
+  return static_cast<int32_t>(ReadRegistryDword(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "Level", 1));
+}
+
+uint32_t WriteLevel(int32_t level) {
+  return WriteRegistryDword(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "Level", static_cast<uint32_t>(level),
+                            TKeyFailure::Silent)
+             ? 0
+             : 1;
+}
 
 std::string ReadCustomRuleFile() {
   std::string path =

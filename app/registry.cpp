@@ -3,40 +3,41 @@
 #include <vector>
 
 #include "platform/msgbox.h"
+#include "platform/win32/handles.h"
 
+// The helpers below speak the registry's own results (ERROR_SUCCESS or the system's error);
+// the functions of registry.h turn them into 1 and 0 once.
 namespace {
 
-// Owns an open registry key.
-class CRegKey {
- public:
-  CRegKey() = default;
-  ~CRegKey() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  CRegKey(const CRegKey&) = delete;
-  CRegKey& operator=(const CRegKey&) = delete;
+LONG OpenKey(HKEY root, const char* path, REGSAM access, CRegKey& key) {
+  HKEY opened = nullptr;
+  LONG status = RegOpenKeyExA(root, path, 0, access, &opened);
+  key.Reset(status == ERROR_SUCCESS ? opened : nullptr);
+  return status;
+}
 
-  LONG Open(HKEY root, const char* path, REGSAM access) {
-    return RegOpenKeyExA(root, path, 0, access, &key_);
-  }
-  LONG Create(HKEY root, const char* path) {
-    DWORD disposition = 0;
-    return RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE | KEY_READ,
-                           nullptr, &key_, &disposition);
-  }
-  HKEY get() const { return key_; }
+LONG CreateKey(HKEY root, const char* path, CRegKey& key) {
+  HKEY created = nullptr;
+  DWORD disposition = 0;
+  LONG status = RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE | KEY_READ,
+                                nullptr, &created, &disposition);
+  key.Reset(status == ERROR_SUCCESS ? created : nullptr);
+  return status;
+}
 
- private:
-  HKEY key_ = nullptr;
-};
+LONG SetValue(HKEY key, const char* name, DWORD type, const void* data, DWORD size) {
+  return RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+}
+
+uint32_t Done(LONG status) { return status == ERROR_SUCCESS ? 1 : 0; }
 
 }  // namespace
 
 uint32_t ReadRegistryDword(HKEY root, const char* key, const char* name, uint32_t fallback) {
   CRegKey k;
-  if (k.Open(root, key, KEY_READ) != ERROR_SUCCESS) return fallback;
+  if (OpenKey(root, key, KEY_READ, k) != ERROR_SUCCESS) return fallback;
   DWORD value = 0, size = sizeof value, type = 0;
-  if (RegQueryValueExA(k.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+  if (RegQueryValueExA(k.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
           ERROR_SUCCESS ||
       type != REG_DWORD || size != sizeof value)
     return fallback;
@@ -47,9 +48,9 @@ std::string ReadRegistryText(HKEY root, const char* key, const char* name, const
                              uint32_t maxLength) {
   std::string result = fallback ? fallback : "";
   CRegKey k;
-  if (k.Open(root, key, KEY_READ) != ERROR_SUCCESS) return result;
+  if (OpenKey(root, key, KEY_READ, k) != ERROR_SUCCESS) return result;
   DWORD size = 0, type = 0;
-  if (RegQueryValueExA(k.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+  if (RegQueryValueExA(k.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
       type != REG_SZ)
     return result;
   if (size == 0) return std::string();
@@ -58,7 +59,7 @@ std::string ReadRegistryText(HKEY root, const char* key, const char* name, const
   for (int attempt = 0; attempt < 4; ++attempt) {
     std::vector<char> data(size + 1, 0);
     DWORD got = size;
-    LONG status = RegQueryValueExA(k.get(), name, nullptr, &type,
+    LONG status = RegQueryValueExA(k.Get(), name, nullptr, &type,
                                    reinterpret_cast<BYTE*>(data.data()), &got);
     if (status == ERROR_MORE_DATA) {
       size = got > size ? got : size * 2;
@@ -74,38 +75,48 @@ std::string ReadRegistryText(HKEY root, const char* key, const char* name, const
   return result;
 }
 
-uint32_t WriteRegistryDword(HKEY root, const char* key, const char* name, uint32_t value) {
+uint32_t WriteRegistryDword(HKEY root, const char* key, const char* name, uint32_t value,
+                            TKeyFailure failure) {
   CRegKey k;
-  LONG status = k.Create(root, key);
+  LONG status = CreateKey(root, key, k);
   if (status != ERROR_SUCCESS) {
-    // The registry functions return their error instead of setting the thread's last error.
-    SetLastError(static_cast<DWORD>(status));
-    ShowLastError();
+    if (failure == TKeyFailure::Shown) {
+      // The registry functions return their error instead of setting the thread's last error.
+      SetLastError(static_cast<DWORD>(status));
+      ShowLastError();
+    }
     return 0;
   }
   DWORD data = value;
-  return RegSetValueExA(k.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
-                        sizeof data) == ERROR_SUCCESS
-             ? 1
-             : 0;
+  return Done(SetValue(k.Get(), name, REG_DWORD, &data, sizeof data));
 }
 
 uint32_t WriteRegistryText(HKEY root, const char* key, const char* name, const char* text) {
   if (text == nullptr) text = "";
   CRegKey k;
-  if (k.Create(root, key) != ERROR_SUCCESS) return 0;
+  if (CreateKey(root, key, k) != ERROR_SUCCESS) return 0;
   // REG_SZ data carries its terminating zero, so every reader gets a terminated text.
-  DWORD size = static_cast<DWORD>(lstrlenA(text)) + 1;
-  return RegSetValueExA(k.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), size) ==
-                 ERROR_SUCCESS
-             ? 1
-             : 0;
+  return Done(SetValue(k.Get(), name, REG_SZ, text, static_cast<DWORD>(lstrlenA(text)) + 1));
 }
 
 uint32_t DeleteRegistryValue(HKEY root, const char* key, const char* name) {
   CRegKey k;
-  if (k.Open(root, key, KEY_SET_VALUE) != ERROR_SUCCESS) return 0;
-  return RegDeleteValueA(k.get(), name) == ERROR_SUCCESS ? 1 : 0;
+  if (OpenKey(root, key, KEY_SET_VALUE, k) != ERROR_SUCCESS) return 0;
+  return Done(RegDeleteValueA(k.Get(), name));
+}
+
+uint32_t RegistryKeyOpens(HKEY root, const char* key) {
+  CRegKey k;
+  return Done(OpenKey(root, key, KEY_READ, k));
+}
+
+uint32_t RegistryValueAbsent(HKEY root, const char* key, const char* name) {
+  CRegKey k;
+  LONG status = OpenKey(root, key, KEY_QUERY_VALUE, k);
+  if (status == ERROR_FILE_NOT_FOUND) return 1;
+  if (status != ERROR_SUCCESS) return 0;
+  DWORD size = 0;
+  return RegQueryValueExA(k.Get(), name, nullptr, nullptr, nullptr, &size) == ERROR_FILE_NOT_FOUND ? 1 : 0;
 }
 
 void ShowLastError() {

@@ -1,4 +1,4 @@
-// Registry helpers of the console and the places its settings live.
+// The console's one way into the registry, and the places its settings live.
 // Win32 only. The helpers return 1 for success and 0 for failure. A value of another type than
 // the one asked for reads as missing.
 #pragma once
@@ -25,14 +25,25 @@ uint32_t ReadRegistryDword(HKEY root, const char* key, const char* name, uint32_
 std::string ReadRegistryText(HKEY root, const char* key, const char* name, const char* fallback,
                              uint32_t maxLength = 0xFFFFFFFFu);
 
-// Creates or opens the key (ShowLastError and 0 when that fails) and sets a REG_DWORD.
-uint32_t WriteRegistryDword(HKEY root, const char* key, const char* name, uint32_t value);
+// Whether a key that cannot be created or opened is told to the user (ShowLastError).
+enum class TKeyFailure { Shown, Silent };
+
+// Creates or opens the key (0 when that fails, after ShowLastError unless Silent) and sets a
+// REG_DWORD.
+uint32_t WriteRegistryDword(HKEY root, const char* key, const char* name, uint32_t value,
+                            TKeyFailure failure = TKeyFailure::Shown);
 
 // Creates or opens the key (silently 0 when that fails) and sets a REG_SZ, terminator included.
 uint32_t WriteRegistryText(HKEY root, const char* key, const char* name, const char* text);
 
 // Opens the key and deletes the value; 0 when either fails (also when the value is absent).
 uint32_t DeleteRegistryValue(HKEY root, const char* key, const char* name);
+
+// 1 when the key opens for reading.
+uint32_t RegistryKeyOpens(HKEY root, const char* key);
+// 1 when the value is certainly absent: the key or the value is not found (a key that cannot
+// be read for another reason is 0).
+uint32_t RegistryValueAbsent(HKEY root, const char* key, const char* name);
 
 // A box without owner, information icon, caption "错误", with the system's text for the
 // calling thread's last error.

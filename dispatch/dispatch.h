@@ -11,7 +11,7 @@
 //   WM_NEXTEVENT:          NextEvent()
 //   WM_FREECHILD (prompt): FreeChild(prompt)
 //   a prompt's answer:     TakeNextPendingEvent(), then the prompt posts WM_FREECHILD
-// The times in the log text follow the platform DetectPlatform found (log/formatters.h).
+// The times in the log text follow the Windows family the console runs on (log/formatters.h).
 #pragma once
 #include <cstdint>
 

@@ -71,7 +71,6 @@ uint32_t OpenDriver(uint8_t start) {
 }
 
 bool DriverIsOpen() { return Device() != kInvalidDevice; }
-bool PlatformDetected() { return DriverConnection().detected; }
 bool IsNtPlatform() { return DriverConnection().nt; }
 
 uint32_t GetTrafficStats(_RKFW_STATISTICS* stats) {

@@ -13,7 +13,6 @@ uint32_t DetectPlatform();
 // Opens the device once per run; `start` = 1 starts a stopped NT service first.
 uint32_t OpenDriver(uint8_t start);
 bool DriverIsOpen();
-bool PlatformDetected();  // DetectPlatform has succeeded
 bool IsNtPlatform();
 
 uint32_t GetTrafficStats(_RKFW_STATISTICS* stats);

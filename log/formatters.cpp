@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "base/bytes.h"
-#include "driver/rkfw.h"
 #include "platform/clock.h"
 #include "platform/machine.h"
 
@@ -24,9 +23,8 @@ void FollowDriverClock() { g_clockFixed = false; }
 
 EventClock GetEventClock() {
   if (g_clockFixed) return g_fixedClock;
-  // Asked at each event rather than set once, so no caller has to remember to wire it after
-  // DetectPlatform: the Win9x driver stamps in UTC.
-  return PlatformDetected() && !IsNtPlatform() ? EventClock::Utc : EventClock::Local;
+  // Asked of the system rather than set once, so no caller has to remember to wire it.
+  return RunsWin9x() ? EventClock::Utc : EventClock::Local;
 }
 
 void SetComputerNameOverride(const char* name) {

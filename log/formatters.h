@@ -7,9 +7,9 @@
 
 // How the driver stamps its events: the NT family already in local time, Win9x in UTC.
 enum class EventClock : uint8_t { Local, Utc };
-// The clock of event times. By default it follows the driver link: Utc once DetectPlatform has
-// found Win9x, Local otherwise (NT, or no platform detected yet). SetEventClock fixes one
-// instead (tools that show events recorded elsewhere); FollowDriverClock undoes that.
+// The clock of event times. By default it follows the system the console runs on (Utc on
+// Win9x, Local on NT: platform/machine.h). SetEventClock fixes one instead (tools that show
+// events recorded elsewhere); FollowDriverClock undoes that.
 void SetEventClock(EventClock clock);
 void FollowDriverClock();
 EventClock GetEventClock();

@@ -19,48 +19,6 @@ char* CopyHeapText(const char* text) {
   return MakeHeapText(reinterpret_cast<const uint8_t*>(text), HeapTextLength(text));
 }
 
-uint8_t* CExtraWriter::Take(uint32_t n) {
-  // The area was sized from the same records; running past it would be a codec bug.
-  if (n > size_ - used_) return nullptr;
-  uint8_t* p = area_ + used_;
-  used_ += n;
-  return p;
-}
-
-void CExtraWriter::PutList(_MATCH_VALUE* value) {
-  if (value->Kind != MATCH_LIST) return;
-  uint32_t count = value->Value1;
-  const uint32_t* elements = MatchElements(*value);
-  value->Value2 = 0;
-  if (count == 0 || count > UINT32_MAX / 4) return;
-  uint32_t offset = used_;
-  uint8_t* p = Take(count * 4);
-  if (p == nullptr) return;
-  if (elements != nullptr) memcpy(p, elements, count * 4);
-  value->Value2 = offset;
-}
-
-uint32_t CExtraWriter::PutCountedText(const char* text) {
-  uint32_t length = HeapTextLength(text);
-  uint32_t offset = used_;
-  uint8_t* p = Take(length + 5);
-  if (p == nullptr) return 0;
-  StoreLe32(p, length + 1);
-  if (length != 0) memcpy(p + 4, text, length);
-  p[4 + length] = 0;
-  return offset;
-}
-
-uint32_t CExtraWriter::PutText(const char* text) {
-  uint32_t length = HeapTextLength(text);
-  uint32_t offset = used_;
-  uint8_t* p = Take(length + 1);
-  if (p == nullptr) return 0;
-  if (length != 0) memcpy(p, text, length);
-  p[length] = 0;
-  return offset;
-}
-
 CExtraReader::CExtraReader(const uint8_t* body, uint32_t bodySize, uint32_t offset, uint32_t size) {
   if (body == nullptr || !RangeInside(offset, size, bodySize)) return;
   area_ = body + offset;

@@ -14,22 +14,83 @@ char* CopyHeapText(const char* text);
 char* MakeHeapText(const uint8_t* data, uint32_t length);
 inline uint32_t HeapTextLength(const char* text) { return text ? static_cast<uint32_t>(strlen(text)) : 0; }
 
+// Copies `n` bytes a word at a time. For a record or a short text this beats both the
+// compiler's string instruction for a fixed size (slow to start) and a library call.
+inline void CopyWords(uint8_t* to, const uint8_t* from, uint32_t n) {
+  uint32_t i = 0;
+#pragma GCC unroll 8
+  for (; i + 4 <= n; i += 4) {
+    uint32_t word;
+    memcpy(&word, from + i, 4);
+    memcpy(to + i, &word, 4);
+  }
+  for (; i < n; ++i) to[i] = from[i];
+}
+
 // Appends lists and texts to an extra area sized in advance; offsets count from its start.
+// Inline: a body or an image writes a few of them per rule, mostly a handful of bytes each,
+// where a call and a library copy would cost more than the bytes.
 class CExtraWriter {
  public:
   CExtraWriter(uint8_t* area, uint32_t size) : area_(area), size_(size) {}
   // Writes [start, end) of the area only; offsets still count from the area's start.
   CExtraWriter(uint8_t* area, uint32_t start, uint32_t end) : area_(area), size_(end), used_(start) {}
   // Kind 1 with elements: copies them and stores their offset in Value2; without: Value2 0.
-  void PutList(_MATCH_VALUE* value);
+  // The area may be a block in reuse: a list without its elements still writes its zeros.
+  void PutList(_MATCH_VALUE* value) {
+    if (value->Kind != MATCH_LIST) return;
+    uint32_t count = value->Value1;
+    const uint32_t* elements = MatchElements(*value);
+    value->Value2 = 0;
+    if (count == 0 || count > UINT32_MAX / 4) return;
+    uint32_t offset = used_;
+    uint8_t* p = Take(count * 4);
+    if (p == nullptr) return;
+    if (elements == nullptr)
+      memset(p, 0, count * 4);
+    else
+      PutBytes(p, elements, count * 4);
+    value->Value2 = offset;
+  }
   // A 4-byte length (text length + 1), the text and its zero. Returns the entry's offset.
-  uint32_t PutCountedText(const char* text);
+  uint32_t PutCountedText(const char* text) { return PutCountedText(text, HeapTextLength(text)); }
+  // The same when the caller knows the text's length.
+  uint32_t PutCountedText(const char* text, uint32_t length) {
+    uint32_t offset = used_;
+    uint8_t* p = Take(length + 5);
+    if (p == nullptr) return 0;
+    StoreLe32(p, length + 1);
+    PutBytes(p + 4, text, length);
+    p[4 + length] = 0;
+    return offset;
+  }
   // The text and its zero, no prefix. Returns the offset.
-  uint32_t PutText(const char* text);
+  uint32_t PutText(const char* text) {
+    uint32_t length = HeapTextLength(text);
+    uint32_t offset = used_;
+    uint8_t* p = Take(length + 1);
+    if (p == nullptr) return 0;
+    PutBytes(p, text, length);
+    p[length] = 0;
+    return offset;
+  }
   uint32_t used() const { return used_; }
 
  private:
-  uint8_t* Take(uint32_t n);
+  static void PutBytes(uint8_t* to, const void* from, uint32_t n) {
+    if (n <= kShort)
+      CopyWords(to, static_cast<const uint8_t*>(from), n);
+    else
+      memcpy(to, from, n);
+  }
+  static constexpr uint32_t kShort = 64;
+  // The area was sized from the same records; running past it would be a codec bug.
+  uint8_t* Take(uint32_t n) {
+    if (n > size_ - used_) return nullptr;
+    uint8_t* p = area_ + used_;
+    used_ += n;
+    return p;
+  }
   uint8_t* area_;
   uint32_t size_;
   uint32_t used_ = 0;

@@ -14,32 +14,6 @@ constexpr uint32_t kRuleSize = sizeof(_RKFW_RULE);
 constexpr uint32_t kGroupCount = 5;
 }  // namespace
 
-uint32_t UsedMatchValues(_RKFW_RULE& rule, _MATCH_VALUE* (&out)[4]) {
-  switch (rule.Protocol) {
-    case RULE_PROTO_IP:
-    case RULE_PROTO_ICMP:
-      out[0] = &rule.LocalAddr;
-      out[1] = &rule.IpRemoteAddr;
-      return 2;
-    case RULE_PROTO_TCP:
-    case RULE_PROTO_UDP:
-      out[0] = &rule.LocalAddr;
-      out[1] = &rule.RemoteAddr;
-      out[2] = &rule.LocalPort;
-      out[3] = &rule.RemotePort;
-      return 4;
-    default:
-      return 0;
-  }
-}
-
-uint32_t UsedMatchValues(const _RKFW_RULE& rule, const _MATCH_VALUE* (&out)[4]) {
-  _MATCH_VALUE* values[4];
-  uint32_t n = UsedMatchValues(const_cast<_RKFW_RULE&>(rule), values);
-  for (uint32_t i = 0; i < n; ++i) out[i] = values[i];
-  return n;
-}
-
 void CopyRule(_RKFW_RULE* destination, const _RKFW_RULE* source) {
   if (destination == nullptr || source == nullptr || destination == source) return;
   if (source->Packed) {
@@ -88,15 +62,6 @@ uint32_t StampRule(_RKFW_RULE* rule) {
   return RESULT_OK;
 }
 
-uint64_t RuleListBytes(const _RKFW_RULE& rule) {
-  const _MATCH_VALUE* values[4];
-  uint32_t used = UsedMatchValues(rule, values);
-  uint64_t bytes = 0;
-  for (uint32_t i = 0; i < used; ++i)
-    if (values[i]->Kind == MATCH_LIST) bytes += 4ull * values[i]->Value1;
-  return bytes;
-}
-
 void ReleaseRules(_Array<_RKFW_RULE>& rules) {
   for (_RKFW_RULE& rule : rules) ReleaseRule(&rule);
   rules.Clear();
@@ -108,47 +73,67 @@ bool AnySerialised(const _Array<_RKFW_RULE>& rules) {
   return false;
 }
 
-uint32_t BuildRuleFileBody(const _Array<_RKFW_RULE>& rules, _bytePtr& body) {
-  body.Release();
-  // A record in serialised form holds offsets into a body that is not here: its texts and
-  // lists cannot be found, and reading them as pointers would crash.
-  if (AnySerialised(rules)) return RESULT_FAILED;
-  uint32_t n = static_cast<uint32_t>(rules.Count);
-  // Sizes first, so the body is one allocation: lists of the rules' protocols, and both texts
-  // of every rule, the ones left out included. Counted per group too, so that one pass in
-  // array order puts each record and its entries where the group order has them.
+namespace {
+// Where everything of a body goes, counted from the rules before a byte is written: lists of
+// the rules' protocols, and both texts of every rule, the ones left out included. Counted per
+// group too, so that one pass in array order puts each record and its entries where the group
+// order has them.
+struct CBodyLayout {
   uint32_t count[kGroupCount] = {};
+  uint32_t groupExtra[kGroupCount] = {};
+  uint32_t extra = 0;
+  uint32_t recordsEnd = 0;
+  uint32_t size = 0;
+};
+
+// False when a record is in serialised form: it holds offsets into a body that is not here,
+// so its texts and lists cannot be found, and reading them as pointers would crash.
+// Throws std::bad_alloc for a body past 2 GB.
+bool MeasureBody(const _Array<_RKFW_RULE>& rules, CBodyLayout& layout) {
   uint64_t groupExtra[kGroupCount] = {};
   uint64_t extra = 0;
   for (const _RKFW_RULE& rule : rules) {
+    if (rule.Packed) return false;
     uint64_t bytes = RuleListBytes(rule) + HeapTextLength(rule.Name) + 5ull + HeapTextLength(rule.Description) + 5ull;
     extra += bytes;
     if (rule.Protocol >= 0 && rule.Protocol < static_cast<int32_t>(kGroupCount)) {
-      ++count[rule.Protocol];
+      ++layout.count[rule.Protocol];
       groupExtra[rule.Protocol] += bytes;
     }
   }
-  uint64_t recordsEnd = RULE_BODY_EMPTY_SIZE + static_cast<uint64_t>(kRuleSize) * n;
-  uint64_t size = recordsEnd + extra;
-  if (size > 0x7FFFFFFF) throw std::bad_alloc();
-  body.Reset(static_cast<uint32_t>(size));
-  uint8_t* out = body.Data();
-  StoreLe32(out, static_cast<uint32_t>(size));
-  StoreLe32(out + RULE_BODY_EXTRA_OFFSET_AT, static_cast<uint32_t>(recordsEnd));
-  StoreLe32(out + RULE_BODY_EXTRA_SIZE_AT, static_cast<uint32_t>(extra));
+  uint64_t recordsEnd = RULE_BODY_EMPTY_SIZE + static_cast<uint64_t>(kRuleSize) * static_cast<uint32_t>(rules.Count);
+  if (recordsEnd + extra > 0x7FFFFFFF) throw std::bad_alloc();
+  for (uint32_t group = 0; group < kGroupCount; ++group) layout.groupExtra[group] = static_cast<uint32_t>(groupExtra[group]);
+  layout.extra = static_cast<uint32_t>(extra);
+  layout.recordsEnd = static_cast<uint32_t>(recordsEnd);
+  layout.size = static_cast<uint32_t>(recordsEnd + extra);
+  return true;
+}
+
+// Writes every byte of the body into `out` (layout.size bytes, whatever they held): false
+// only if the records did not fill the room measured for them.
+bool WriteBody(const _Array<_RKFW_RULE>& rules, const CBodyLayout& layout, uint8_t* out) {
+  memset(out, 0, RULE_BODY_HEADER_SIZE);
+  StoreLe32(out, layout.size);
+  StoreLe32(out + RULE_BODY_EXTRA_OFFSET_AT, layout.recordsEnd);
+  StoreLe32(out + RULE_BODY_EXTRA_SIZE_AT, layout.extra);
 
   // Each group: its count, then its records; its entries follow the previous group's.
-  uint8_t* area = out + recordsEnd;
+  uint8_t* area = out + layout.recordsEnd;
   uint32_t recordAt[kGroupCount], extraAt[kGroupCount + 1];
   uint32_t p = RULE_BODY_HEADER_SIZE;
   extraAt[0] = 0;
   for (uint32_t group = 0; group < kGroupCount; ++group) {
     StoreLe32(out + 4 + 4 * group, p);
-    StoreLe32(out + p, count[group]);
+    StoreLe32(out + p, layout.count[group]);
     recordAt[group] = p + 4;
-    p += 4 + kRuleSize * count[group];
-    extraAt[group + 1] = extraAt[group] + static_cast<uint32_t>(groupExtra[group]);
+    p += 4 + kRuleSize * layout.count[group];
+    extraAt[group + 1] = extraAt[group] + layout.groupExtra[group];
   }
+  // Records left out (a protocol outside the groups) still count in the sizes: their room
+  // stays zero.
+  memset(out + p, 0, layout.recordsEnd - p);
+  memset(area + extraAt[kGroupCount], 0, layout.extra - extraAt[kGroupCount]);
   CExtraWriter extraArea[kGroupCount] = {
       {area, extraAt[0], extraAt[1]}, {area, extraAt[1], extraAt[2]}, {area, extraAt[2], extraAt[3]},
       {area, extraAt[3], extraAt[4]}, {area, extraAt[4], extraAt[5]}};
@@ -157,7 +142,7 @@ uint32_t BuildRuleFileBody(const _Array<_RKFW_RULE>& rules, _bytePtr& body) {
     uint32_t group = static_cast<uint32_t>(rule.Protocol);
     auto* record = reinterpret_cast<_RKFW_RULE*>(out + recordAt[group]);
     recordAt[group] += kRuleSize;
-    memcpy(record, &rule, kRuleSize);
+    CopyWords(reinterpret_cast<uint8_t*>(record), reinterpret_cast<const uint8_t*>(&rule), kRuleSize);
     CExtraWriter& entries = extraArea[group];
     _MATCH_VALUE* values[4];
     uint32_t used = UsedMatchValues(*record, values);
@@ -166,7 +151,29 @@ uint32_t BuildRuleFileBody(const _Array<_RKFW_RULE>& rules, _bytePtr& body) {
     record->Description = reinterpret_cast<char*>(static_cast<uintptr_t>(entries.PutCountedText(rule.Description)));
     record->Packed = 1;
   }
-  return RESULT_OK;
+  for (uint32_t group = 0; group < kGroupCount; ++group)
+    if (extraArea[group].used() != extraAt[group + 1]) return false;
+  return true;
+}
+}  // namespace
+
+uint32_t BuildRuleFileBody(const _Array<_RKFW_RULE>& rules, _bytePtr& body) {
+  body.Release();
+  CBodyLayout layout;
+  if (!MeasureBody(rules, layout)) return RESULT_FAILED;
+  body.Reset(layout.size);
+  if (WriteBody(rules, layout, body.Data())) return RESULT_OK;
+  body.Release();
+  return RESULT_FAILED;
+}
+
+uint32_t BuildRuleFileBody(const _Array<_RKFW_RULE>& rules, CByteBuffer& body) {
+  body.Clear();
+  CBodyLayout layout;
+  if (!MeasureBody(rules, layout)) return RESULT_FAILED;
+  if (WriteBody(rules, layout, body.Prepare(layout.size))) return RESULT_OK;
+  body.Clear();
+  return RESULT_FAILED;
 }
 
 namespace {

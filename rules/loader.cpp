@@ -32,6 +32,10 @@ _bufferPtr<T> DeepCopies(const _Array<T>& rules) {
   return fresh;
 }
 
+// The IP image is rebuilt for every set sent; the driver copies it in its request, so one block
+// serves every build and is written over in place (a new one would be fresh pages each time).
+CByteBuffer g_ipImage;
+
 template <class T, void (*ReleaseOne)(T*)>
 void ReleaseCopies(_bufferPtr<T>& copies) {
   for (uint32_t i = 0; i < copies.Length(); ++i) ReleaseOne(&copies[i]);
@@ -42,7 +46,7 @@ void ReleaseCopies(_bufferPtr<T>& copies) {
 uint32_t ApplyIpRules(const _Array<_RKFW_RULE>& rules) {
   CDriverPort& driver = RulePort();
   if (!driver.IsOpen()) return RESULT_DRIVER_NOT_OPEN;
-  _bytePtr image;
+  CByteBuffer& image = g_ipImage;
   _bufferPtr<_RKFW_RULE> fresh;
   try {
     if (BuildIpRuleImage(rules, image) != RESULT_OK) return RESULT_FAILED;
@@ -53,7 +57,9 @@ uint32_t ApplyIpRules(const _Array<_RKFW_RULE>& rules) {
     return RESULT_FAILED;  // nothing changed
   }
   // The cache names what the driver runs: a refused set leaves both as they were.
-  if (Sent(driver.LoadIpRuleSet(image.Data(), LoadLe32(image.Data()))) != RESULT_OK) {
+  uint32_t sent = Sent(driver.LoadIpRuleSet(image.Data(), image.Size()));
+  image.Clear();
+  if (sent != RESULT_OK) {
     ReleaseCopies<_RKFW_RULE, ReleaseRule>(fresh);
     return RESULT_FAILED;
   }

@@ -132,6 +132,21 @@ typedef struct _AUDIT_BODY_HEAD {
   uint32_t ExtraAt;      /* the extra area */
 } _AUDIT_BODY_HEAD;
 
+/* The header of an IP rule image (driver input). Each group's offset (its count, then its
+ * entries) and the extra area's count from the end of the header; the image ends with one zero
+ * byte after the extra area. */
+typedef struct _IP_IMAGE_HEAD {
+  uint32_t Size;      /* the whole image */
+  uint32_t Reserved;  /* 0 */
+  uint32_t TcpAt;
+  uint32_t UdpAt;
+  uint32_t IpAt;
+  uint32_t IcmpAt;
+  uint32_t IgmpAt;
+  uint32_t ExtraSize; /* the lists */
+  uint32_t ExtraAt;   /* the extra area */
+} _IP_IMAGE_HEAD;
+
 #pragma pack(pop)
 
 RULES_STATIC_ASSERT(sizeof(void*) == 4, "the records hold 32-bit pointers");
@@ -180,25 +195,29 @@ RULES_STATIC_ASSERT(offsetof(_RKFW_AUDIT_RULE, Reserved3) == 162, "audit Reserve
 /* Where a field lies in a stored audit record. */
 #define AUDIT_BODY_RECORD_AT(field) ((uint32_t)offsetof(_RKFW_AUDIT_RULE, field) - AUDIT_BODY_RECORD_FROM)
 
-/* IP rule image (driver input). Offsets count from the end of its 36-byte header. */
-#define IP_IMAGE_HEADER_SIZE 36u
+/* IP rule image (driver input). */
+#define IP_IMAGE_HEADER_SIZE ((uint32_t)sizeof(_IP_IMAGE_HEAD))
 /* An entry is a _RKFW_RULE from Protocol up to Description (bytes 1 to 100). */
 #define IP_IMAGE_ENTRY_FROM ((uint32_t)offsetof(_RKFW_RULE, Protocol))
 #define IP_IMAGE_ENTRY_SIZE ((uint32_t)offsetof(_RKFW_RULE, Description) - IP_IMAGE_ENTRY_FROM)
 /* Where a field lies in an image entry. */
 #define IP_IMAGE_ENTRY_AT(field) ((uint32_t)offsetof(_RKFW_RULE, field) - IP_IMAGE_ENTRY_FROM)
-#define IP_IMAGE_SLOT_TCP 8u
-#define IP_IMAGE_SLOT_UDP 12u
-#define IP_IMAGE_SLOT_IP 16u
-#define IP_IMAGE_SLOT_ICMP 20u
-#define IP_IMAGE_SLOT_IGMP 24u
-#define IP_IMAGE_EXTRA_SIZE_AT 28u
-#define IP_IMAGE_EXTRA_OFFSET_AT 32u
+#define IP_IMAGE_SLOT_TCP ((uint32_t)offsetof(_IP_IMAGE_HEAD, TcpAt))
+#define IP_IMAGE_SLOT_UDP ((uint32_t)offsetof(_IP_IMAGE_HEAD, UdpAt))
+#define IP_IMAGE_SLOT_IP ((uint32_t)offsetof(_IP_IMAGE_HEAD, IpAt))
+#define IP_IMAGE_SLOT_ICMP ((uint32_t)offsetof(_IP_IMAGE_HEAD, IcmpAt))
+#define IP_IMAGE_SLOT_IGMP ((uint32_t)offsetof(_IP_IMAGE_HEAD, IgmpAt))
+#define IP_IMAGE_EXTRA_SIZE_AT ((uint32_t)offsetof(_IP_IMAGE_HEAD, ExtraSize))
+#define IP_IMAGE_EXTRA_OFFSET_AT ((uint32_t)offsetof(_IP_IMAGE_HEAD, ExtraAt))
 
 RULES_STATIC_ASSERT(AUDIT_BODY_RECORD_SIZE == 158, "a stored audit record is 158 bytes");
 RULES_STATIC_ASSERT(IP_IMAGE_ENTRY_SIZE == 100, "an IP image entry is 100 bytes");
 RULES_STATIC_ASSERT(AUDIT_BODY_HEADER_SIZE == 24, "an audit body header is 24 bytes");
 RULES_STATIC_ASSERT(AUDIT_BODY_COUNT_AT == 8 && AUDIT_BODY_RECORDS_AT == 12, "audit body Count, RecordsAt");
 RULES_STATIC_ASSERT(AUDIT_BODY_EXTRA_SIZE_AT == 16 && AUDIT_BODY_EXTRA_AT == 20, "audit body ExtraSize, ExtraAt");
+RULES_STATIC_ASSERT(IP_IMAGE_HEADER_SIZE == 36, "an IP image header is 36 bytes");
+RULES_STATIC_ASSERT(IP_IMAGE_SLOT_TCP == 8 && IP_IMAGE_SLOT_UDP == 12 && IP_IMAGE_SLOT_IP == 16, "IP image TCP, UDP, IP");
+RULES_STATIC_ASSERT(IP_IMAGE_SLOT_ICMP == 20 && IP_IMAGE_SLOT_IGMP == 24, "IP image ICMP, IGMP");
+RULES_STATIC_ASSERT(IP_IMAGE_EXTRA_SIZE_AT == 28 && IP_IMAGE_EXTRA_OFFSET_AT == 32, "IP image ExtraSize, ExtraAt");
 
 #endif

@@ -115,18 +115,19 @@ bool WriteExactly(FileHandle file, const void* data, uint32_t size) {
   return size == 0 || (FileWrite(file, data, size, &done) && done == size);
 }
 
-void BuildHeader(const _bytePtr& body, uint8_t (&header)[kRuleFileHeaderSize]) {
-  uint32_t length = LoadLe32(body.Data());
+void BuildHeader(const uint8_t* body, uint8_t (&header)[kRuleFileHeaderSize]) {
+  uint32_t length = LoadLe32(body);
   memcpy(header, kRuleFileMagic, 4);
   StoreLe32(header + 4, kRuleFileVersion);
   StoreLe32(header + 8, length);
-  StoreLe32(header + 12, RuleFileChecksum(body.Data(), length));
+  StoreLe32(header + 12, RuleFileChecksum(body, length));
 }
 
 // The body's first dword is its length; it must not claim more than the buffer holds.
-bool BodyUsable(const _bytePtr& body) {
-  return body.Length() >= 4 && LoadLe32(body.Data()) <= body.Length();
+bool BodyUsable(const uint8_t* body, uint32_t size) {
+  return body != nullptr && size >= 4 && LoadLe32(body) <= size;
 }
+bool BodyUsable(const _bytePtr& body) { return BodyUsable(body.Data(), body.Length()); }
 
 bool ChecksumMatches(const uint8_t* body, uint32_t length, uint32_t expected) {
 #ifdef VARDEEN_FUZZING
@@ -261,7 +262,7 @@ uint32_t BuildRuleFileBytes(const _bytePtr& body, _bytePtr& file) {
   uint32_t length = LoadLe32(body.Data());
   if (length > UINT32_MAX - kRuleFileHeaderSize) return RESULT_FAILED;
   uint8_t header[kRuleFileHeaderSize];
-  BuildHeader(body, header);
+  BuildHeader(body.Data(), header);
   file.Reset(kRuleFileHeaderSize + length);
   memcpy(file.Data(), header, sizeof header);
   memcpy(file.Data() + kRuleFileHeaderSize, body.Data(), length);
@@ -304,13 +305,22 @@ uint32_t WriteFileReplacing(const char* path, const void* first, uint32_t firstS
   return RESULT_FAILED;
 }
 
-uint32_t WriteRuleFileBody(const char* path, const _bytePtr& body) {
-  if (!BodyUsable(body)) return RESULT_FAILED;
+namespace {
+uint32_t WriteBodyBytes(const char* path, const uint8_t* body, uint32_t size) {
+  if (!BodyUsable(body, size)) return RESULT_FAILED;
   // A file that failed to load holds the user's rules in some form: it goes aside, not away.
   if (KeepAsideFailedRuleFile(path) != RESULT_OK) return RESULT_FAILED;
   uint8_t header[kRuleFileHeaderSize];
   BuildHeader(body, header);
-  return WriteFileReplacing(path, header, sizeof header, body.Data(), LoadLe32(body.Data()));
+  return WriteFileReplacing(path, header, sizeof header, body, LoadLe32(body));
+}
+
+// Every save builds the whole body again: one block kept for it is written over in place.
+CByteBuffer g_savedBody;
+}  // namespace
+
+uint32_t WriteRuleFileBody(const char* path, const _bytePtr& body) {
+  return WriteBodyBytes(path, body.Data(), body.Length());
 }
 
 uint32_t ReadRuleFile(const char* path, _Array<_RKFW_RULE>& rules, RuleFileLookup lookup) {
@@ -328,14 +338,16 @@ uint32_t ReadAuditFile(const char* path, _Array<_RKFW_AUDIT_RULE>& rules, RuleFi
 }
 
 uint32_t WriteRuleFile(const char* path, const _Array<_RKFW_RULE>& rules) {
-  _bytePtr body;
+  CByteBuffer& body = g_savedBody;
   try {
     uint32_t result = BuildRuleFileBody(rules, body);
     if (result != RESULT_OK) return result;
   } catch (const std::bad_alloc&) {
     return RESULT_FAILED;  // nothing written
   }
-  return WriteRuleFileBody(path, body);
+  uint32_t result = WriteBodyBytes(path, body.Data(), body.Size());
+  body.Clear();
+  return result;
 }
 
 uint32_t WriteAuditFile(const char* path, const _Array<_RKFW_AUDIT_RULE>& rules) {

@@ -4,15 +4,13 @@
 #include "driver/connection.h"
 #include "driver/protocol.h"
 #include "driver/rkfw.h"
+#include "platform/machine.h"
 
-namespace {
-bool g_hostIsNt = true;
-}  // namespace
-
-void SetHostPlatformForTests(bool nt) { g_hostIsNt = nt; }
+// The family is the platform's, which the event times follow too.
+void SetHostPlatformForTests(bool nt) { SetHostWin9xForTests(!nt); }
 
 uint32_t DetectPlatformOnSystem(bool* nt) {
-  *nt = g_hostIsNt;
+  *nt = !RunsWin9x();
   return RESULT_OK;
 }
 

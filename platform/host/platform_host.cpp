@@ -108,6 +108,13 @@ bool FileTimeToCalendar(uint64_t fileTime, CalendarTime* out) {
   return true;
 }
 
+namespace {
+bool g_hostWin9x = false;
+}  // namespace
+
+bool RunsWin9x() { return g_hostWin9x; }
+void SetHostWin9xForTests(bool win9x) { g_hostWin9x = win9x; }
+
 bool GetComputerNameText(char* out, uint32_t size) {
   if (out == nullptr || size == 0) return false;
   char name[256] = {};

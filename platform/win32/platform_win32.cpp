@@ -78,6 +78,16 @@ bool FileTimeToCalendar(uint64_t fileTime, CalendarTime* out) {
   return true;
 }
 
+bool RunsWin9x() {
+  static const bool win9x = [] {
+    OSVERSIONINFOA version;
+    memset(&version, 0, sizeof version);
+    version.dwOSVersionInfoSize = sizeof version;
+    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+  }();
+  return win9x;
+}
+
 bool GetComputerNameText(char* out, uint32_t size) {
   if (out == nullptr || size == 0) return false;
   char name[MAX_COMPUTERNAME_LENGTH + 1] = {};

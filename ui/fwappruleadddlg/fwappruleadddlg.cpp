@@ -22,10 +22,11 @@ std::string FullLongPath(const char* path) {
 }
 
 namespace {
-std::string VersionTextOr(const char* path, const char* name, const char* missing) {
-  std::string text = ReadVersionString(path, name);
-  return text.empty() ? missing : text;
-}
+const CAppInfoLayout kAppInfoLayout = {
+    &kAppInfoDialogCaptions, 12, 24,
+    {{56, 22, 60, 120, 22, 262, 14}, {56, 42, 60, 120, 42, 262, 14}, {56, 62, 60, 120, 62, 262, 14},
+     {56, 82, 60, 120, 82, 262, 42}},
+    true, true};
 }  // namespace
 
 TFWNewAppRuleDlg::TFWNewAppRuleDlg(CComponent* owner) : CForm(owner, "FWNewAppRuleDlg") {
@@ -38,17 +39,7 @@ TFWNewAppRuleDlg::TFWNewAppRuleDlg(CComponent* owner) : CForm(owner, "FWNewAppRu
   OnCreate = Bind(this, &TFWNewAppRuleDlg::FormCreate);
 
   GroupBox2 = NewControl<CGroupBox>(this, this, "GroupBox2", 8, 6, 392, 132, "应用程序信息");
-  IconImage = NewControl<CImage>(this, GroupBox2, "IconImage", 12, 24, 32, 32);
-  IconImage->SetCenter(true);
-  Label10 = NewControl<CLabel>(this, GroupBox2, "Label10", 56, 22, 60, 14, "程序描述:");
-  DescLabel = NewControl<CLabel>(this, GroupBox2, "DescLabel", 120, 22, 262, 14);
-  Label11 = NewControl<CLabel>(this, GroupBox2, "Label11", 56, 42, 60, 14, "版本:");
-  VersionLabel = NewControl<CLabel>(this, GroupBox2, "VersionLabel", 120, 42, 262, 14);
-  Label3 = NewControl<CLabel>(this, GroupBox2, "Label3", 56, 62, 60, 14, "公司:");
-  CompanyLabel = NewControl<CLabel>(this, GroupBox2, "CompanyLabel", 120, 62, 262, 14);
-  Label12 = NewControl<CLabel>(this, GroupBox2, "Label12", 56, 82, 60, 14, "程序路径:");
-  PathLabel = NewControl<CLabel>(this, GroupBox2, "PathLabel", 120, 82, 262, 42);
-  PathLabel->SetWordWrap(true);
+  CreateAppInfoGroup(this, GroupBox2, kAppInfoLayout);
 
   Label1 = NewControl<CLabel>(this, this, "Label1", 12, 148, 200, 14, "如何审核该应用程序:");
   PermitRadioButton = NewControl<CRadioButton>(this, this, "PermitRadioButton", 28, 168, 360, 18,
@@ -89,18 +80,7 @@ void TFWNewAppRuleDlg::SetAppPath(const char* path) {
   ShowAppInfo();
 }
 
-void TFWNewAppRuleDlg::ShowAppInfo() {
-  const char* path = path_.c_str();
-  auto info = std::make_unique<CShellFileInfo>(path);
-  if (info->Answered() && info->Icon() != nullptr) {
-    IconImage->SetIcon(info->Icon());
-    shellInfo_ = std::move(info);
-  }
-  DescLabel->SetText(VersionTextOr(path, "FileDescription", "无描述信息").c_str());
-  VersionLabel->SetText(VersionTextOr(path, "FileVersion", "无版本信息").c_str());
-  CompanyLabel->SetText(VersionTextOr(path, "CompanyName", "无公司信息").c_str());
-  PathLabel->SetText(path);
-}
+void TFWNewAppRuleDlg::ShowAppInfo() { ShowProgramInfo(path_.c_str()); }
 
 void TFWNewAppRuleDlg::PermitRadioButtonClick(CComponent*) {
   OkBtn->SetEnabled(PermitRadioButton->Checked() || NotifyRadioButton->Checked() ||

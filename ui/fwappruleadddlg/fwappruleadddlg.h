@@ -1,15 +1,14 @@
 // The dialog that follows the choice of a program to audit: what the file says about itself,
 // and whether the program is to be permitted, reported or blocked. OK builds the new rule.
 #pragma once
-#include <memory>
 #include <string>
 
 #include "rules/records.h"
+#include "ui/appinfo/appinfo.h"
 #include "ui/framework/controls.h"
-#include "ui/framework/fileinfo.h"
 #include "ui/framework/form.h"
 
-class TFWNewAppRuleDlg : public CForm {
+class TFWNewAppRuleDlg : public CForm, public CAppInfoGroup {
  public:
   explicit TFWNewAppRuleDlg(CComponent* owner);
   ~TFWNewAppRuleDlg() override;
@@ -27,11 +26,6 @@ class TFWNewAppRuleDlg : public CForm {
   void OkBtnClick(CComponent* Sender);
 
   CGroupBox* GroupBox2;
-  CImage* IconImage;
-  CLabel *Label10, *DescLabel;
-  CLabel *Label11, *VersionLabel;
-  CLabel *Label3, *CompanyLabel;
-  CLabel *Label12, *PathLabel;
   CLabel* Label1;
   CRadioButton *PermitRadioButton, *NotifyRadioButton, *BlockRadioButton;
   CGlyphButton *OkBtn, *CancelBtn;
@@ -40,7 +34,6 @@ class TFWNewAppRuleDlg : public CForm {
   void ReleaseNewRule();
   std::string path_;
   _RKFW_AUDIT_RULE* newRule_ = nullptr;  // owned, with its path
-  std::unique_ptr<CShellFileInfo> shellInfo_;  // owns the icon IconImage shows
 };
 
 // `path` made absolute, its short (8.3) names written out where the system can

@@ -14,10 +14,13 @@ namespace {
 constexpr uint32_t kProtocols = AUDIT_ACCESS_IP | AUDIT_ACCESS_TCP | AUDIT_ACCESS_UDP;
 constexpr uint32_t kDecisionShown = kProtocols | AUDIT_ACCESS_ASK;
 
-std::string VersionTextOr(const char* path, const char* name, const char* missing) {
-  std::string text = ReadVersionString(path, name);
-  return text.empty() ? missing : text;
-}
+// A long path keeps its file name in view; the hint shows it whole.
+const CAppInfoCaptions kCaptions = {{"Label2", "Label3", "Label4", "Label1"}, {"描述:", "版本:", "公司:", "路径:"}};
+const CAppInfoLayout kAppInfoLayout = {
+    &kCaptions, 10, 16,
+    {{52, 6, 32, 86, 6, 182, 14}, {272, 6, 32, 306, 6, 108, 14}, {52, 25, 32, 86, 25, 326, 14},
+     {52, 44, 32, 86, 44, 326, 14}},
+    false, true};
 
 // The system's hand pointer, or where the system has none (Windows 95, NT 4.0) one drawn
 // here: "X" black, "." white, the rest transparent; the finger's tip is the hot spot.
@@ -47,9 +50,6 @@ HCURSOR HandCursor() {
   return hand;
 }
 
-CLabel* NewCaption(CComponent* owner, CControl* parent, const char* name, int x, int y, const char* text) {
-  return NewControl<CLabel>(owner, parent, name, x, y, 32, 14, text);
-}
 }  // namespace
 
 bool PermitLit(const _RKFW_AUDIT_RULE* rule) {
@@ -68,18 +68,7 @@ TFWAuditRuleItemFrame::TFWAuditRuleItemFrame(CComponent* owner, CAuditCardOwner&
   SetBounds(0, 0, kPageWidth, kAuditCardHeight);
   SetParentColor(false);
   SetColor(kCardEnabledColor);
-  IconImage = NewControl<CImage>(this, this, "IconImage", 10, 16, 32, 32);
-  IconImage->SetCenter(true);
-  Label2 = NewCaption(this, this, "Label2", 52, 6, "描述:");
-  DescLabel = NewControl<CLabel>(this, this, "DescLabel", 86, 6, 182, 14);
-  Label3 = NewCaption(this, this, "Label3", 272, 6, "版本:");
-  VersionLabel = NewControl<CLabel>(this, this, "VersionLabel", 306, 6, 108, 14);
-  Label4 = NewCaption(this, this, "Label4", 52, 25, "公司:");
-  CompanyLabel = NewControl<CLabel>(this, this, "CompanyLabel", 86, 25, 326, 14);
-  Label1 = NewCaption(this, this, "Label1", 52, 44, "路径:");
-  PathLabel = NewControl<CLabel>(this, this, "PathLabel", 86, 44, 326, 14);
-  // A long path keeps its file name in view; the hint shows it whole.
-  PathLabel->SetAlignment(DT_LEFT | DT_PATH_ELLIPSIS);
+  CreateAppInfoGroup(this, this, kAppInfoLayout);
   Bevel2 = NewControl<CBevel>(this, this, "Bevel2", 418, 6, 2, 52);
   Bevel2->SetShape(TBevelShape::LeftLine);
 
@@ -143,17 +132,7 @@ void TFWAuditRuleItemFrame::HandleCreated() {
 void TFWAuditRuleItemFrame::ShowRuleInfo() {
   if (rule_ == nullptr) return;
   infoShown_ = true;
-  const char* path = rule_->AppPath != nullptr ? rule_->AppPath : "";
-  auto info = std::make_unique<CShellFileInfo>(path);
-  if (info->Answered() && info->Icon() != nullptr) {
-    IconImage->SetIcon(info->Icon());
-    shellInfo_ = std::move(info);  // the old icon goes only after the image has the new one
-  }
-  DescLabel->SetText(VersionTextOr(path, "FileDescription", "无描述信息").c_str());
-  VersionLabel->SetText(VersionTextOr(path, "FileVersion", "无版本信息").c_str());
-  CompanyLabel->SetText(VersionTextOr(path, "CompanyName", "无公司信息").c_str());
-  PathLabel->SetText(path);
-  PathLabel->SetHint(path);
+  ShowProgramInfo(rule_->AppPath);
 }
 
 void TFWAuditRuleItemFrame::RefreshIcons() {

@@ -3,11 +3,10 @@
 // click, and the options and delete buttons. The card owns a deep copy of its rule.
 #pragma once
 #include <cstdint>
-#include <memory>
 
 #include "rules/records.h"
+#include "ui/appinfo/appinfo.h"
 #include "ui/framework/controls.h"
-#include "ui/framework/fileinfo.h"
 #include "ui/framework/form.h"
 
 // What a card needs of the page that holds it: the page applies every change at once.
@@ -35,7 +34,7 @@ bool BlockLit(const _RKFW_AUDIT_RULE* rule);
 
 constexpr int kAuditCardHeight = 64;
 
-class TFWAuditRuleItemFrame : public CFrame {
+class TFWAuditRuleItemFrame : public CFrame, public CAppInfoGroup {
  public:
   // `page` is told what the card's icons and buttons ask for; usually it is `owner` too.
   TFWAuditRuleItemFrame(CComponent* owner, CAuditCardOwner& page, const char* name);
@@ -58,11 +57,6 @@ class TFWAuditRuleItemFrame : public CFrame {
   void OptBtnClick(CComponent* Sender);
   void DelBtnClick(CComponent* Sender);
 
-  CImage* IconImage;
-  CLabel *Label2, *DescLabel;
-  CLabel *Label4, *CompanyLabel;
-  CLabel *Label1, *PathLabel;
-  CLabel *Label3, *VersionLabel;
   CPaintBox *PermitPaintBox, *NotifyPaintBox, *BlockPaintBox;
   CGlyphButton *OptBtn, *DelBtn;
   CBevel *Bevel1, *Bevel2;
@@ -80,5 +74,4 @@ class TFWAuditRuleItemFrame : public CFrame {
   bool styled_ = false;
   bool infoShown_ = false;  // the labels and icon show the file of the rule now held
   CAuditCardOwner& page_;             // the page, not owned
-  std::unique_ptr<CShellFileInfo> shellInfo_;  // owns the icon IconImage shows
 };

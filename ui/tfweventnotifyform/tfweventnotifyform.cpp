@@ -12,7 +12,6 @@
 #include "rules/decisions.h"
 #include "rules/ruleport.h"
 #include "ui/framework/artwork.h"
-#include "ui/framework/fileinfo.h"
 #include "ui/framework/messages.h"
 
 namespace {
@@ -45,6 +44,13 @@ std::string AddressWithPort(const _REPORT_EVENT_HEAD& event, uint32_t addressAt,
            NetToHost16(stored));
   return text;
 }
+
+// A string the file lacks stays empty: the prompt keeps to what the program says.
+const CAppInfoLayout kAppInfoLayout = {
+    &kAppInfoDialogCaptions, 12, 22,
+    {{54, 22, 66, 122, 22, 222, 14}, {54, 40, 66, 122, 40, 222, 14}, {54, 58, 66, 122, 58, 222, 14},
+     {12, 82, 66, 80, 82, 264, 72}},
+    true, false};
 
 // The glyphs the answer buttons carry.
 enum : int { kGlyphOk, kGlyphCancel, kGlyphHelp };
@@ -81,17 +87,7 @@ TFWEventNotifyForm::TFWEventNotifyForm(CComponent* owner, CPromptHost& host)
   RemoteLabel = NewControl<CLabel>(this, GroupBox1, "RemoteLabel", 80, 76, 264, 14);
 
   GroupBox2 = NewControl<CGroupBox>(this, this, "GroupBox2", 8, 144, 353, 162, "应用程序信息");
-  IconImage = NewControl<CImage>(this, GroupBox2, "IconImage", 12, 22, 32, 32);
-  IconImage->SetCenter(true);
-  Label10 = NewControl<CLabel>(this, GroupBox2, "Label10", 54, 22, 66, 14, "程序描述:");
-  DescLabel = NewControl<CLabel>(this, GroupBox2, "DescLabel", 122, 22, 222, 14);
-  Label11 = NewControl<CLabel>(this, GroupBox2, "Label11", 54, 40, 66, 14, "版本:");
-  VersionLabel = NewControl<CLabel>(this, GroupBox2, "VersionLabel", 122, 40, 222, 14);
-  Label3 = NewControl<CLabel>(this, GroupBox2, "Label3", 54, 58, 66, 14, "公司:");
-  CompanyLabel = NewControl<CLabel>(this, GroupBox2, "CompanyLabel", 122, 58, 222, 14);
-  Label12 = NewControl<CLabel>(this, GroupBox2, "Label12", 12, 82, 66, 14, "程序路径:");
-  PathLabel = NewControl<CLabel>(this, GroupBox2, "PathLabel", 80, 82, 264, 72);
-  PathLabel->SetWordWrap(true);
+  CreateAppInfoGroup(this, GroupBox2, kAppInfoLayout);
 
   AuditCheckBox = NewControl<CCheckBox>(this, this, "AuditCheckBox", 12, 314, 345, 18,
                                         "加入应用程序权限审核,以后都执行该操作");
@@ -170,13 +166,7 @@ void TFWEventNotifyForm::ShowEvent() {
   }
 
   const char* path = EventPathText(event_);
-  shellInfo_.reset(new CShellFileInfo(path));
-  IconImage->SetIcon(shellInfo_->Icon());
-  DescLabel->SetText(ReadVersionString(path, "FileDescription").c_str());
-  VersionLabel->SetText(ReadVersionString(path, "FileVersion").c_str());
-  CompanyLabel->SetText(ReadVersionString(path, "CompanyName").c_str());
-  PathLabel->SetText(path);
-  PathLabel->SetHint(path);
+  ShowProgramInfo(path);
 
   if (EventU32(event_, EVENT_AT_FLAGS) & kEventAuditFlag)
     AuditCheckBox->SetText("修改应用程序权限审核,以后都执行该操作");

@@ -3,15 +3,12 @@
 #pragma once
 #include <windows.h>
 
-#include <memory>
-
 #include "dispatch/dispatch.h"
 #include "driver/protocol.h"
+#include "ui/appinfo/appinfo.h"
 #include "ui/framework/controls.h"
 #include "ui/framework/form.h"
 #include "ui/framework/timer.h"
-
-class CShellFileInfo;
 
 // What the prompt needs from the window that owns it.
 constexpr const char* kDecisionNotKeptText = "应用规则失败!";
@@ -31,7 +28,7 @@ class CPromptHost {
   ~CPromptHost() = default;
 };
 
-class TFWEventNotifyForm final : public CForm, public CEventPrompt {
+class TFWEventNotifyForm final : public CForm, public CEventPrompt, public CAppInfoGroup {
  public:
   TFWEventNotifyForm(CComponent* owner, CPromptHost& host);
   ~TFWEventNotifyForm() override;
@@ -57,9 +54,7 @@ class TFWEventNotifyForm final : public CForm, public CEventPrompt {
   void FormCloseQuery(CComponent* Sender, bool& CanClose);
 
   CLabel *Label1, *Label2, *OPLabel, *Label4, *ProtoLabel, *Label5, *LocalLabel, *DstLabel, *RemoteLabel;
-  CLabel *Label10, *DescLabel, *Label11, *VersionLabel, *Label3, *CompanyLabel, *Label12, *PathLabel;
   CGroupBox *GroupBox1, *GroupBox2;
-  CImage* IconImage;
   CCheckBox* AuditCheckBox;
   CRadioButton *PermitRadioButton, *BlockRadioButton, *NotifyRadioButton;
   CGlyphButton *PermitBtn, *BlockBtn, *OkBitBtn;
@@ -77,6 +72,5 @@ class TFWEventNotifyForm final : public CForm, public CEventPrompt {
   _REPORT_EVENT_HEAD event_;
   bool held_ = false;
   bool answered_ = false;
-  std::unique_ptr<CShellFileInfo> shellInfo_;  // owns the icon IconImage shows
   CFont boldFont_;
 };

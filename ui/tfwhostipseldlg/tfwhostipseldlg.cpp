@@ -49,3 +49,20 @@ bool PickLocalAddresses(CComponent* owner, std::vector<CPickedAddress>* picked) 
   if (picked != nullptr) *picked = chosen;
   return true;
 }
+
+void AddPickedLocalAddresses(CComponent* owner, CListBox* list, bool* rangeListed) {
+  std::vector<CPickedAddress> picked;
+  if (!PickLocalAddresses(owner, &picked)) return;
+  if (*rangeListed) {
+    list->DeleteItem(0);
+    *rangeListed = false;
+  }
+  for (const CPickedAddress& p : picked) AddListItem(list, p.text.c_str(), p.address);
+}
+
+void DeleteSelectedLocalAddress(CListBox* list, bool* rangeListed) {
+  int index = list->ItemIndex();
+  if (index < 0) return;
+  if (index == 0) *rangeListed = false;
+  list->DeleteItem(index);
+}

@@ -31,3 +31,10 @@ struct CPickedAddress {
 // Shows the picker owned by `owner`; true with the chosen items in list order after OK with
 // at least one chosen.
 bool PickLocalAddresses(CComponent* owner, std::vector<CPickedAddress>* picked);
+
+// The local address list of a condition dialog, whose item 0 is a range from a rule file while
+// `*rangeListed`. The picked addresses are added; they take the range's place, since a range
+// and single addresses cannot make one condition.
+void AddPickedLocalAddresses(CComponent* owner, CListBox* list, bool* rangeListed);
+// Deletes the selected item; the range, when that is it, is no longer listed.
+void DeleteSelectedLocalAddress(CListBox* list, bool* rangeListed);

@@ -254,21 +254,9 @@ void TFWInputAddrDlg::OkBitBtnClick(CComponent*) {
   }
 }
 
-void TFWInputAddrDlg::AddSrcIPBtnClick(CComponent*) {
-  std::vector<CPickedAddress> picked;
-  if (!PickLocalAddresses(this, &picked)) return;
-  if (localRangeListed_ && !picked.empty()) {
-    // A range and single addresses cannot make one condition: the picked ones take its place.
-    SrcIPListBox->DeleteItem(0);
-    localRangeListed_ = false;
-  }
-  for (const CPickedAddress& p : picked) AddListItem(SrcIPListBox, p.text.c_str(), p.address);
-}
+void TFWInputAddrDlg::AddSrcIPBtnClick(CComponent*) { AddPickedLocalAddresses(this, SrcIPListBox, &localRangeListed_); }
 
-void TFWInputAddrDlg::DelSrcIPBtnClick(CComponent*) {
-  if (localRangeListed_ && SrcIPListBox->ItemIndex() == 0) localRangeListed_ = false;
-  DeleteSelected(SrcIPListBox);
-}
+void TFWInputAddrDlg::DelSrcIPBtnClick(CComponent*) { DeleteSelectedLocalAddress(SrcIPListBox, &localRangeListed_); }
 
 void TFWInputAddrDlg::AddIPBtnClick(CComponent*) { AddTypedAddresses(this, IPListBox); }
 

@@ -257,21 +257,9 @@ void TFWNewRuleDlg::ShowLocalAddress(const _MATCH_VALUE& value) {
   SrcIPCheckBoxClick(SrcIPCheckBox);
 }
 
-void TFWNewRuleDlg::AddSrcIPBtnClick(CComponent*) {
-  std::vector<CPickedAddress> picked;
-  if (!PickLocalAddresses(this, &picked)) return;
-  if (localRangeListed_ && !picked.empty()) {
-    // A range and single addresses cannot make one condition: the picked ones take its place.
-    SrcIPListBox->DeleteItem(0);
-    localRangeListed_ = false;
-  }
-  for (const CPickedAddress& p : picked) AddListItem(SrcIPListBox, p.text.c_str(), p.address);
-}
+void TFWNewRuleDlg::AddSrcIPBtnClick(CComponent*) { AddPickedLocalAddresses(this, SrcIPListBox, &localRangeListed_); }
 
-void TFWNewRuleDlg::DelSrcIPBtnClick(CComponent*) {
-  if (localRangeListed_ && SrcIPListBox->ItemIndex() == 0) localRangeListed_ = false;
-  DeleteSelected(SrcIPListBox);
-}
+void TFWNewRuleDlg::DelSrcIPBtnClick(CComponent*) { DeleteSelectedLocalAddress(SrcIPListBox, &localRangeListed_); }
 
 // Ports.
 

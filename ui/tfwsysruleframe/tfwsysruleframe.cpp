@@ -32,16 +32,20 @@ int32_t UnknownProtocolCount(const _Array<_RKFW_RULE>& rules) {
 
 // Whether `rules` are other than the rules in force, compared as a file would hold them (the
 // driver's image carries the texts' addresses).
+// Asked whenever the rules in force change or a file is opened: the two bodies are built into
+// blocks kept for it.
 bool DiffersFromRulesInForce(const _Array<_RKFW_RULE>& rules) {
+  static CByteBuffer mine, theirs;
   _Array<_RKFW_RULE> inForce(kIpRuleGrowStep);  // shares the cache's texts
   CopyIpRulesFromCache(inForce, false);
-  _bytePtr mine, theirs;
   bool differs = true;
   try {
     if (BuildRuleFileBody(rules, mine) == RESULT_OK && BuildRuleFileBody(inForce, theirs) == RESULT_OK)
-      differs = mine.Length() != theirs.Length() || memcmp(mine.Data(), theirs.Data(), mine.Length()) != 0;
+      differs = mine.Size() != theirs.Size() || memcmp(mine.Data(), theirs.Data(), mine.Size()) != 0;
   } catch (const std::bad_alloc&) {
   }
+  mine.Clear();
+  theirs.Clear();
   inForce.Clear();
   return differs;
 }

@@ -5,6 +5,7 @@
 #include "base/result.h"
 #include "platform/heap.h"
 #include "rule_helpers.h"
+#include "rules/ipimage.h"
 
 namespace {
 
@@ -141,6 +142,47 @@ TEST_F(IpRules, AnOutsideProtocolIsLeftOutButCountsInTheSizes) {
   ASSERT_EQ(Parse(body), RESULT_OK);
   ASSERT_EQ(parsed_.Count, 1);
   EXPECT_STREQ(parsed_[0].Name, "u");
+}
+
+TEST_F(IpRules, AKeptBlockGetsTheSameBodyAndImageAsANewOne) {
+  // Every protocol and one of no group, lists long, empty and without elements, empty texts.
+  for (uint32_t i = 0; i < 30; ++i) {
+    int32_t protocol = i % 6 == 5 ? 9 : static_cast<int32_t>(i % 6);
+    _RKFW_RULE rule = MakeRule(protocol, i % 4 ? "名称" : "", i % 3 ? "d" : "");
+    std::vector<uint32_t> many(i % 7, 0x01020304u * i);
+    if (protocol != RULE_PROTO_IGMP && protocol <= RULE_PROTO_UDP) rule.LocalAddr = MakeList(many);
+    if (protocol == RULE_PROTO_ICMP) {
+      rule.IcmpTypeMask = 0x80000001u;
+      rule.IcmpCodeMask = i;
+    } else if (protocol == RULE_PROTO_TCP || protocol == RULE_PROTO_UDP) {
+      rule.RemotePort = MakeList({Port(static_cast<uint16_t>(i))});
+      rule.LocalPort = MakeRange(Port(1), Port(99));
+    }
+    if (i == 9) rule.RemoteAddr = _MATCH_VALUE{MATCH_LIST, 3, 0};
+    rules_.Append(rule);
+  }
+  CByteBuffer body, image;
+  memset(body.Prepare(1 << 16), 0xA5, 1 << 16);
+  memset(image.Prepare(1 << 16), 0x5A, 1 << 16);
+  // The whole set, then a smaller one over what it left, then the whole set again.
+  for (int32_t count : {30, 11, 30}) {
+    _Array<_RKFW_RULE> some(kIpRuleGrowStep);
+    for (int32_t i = 0; i < count; ++i) some.Append(rules_[i]);
+    _bytePtr newBody, newImage;
+    ASSERT_EQ(BuildRuleFileBody(some, newBody), RESULT_OK);
+    ASSERT_EQ(BuildIpRuleImage(some, newImage), RESULT_OK);
+    ASSERT_EQ(BuildRuleFileBody(some, body), RESULT_OK);
+    ASSERT_EQ(BuildIpRuleImage(some, image), RESULT_OK);
+    EXPECT_EQ(std::vector<uint8_t>(body.Data(), body.Data() + body.Size()), Bytes(newBody)) << count;
+    EXPECT_EQ(std::vector<uint8_t>(image.Data(), image.Data() + image.Size()), Bytes(newImage)) << count;
+    some.Clear();  // shares the texts of rules_
+  }
+  _Array<_RKFW_RULE> serialised(kIpRuleGrowStep);
+  serialised.Append(rules_[0]);
+  serialised[0].Packed = 1;
+  EXPECT_EQ(BuildRuleFileBody(serialised, body), RESULT_FAILED);
+  EXPECT_EQ(body.Size(), 0u) << "no stale body is left to be written";
+  serialised.Clear();
 }
 
 TEST_F(IpRules, BadReferencesFailTheWholeParseAndAppendNothing) {
