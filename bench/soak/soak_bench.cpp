@@ -1,13 +1,14 @@
 // bench_soak.exe [--minutes N | --seconds N] [--seed N] [--no-monkey | --no-traffic]: the real
-// console under load for a long time (default 10 minutes). Every second rkfwctl adds and removes connection rows by the dozen,
-// grows the traffic totals, queues rule hits and log events, asks about programs and sends a
-// packet through the loaded rules; meanwhile a seeded monkey clicks and types at random on
-// every page and dialog it finds and answers every prompt, message box, file dialog and menu
-// it meets. Every minute and at the end it prints the events injected and answered, whether
-// the console lives and answers, its USER and GDI objects, its windows and its private bytes.
-// --no-monkey only answers what asks (prompts, boxes); --no-traffic sends nothing: each
-// alone tells which side a growth comes from. Run tools/install-standin.sh first. Exit code 0 when nothing went unanswered, the console
-// lived and the figures stayed within 5 % of the first minute's.
+// console under load for a long time (default 10 minutes). Every second rkfwctl replaces forty
+// connection rows, grows the traffic totals, queues rule hits and log events, asks about
+// programs and sends a packet through the loaded rules; meanwhile a seeded monkey clicks and
+// types at random on every page and dialog it finds and answers every prompt, message box, file
+// dialog and menu it meets. Every minute and at the end it prints the events injected and
+// answered, whether the console lives and answers, its USER and GDI objects, its windows and
+// its private bytes. --no-monkey only answers what asks (prompts, boxes); --no-traffic sends
+// nothing: each alone tells which side a growth comes from. Run tools/install-standin.sh
+// first. Exit code 0 when nothing went unanswered, the console lived and the figures stayed
+// within 5 % of the first minute's.
 #include <windows.h>
 #include <psapi.h>
 
@@ -646,7 +647,6 @@ int main(int argc, char** argv) {
   auto status = traffic.Status();
   const int unanswered = static_cast<int>(traffic.asks - status["verdicts"]);
   DWORD code = 1;
-  bool closed = false;
   for (DWORD start = GetTickCount(); console.Running() && GetTickCount() - start < 30000;) {
     CControlInfo close = console.Find("Label13");
     if (close.showing && IsWindowEnabled(console.MainWindow())) ClickControl(close);
@@ -655,7 +655,7 @@ int main(int argc, char** argv) {
       WaitUntil([&] { return !console.Running(); }, 150);
     }
   }
-  closed = console.WaitExit(&code, 5000);
+  const bool closed = console.WaitExit(&code, 5000);
 
   printf("\nevents injected   %u questions (from events and packets), %u rule hits, %u log events, %u packets; "
          "%u rows added, %u removed; %u commands refused\n",
