@@ -3,6 +3,8 @@
 #include "ui/framework/canvas.h"
 
 #include <cmath>
+#include <map>
+#include <utility>
 
 namespace {
 COLORREF Mix(COLORREF a, COLORREF b, int num, int den) {
@@ -15,6 +17,13 @@ const COLORREF kBlue = RGB(38, 110, 190);
 const COLORREF kDarkBlue = RGB(22, 70, 140);
 const COLORREF kLight = RGB(229, 243, 252);
 }  // namespace
+
+HBITMAP SharedGlyph(TGlyphPicture picture, int size) {
+  static std::map<std::pair<TGlyphPicture, int>, HBITMAP> glyphs;
+  HBITMAP& glyph = glyphs[std::make_pair(picture, size)];
+  if (glyph == nullptr) glyph = MakeGlyph(picture, size);
+  return glyph;
+}
 
 HBITMAP MakeGlyph(TGlyphPicture picture, int size) {
   CCanvas c(size, size);

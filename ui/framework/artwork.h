@@ -23,6 +23,9 @@ enum class TGlyphPicture {
 
 // A size × size glyph on the key colour. The caller owns the bitmap.
 HBITMAP MakeGlyph(TGlyphPicture picture, int size);
+// The same glyph made once for the process and shared (never delete it): cards hand it to
+// their buttons as the flat look's picture, so that a card owns no bitmap.
+HBITMAP SharedGlyph(TGlyphPicture picture, int size);
 // The main window's surface: a title band and a light body with a framed header.
 HBITMAP MakeMainBackground(int width, int height, int headerHeight);
 // The strip under the header while the window is collapsed.

@@ -35,14 +35,10 @@ bool CCheckBox::HandleNotification(UINT msg, WPARAM wParam, LPARAM, LRESULT* res
     return true;
   }
   if (msg == WM_CTLCOLORSTATIC || msg == WM_CTLCOLORBTN) {
-    if (!background_ || backgroundColor_ != Color()) {
-      backgroundColor_ = Color();
-      background_.Reset(CreateSolidBrush(backgroundColor_));
-    }
     HDC dc = reinterpret_cast<HDC>(wParam);
-    SetBkColor(dc, backgroundColor_);
+    SetBkColor(dc, Color());
     SetTextColor(dc, FontColor());
-    *result = reinterpret_cast<LRESULT>(background_.Get());
+    *result = reinterpret_cast<LRESULT>(SharedSolidBrush(Color()));
     return true;
   }
   return false;

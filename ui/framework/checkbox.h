@@ -24,7 +24,5 @@ class CCheckBox : public CControl {
   virtual void Toggle() { SetChecked(!Checked()); }
 
  private:
-  CBrush background_;
-  COLORREF backgroundColor_ = CLR_INVALID;
   bool checked_ = false;
 };

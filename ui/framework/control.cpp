@@ -392,8 +392,11 @@ void CControl::Unbind() {
     SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(nativeProc_));
     nativeProc_ = nullptr;
   }
-  hwnd_ = nullptr;
+  // A window destroyed with an ancestor whose hints were not forgotten takes its tool along.
+  if (hintRegistered_)
+    if (CForm* form = ParentForm()) form->UnregisterHint(this);
   hintRegistered_ = false;
+  hwnd_ = nullptr;
   pressed_ = false;
 }
 
@@ -419,6 +422,8 @@ LRESULT CALLBACK CControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
     explicit CInFlight(HWND hwnd) { WindowsInMessage().push_back(hwnd); }
     ~CInFlight() { WindowsInMessage().pop_back(); }
   } inFlight(hwnd);
+  if (msg >= WM_MOUSEFIRST && msg <= WM_MBUTTONDBLCLK)
+    if (CForm* form = self->ParentForm()) form->RelayToHints(hwnd, msg, wParam, lParam);
   LRESULT result = self->SafeWndProc(msg, wParam, lParam);
   if (msg == WM_NCDESTROY) self->Unbind();
   return result;
@@ -744,11 +749,7 @@ void CControl::SetFocus() {
   if (hwnd_ != nullptr) ::SetFocus(hwnd_);
 }
 
-void CControl::PaintSurface(HDC dc, const RECT& area) {
-  HBRUSH brush = CreateSolidBrush(Color());
-  FillRect(dc, &area, brush);
-  DeleteObject(brush);
-}
+void CControl::PaintSurface(HDC dc, const RECT& area) { FillRect(dc, &area, SharedSolidBrush(Color())); }
 
 void CControl::Paint(HDC dc) {
   RECT client = ClientRect();

@@ -220,7 +220,7 @@ class CControl : public CComponent {
   std::string text_;
   std::string hint_;
   HCURSOR cursor_ = nullptr;  // shared, not owned
-  bool hintRegistered_ = false;
+  bool hintRegistered_ = false;  // the form's tool tip holds a tool for this control
   bool creating_ = false;  // inside CreateWindowEx
   bool windowless_ = false;
   bool tabStop_ = false;

@@ -43,15 +43,29 @@ CForm::CForm(CComponent* owner, const char* name) : CControl(owner, name) {
   CControl::SetVisible(false);
 }
 
-CForm::~CForm() {
-  if (tooltip_ != nullptr) DestroyWindow(tooltip_);
-}
+CForm::~CForm() { DropTooltip(); }
 
 void CForm::BeforeDestruction() {
   if (created_) Fire(OnDestroy, this);
-  if (tooltip_ != nullptr) DestroyWindow(tooltip_);
-  tooltip_ = nullptr;
+  DropTooltip();
   CControl::BeforeDestruction();
+}
+
+void CForm::DropTooltip() {
+  HWND tooltip = tooltip_;
+  tooltip_ = nullptr;
+  // Its tools go with it: no control of the form holds one any more.
+  std::vector<CControl*> pending = {this};
+  while (!pending.empty()) {
+    CControl* c = pending.back();
+    pending.pop_back();
+    c->hintRegistered_ = false;
+    for (int i = 0; i < c->ChildCount(); ++i) pending.push_back(c->Child(i));
+  }
+  // The tool tip is owned by the form's window and goes with it; a handle whose window is
+  // gone may since name another window.
+  if (tooltip != nullptr && Handle() != nullptr && IsWindow(tooltip) && GetWindow(tooltip, GW_OWNER) == Handle())
+    DestroyWindow(tooltip);
 }
 
 void CForm::CreateParams(CCreateParams& params) {
@@ -225,21 +239,32 @@ void CForm::RegisterHint(CControl* control) {
   info.lpszText = const_cast<char*>(control->Hint().c_str());
   if (control->Windowless()) {
     // A windowless control is an area of its host's window.
-    info.uFlags = TTF_SUBCLASS;
+    info.uFlags = 0;
     info.hwnd = host;
     info.uId = reinterpret_cast<UINT_PTR>(control);
     info.rect = control->BoundsRect();
   } else {
-    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.uFlags = TTF_IDISHWND;
     info.hwnd = Handle();
     info.uId = reinterpret_cast<UINT_PTR>(control->Handle());
   }
-  SendMessageA(tooltip_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&info));
-  if (!control->Hint().empty() && control->Visible())
-    SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+  if (control->hintRegistered_) SendMessageA(tooltip_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+  control->hintRegistered_ =
+      !control->Hint().empty() && control->Visible() &&
+      SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info)) != FALSE;
+}
+
+void CForm::RelayToHints(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (tooltip_ == nullptr) return;
+  MSG relayed = {hwnd, msg, wParam, lParam, static_cast<DWORD>(GetMessageTime()), {0, 0}};
+  DWORD pos = GetMessagePos();
+  relayed.pt = POINT{static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
+  SendMessageA(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
 }
 
 void CForm::UnregisterHint(CControl* control) {
+  if (!control->hintRegistered_) return;
+  control->hintRegistered_ = false;
   if (tooltip_ == nullptr || control->HostHandle() == nullptr) return;
   TTTOOLINFOA info = {};
   info.cbSize = TTTOOLINFOA_V1_SIZE;
@@ -312,7 +337,10 @@ std::vector<CControl*> CForm::TabStops() {
 }
 
 CControl* CForm::FocusedControl() {
-  for (HWND w = GetFocus(); w != nullptr && w != Handle(); w = GetParent(w))
+  // The keyboard may be in another form: its controls are not this form's.
+  HWND focus = GetFocus();
+  if (Handle() == nullptr || focus == nullptr || !IsChild(Handle(), focus)) return nullptr;
+  for (HWND w = focus; w != nullptr && w != Handle(); w = GetParent(w))
     if (CControl* c = CControl::FromHandle(w)) return c;
   return nullptr;
 }
@@ -403,6 +431,9 @@ LRESULT CForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_COPYDATA:
       if (AnswerWindowQuery(this, wParam, lParam)) return TRUE;
+      break;
+    case WM_DESTROY:
+      DropTooltip();  // the window's tool tip goes with it
       break;
     default:
       break;

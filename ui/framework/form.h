@@ -68,6 +68,10 @@ class CForm : public CControl {
 
   void RegisterHint(CControl* control);
   void UnregisterHint(CControl* control);
+  // Hands a mouse message of one of the form's windows to the tool tip. The tool tip does not
+  // subclass the windows it serves: a subclass would look up its window property at every
+  // message of every card window, each a call to the window server.
+  void RelayToHints(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   // The control that has the keyboard (or holds the window that has it), or nullptr.
   CControl* FocusedControl();
 
@@ -95,6 +99,9 @@ class CForm : public CControl {
   void HandleCreated() override;
 
  private:
+  // Destroys the tool tip, if it is still this form's, and forgets every tool it had.
+  void DropTooltip();
+
   TBorderStyle borderStyle_ = TBorderStyle::Single;
   TPosition position_ = TPosition::Designed;
   CFont font_;

@@ -1,5 +1,7 @@
 #include "ui/framework/gdi.h"
 
+#include <map>
+
 CMemoryDC::CMemoryDC(HDC target, int width, int height) : width_(width), height_(height) {
   if (width_ < 1) width_ = 1;
   if (height_ < 1) height_ = 1;
@@ -16,6 +18,13 @@ CMemoryDC::~CMemoryDC() {
 
 void CMemoryDC::CopyTo(HDC target, int x, int y) const {
   BitBlt(target, x, y, width_, height_, dc_, 0, 0, SRCCOPY);
+}
+
+HBRUSH SharedSolidBrush(COLORREF color) {
+  static std::map<COLORREF, HBRUSH> brushes;
+  HBRUSH& brush = brushes[color];
+  if (brush == nullptr) brush = CreateSolidBrush(color);
+  return brush;
 }
 
 HFONT CreatePixelFont(const char* face, int pixels, bool bold) {

@@ -50,6 +50,11 @@ class CMemoryDC {
   int width_, height_;
 };
 
+// A solid brush of `color`, made once for the process and shared (never delete it): a window
+// that answers a colour query with it owns no GDI object. The console paints with a handful
+// of colours, so the cache stays that small.
+HBRUSH SharedSolidBrush(COLORREF color);
+
 // A font by face name and pixel height (character height, negative LOGFONT height), GBK set.
 HFONT CreatePixelFont(const char* face, int pixels, bool bold = false);
 // A bitmap file (LoadImage from file, device-independent section); nullptr when missing.

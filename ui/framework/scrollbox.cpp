@@ -20,8 +20,6 @@ void CScrollBox::Resized() {
   CControl::Resized();
 }
 
-void CScrollBox::ChildrenChanged(CControl*) { Layout(); }
-
 CScrollBox::CUpdate::CUpdate(CScrollBox* box) : box_(box), exceptions_(std::uncaught_exceptions()) {
   ++box_->updating_;
 }
@@ -73,14 +71,28 @@ void CScrollBox::MoveChildTo(CControl* child, int index) {
   Layout();
 }
 
+void CScrollBox::ChildrenChanged(CControl* child) {
+  if (layingOut_) {
+    // A frame that left while the stack was being placed must not be touched again; one that
+    // only took the width of the box changes nothing.
+    bool here = false;
+    for (int i = 0; i < ChildCount() && !here; ++i) here = Child(i) == child;
+    if (!here) placedStale_ = true;
+    return;
+  }
+  Layout();
+}
+
 void CScrollBox::Layout() {
   if (updating_ > 0 || layingOut_) return;
   tops_.assign(static_cast<size_t>(ChildCount()), -1);
+  stack_.clear();
   int top = 0;
   for (int i = 0; i < ChildCount(); ++i) {
     CControl* c = Child(i);
     if (!c->Visible() || c->Windowless()) continue;
     tops_[static_cast<size_t>(i)] = top;
+    stack_.push_back(i);
     top += c->Height();
   }
   contentHeight_ = top;
@@ -92,47 +104,63 @@ void CScrollBox::Layout() {
   SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL, 0,
                      contentHeight_ > 0 ? contentHeight_ - 1 : 0, static_cast<UINT>(view), scrollPos_, 0};
   SetScrollInfo(Handle(), SB_VERT, &info, TRUE);
-  PlaceInView();
+  PlaceInView(true);
 }
 
-void CScrollBox::PlaceInView() {
+void CScrollBox::PlaceInView(bool everything) {
   // The stack waits for its layout while many frames come and go.
   if (updating_ > 0 || layingOut_ || tops_.size() != static_cast<size_t>(ChildCount())) return;
+  if (placedStale_) everything = true;
   RECT client = ClientRect();
   int width = client.right, view = client.bottom;
-  // The first child in view: tops only grow along the stack (hidden children, -1, are
-  // skipped), so a binary search over the visible ones finds it.
-  std::vector<int> shown;
-  for (int i = 0; i < ChildCount(); ++i)
-    if (tops_[static_cast<size_t>(i)] >= 0) shown.push_back(i);
-  auto first = std::partition_point(shown.begin(), shown.end(), [&](int i) {
+  // The frames in view: the first found by a binary search along the stack (tops only grow
+  // along it), then the next ones down to the end of the view. Nothing here walks all frames,
+  // so a step costs the same at any count.
+  auto first = std::partition_point(stack_.begin(), stack_.end(), [&](int i) {
     return tops_[static_cast<size_t>(i)] + Child(i)->Height() <= scrollPos_;
   });
-  std::vector<bool> inView(static_cast<size_t>(ChildCount()), false);
-  for (auto it = first; it != shown.end() && tops_[static_cast<size_t>(*it)] < scrollPos_ + view; ++it)
-    inView[static_cast<size_t>(*it)] = true;
+  std::vector<CControl*> inView;
+  std::vector<int> inViewTops;
+  for (auto it = first; it != stack_.end() && tops_[static_cast<size_t>(*it)] < scrollPos_ + view; ++it) {
+    inView.push_back(Child(*it));
+    inViewTops.push_back(tops_[static_cast<size_t>(*it)]);
+  }
+  auto shown = [&](CControl* c) { return std::find(inView.begin(), inView.end(), c) != inView.end(); };
 
-  CFlagSet layingOut(layingOut_);
-  auto move = [&](CControl* c, int y) {
-    if (c->Top() == y && c->Left() == 0 && c->Width() == width) return;
-    if (c->Handle() == nullptr) c->SetBounds(0, y, width, c->Height());
-    else SetWindowPos(c->Handle(), nullptr, 0, y, width, c->Height(), SWP_NOZORDER | SWP_NOACTIVATE);
-  };
-  // Everything out of view waits just below it, clipped away (a frame that came while the
-  // box had no window is put there too), and gives its windows back first, so that the
-  // windows of the frames coming into view are made in their place.
-  for (int i = 0; i < ChildCount(); ++i) {
-    CControl* c = Child(i);
-    if (c->Windowless() || inView[static_cast<size_t>(i)]) continue;
-    if (c->HandleAllocated() && !KeepsWindows(c)) c->FreeHandle();
-    move(c, view);
+  {
+    CFlagSet layingOut(layingOut_);
+    auto move = [&](CControl* c, int y) {
+      if (c->Top() == y && c->Left() == 0 && c->Width() == width) return;
+      if (c->Handle() == nullptr) c->SetBounds(0, y, width, c->Height());
+      else SetWindowPos(c->Handle(), nullptr, 0, y, width, c->Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    // What was placed and is out of view now waits just below the view, clipped away, and gives
+    // its windows back first, so that the windows of the frames coming into view are made in
+    // their place. Only the frames placed last time can hold windows; after a layout every
+    // frame is looked at (a frame that came while the box had no window is put there too).
+    std::vector<CControl*> leaving;
+    if (everything) {
+      for (int i = 0; i < ChildCount(); ++i)
+        if (!Child(i)->Windowless()) leaving.push_back(Child(i));
+    } else {
+      leaving = placed_;
+    }
+    placedStale_ = false;
+    placed_.clear();
+    for (CControl* c : leaving) {
+      if (shown(c)) continue;
+      if (c->HandleAllocated() && !KeepsWindows(c)) c->FreeHandle();
+      if (placedStale_) break;  // a frame left meanwhile: the next placement looks at them all
+      move(c, view);
+      if (c->HandleAllocated()) placed_.push_back(c);  // still in use: given back later
+    }
+    placed_.insert(placed_.end(), inView.begin(), inView.end());
+    for (size_t k = 0; k < inView.size() && !placedStale_; ++k) {
+      move(inView[k], inViewTops[k] - scrollPos_);
+      inView[k]->EnsureHandle();  // in view: it needs its windows
+    }
   }
-  for (int i = 0; i < ChildCount(); ++i) {
-    if (!inView[static_cast<size_t>(i)]) continue;
-    CControl* c = Child(i);
-    move(c, tops_[static_cast<size_t>(i)] - scrollPos_);
-    c->EnsureHandle();  // in view: it needs its windows
-  }
+  if (placedStale_) Layout();  // the stack changed under the placement: place it again
 }
 
 void CScrollBox::SetScrollPos(int pos) {
@@ -149,7 +177,23 @@ void CScrollBox::SetScrollPos(int pos) {
   // only the strip coming into view is painted; PlaceInView then finds the frames in place.
   if (std::abs(delta) < client.bottom && updating_ == 0 && !layingOut_)
     ScrollWindowEx(Handle(), 0, -delta, nullptr, nullptr, nullptr, nullptr, SW_SCROLLCHILDREN | SW_INVALIDATE);
-  PlaceInView();
+  PlaceInView(false);
+}
+
+void CScrollBox::ScrollByUser(int pos) {
+  SetScrollPos(pos);
+  // Painted now, the strip that came into view and the frames made for it: a burst of steps
+  // (a fast wheel, a dragged thumb) never leaves the page unpainted behind it.
+  if (Handle() != nullptr) RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+bool CScrollBox::TakeQueuedWheel(int* delta) {
+  MSG next;
+  if (!PeekMessageA(&next, nullptr, WM_MOUSEWHEEL, WM_MOUSEWHEEL, PM_NOREMOVE)) return false;
+  if (next.hwnd != Handle() && !IsChild(Handle(), next.hwnd)) return false;
+  if (!PeekMessageA(&next, nullptr, WM_MOUSEWHEEL, WM_MOUSEWHEEL, PM_REMOVE)) return false;
+  *delta += static_cast<short>(HIWORD(next.wParam));
+  return true;
 }
 
 void CScrollBox::ScrollInView(CControl* child) {
@@ -182,12 +226,22 @@ LRESULT CScrollBox::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         default: break;
       }
-      SetScrollPos(pos);
+      ScrollByUser(pos);
       return 0;
     }
-    case WM_MOUSEWHEEL:
-      SetScrollPos(scrollPos_ - static_cast<short>(HIWORD(wParam)) / WHEEL_DELTA * 3 * kLineStep);
+    case WM_MOUSEWHEEL: {
+      // The notches already queued for this box are taken with this one: one step and one
+      // paint for the lot. A turn finer than a notch is kept until it adds up to one.
+      int delta = static_cast<short>(HIWORD(wParam));
+      while (TakeQueuedWheel(&delta)) {
+      }
+      if ((delta > 0) != (wheel_ > 0)) wheel_ = 0;  // turned the other way
+      wheel_ += delta;
+      int notches = wheel_ / WHEEL_DELTA;
+      wheel_ -= notches * WHEEL_DELTA;
+      if (notches != 0) ScrollByUser(scrollPos_ - notches * 3 * kLineStep);
       return 0;
+    }
     default:
       break;
   }

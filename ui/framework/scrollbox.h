@@ -55,10 +55,20 @@ class CScrollBox : public CControl {
 
  private:
   void Layout();
-  void PlaceInView();
-  std::vector<int> tops_;  // stack top of each child, by index; -1 for a hidden one
+  // Puts the frames in view in place, with windows, and the others out of view without.
+  // `everything`: after a layout, every frame is looked at; otherwise only those placed last.
+  void PlaceInView(bool everything);
+  // A scroll the user asked for: painted before the next message.
+  void ScrollByUser(int pos);
+  // Takes the next queued wheel message if it is for this box (or a window inside it).
+  bool TakeQueuedWheel(int* delta);
+  std::vector<int> tops_;   // stack top of each child, by index; -1 for a hidden one
+  std::vector<int> stack_;  // the indices of the stacked children, top to bottom
+  std::vector<CControl*> placed_;  // placed in view last time, or out of it still holding windows
+  bool placedStale_ = false;       // one of placed_ left the box while the stack was placed
   int contentHeight_ = 0;
   int scrollPos_ = 0;
   int updating_ = 0;
+  int wheel_ = 0;  // wheel turn not yet a whole notch
   bool layingOut_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "rules/auditrules.h"
 #include "ui/framework/artwork.h"
@@ -87,10 +88,8 @@ TFWAuditRuleItemFrame::TFWAuditRuleItemFrame(CComponent* owner, CAuditCardOwner&
   for (CPaintBox* box : {PermitPaintBox, NotifyPaintBox, BlockPaintBox}) box->SetCursor(HandCursor());
 
   OptBtn = NewControl<CGlyphButton>(this, this, "OptBtn", 426, 34, 48, 24, "选项");
-  OptBtn->SetGlyph(MakeGlyph(TGlyphPicture::Settings, 16));
   OptBtn->OnClick = Bind(this, &TFWAuditRuleItemFrame::OptBtnClick);
   DelBtn = NewControl<CGlyphButton>(this, this, "DelBtn", 476, 34, 48, 24, "删除");
-  DelBtn->SetGlyph(MakeGlyph(TGlyphPicture::Clear, 16));
   DelBtn->OnClick = Bind(this, &TFWAuditRuleItemFrame::DelBtnClick);
   Bevel1 = NewControl<CBevel>(this, this, "Bevel1", 0, kAuditCardHeight - 2, kPageWidth, 2);
   Bevel1->SetShape(TBevelShape::BottomLine);
@@ -105,8 +104,16 @@ TFWAuditRuleItemFrame::~TFWAuditRuleItemFrame() {
 void TFWAuditRuleItemFrame::Resized() {
   if (!styled_ && HandleAllocated()) {
     styled_ = true;
-    DelBtn->ApplyFlatLook(kGlyphKeyColor);
-    OptBtn->ApplyFlatLook(kGlyphKeyColor);
+    // The glyphs are the process's shared ones, handed over as the flat look's picture, so
+    // that the buttons own none.
+    const std::pair<CGlyphButton*, TGlyphPicture> glyphs[] = {{OptBtn, TGlyphPicture::Settings},
+                                                              {DelBtn, TGlyphPicture::Clear}};
+    for (const auto& [button, picture] : glyphs) {
+      button->ApplyFlatLook(kGlyphKeyColor);
+      if (button->Handle() != nullptr)
+        SendMessageA(button->Handle(), kMsgButtonGlyph, kGlyphKeyColor,
+                     reinterpret_cast<LPARAM>(SharedGlyph(picture, 16)));
+    }
   }
   CFrame::Resized();
 }

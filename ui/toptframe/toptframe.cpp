@@ -52,14 +52,10 @@ void SetCommandStarter(CommandStarter starter) { g_starter = starter != nullptr 
 bool CColorEdit::HandleNotification(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
   // A disabled or read-only edit asks for the static colour.
   if (msg == WM_CTLCOLOREDIT || msg == WM_CTLCOLORSTATIC) {
-    if (!brush_ || brushColor_ != Color()) {
-      brushColor_ = Color();
-      brush_.Reset(CreateSolidBrush(brushColor_));
-    }
     HDC dc = reinterpret_cast<HDC>(wParam);
-    SetBkColor(dc, brushColor_);
+    SetBkColor(dc, Color());
     SetTextColor(dc, Enabled() ? FontColor() : GetSysColor(COLOR_GRAYTEXT));
-    *result = reinterpret_cast<LRESULT>(brush_.Get());
+    *result = reinterpret_cast<LRESULT>(SharedSolidBrush(Color()));
     return true;
   }
   return CEdit::HandleNotification(msg, wParam, lParam, result);

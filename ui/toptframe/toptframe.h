@@ -31,10 +31,6 @@ class CColorEdit : public CEdit {
  public:
   using CEdit::CEdit;
   bool HandleNotification(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
-
- private:
-  CBrush brush_;
-  COLORREF brushColor_ = CLR_INVALID;
 };
 
 class TTOptionFrame : public CPage {

@@ -278,6 +278,81 @@ TEST_F(FrameworkTest, AScrollBoxKeepsWindowsForWhatIsInViewAndSurvivesAFrameWith
   EXPECT_EQ(box->StackTop(frames[1]), 30);
 }
 
+// GDI objects of the process: every handle value whose low word is a live entry of Wine's table.
+int GdiObjects() {
+  int live = 0;
+  for (UINT_PTR h = 1; h < 0x10000; ++h) live += GetObjectType(reinterpret_cast<HGDIOBJ>(h)) != 0;
+  return live;
+}
+
+TEST_F(FrameworkTest, ScrollingThroughFramesCostsNoGdiObjectsAndWheelBurstsAreOneStep) {
+  form->Show();
+  auto* box = new CScrollBox(form, "Box");
+  box->SetBounds(0, 0, 180, 90);
+  box->SetParent(form);
+  {
+    CScrollBox::CUpdate hold(box);
+    for (int i = 0; i < 100; ++i) {
+      auto* frame = new CFrame(form, "Card");
+      frame->SetBounds(0, 0, 100, 30);
+      frame->SetColor(i % 2 ? RGB(200, 220, 240) : RGB(240, 240, 200));
+      frame->SetParentColor(false);
+      auto* check = new CCheckBox(form, "Check");  // paints on its frame's colour
+      check->SetBounds(4, 4, 16, 16);
+      check->SetParent(frame);
+      frame->SetParent(box);
+    }
+  }
+  UpdateWindow(form->Handle());
+  int before = GdiObjects();
+  for (int pos = 0; pos <= box->ContentHeight(); pos += 30) {
+    box->SetScrollPos(pos);
+    UpdateWindow(form->Handle());
+  }
+  box->SetScrollPos(0);
+  UpdateWindow(form->Handle());
+  EXPECT_LE(GdiObjects(), before + 2);
+
+  // Notches queued together are taken as one step; turns finer than a notch add up to one.
+  const int notch = 3 * 16;
+  for (int i = 0; i < 3; ++i)
+    PostMessageA(box->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), 0);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, box->Handle(), WM_MOUSEWHEEL, WM_MOUSEWHEEL, PM_REMOVE));
+  DispatchMessageA(&msg);
+  EXPECT_EQ(box->ScrollPos(), 3 * notch);
+  EXPECT_FALSE(PeekMessageA(&msg, box->Handle(), WM_MOUSEWHEEL, WM_MOUSEWHEEL, PM_NOREMOVE));
+  SendMessageA(box->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA / 2), 0);
+  EXPECT_EQ(box->ScrollPos(), 3 * notch);
+  SendMessageA(box->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA / 2), 0);
+  EXPECT_EQ(box->ScrollPos(), 2 * notch);
+}
+
+// Each form answers for the keyboard and the tool tip of its own window only.
+TEST_F(FrameworkTest, AFormsFocusAndToolTipAreItsOwn) {
+  form->Show();
+  auto* hinted = NewControl<CButton>(form, form, "Hinted", 4, 4, 60, 20, "ok");
+  hinted->SetHint("a hint");
+  auto* other = new CTestForm(&Application);
+  auto* edit = NewControl<CEdit>(other, other, "Edit", 4, 4, 80, 20);
+  other->Show();
+  edit->SetFocus();
+  EXPECT_EQ(other->FocusedControl(), edit);
+  EXPECT_EQ(form->FocusedControl(), nullptr) << "the keyboard is in another form";
+  auto tools = [] {
+    int n = 0;
+    EnumThreadWindows(GetCurrentThreadId(), CountToolTips, reinterpret_cast<LPARAM>(&n));
+    return n;
+  };
+  EXPECT_EQ(tools(), 1);
+  // The form's window made again: the tool tip that went with the old one is not used again.
+  form->FreeHandle();
+  EXPECT_EQ(tools(), 0);
+  form->EnsureCreated();
+  EXPECT_EQ(tools(), 1);
+  FreeComponent(other);
+}
+
 TEST_F(FrameworkTest, AlignmentFillsTopThenClient) {
   auto* frame = new CFrame(form, "Page");
   frame->SetParent(form);
