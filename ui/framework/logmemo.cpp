@@ -5,6 +5,10 @@
 
 namespace {
 constexpr int kMargin = 2;  // pixels left of the text, as the edit control keeps
+// A console runs for weeks: the newest text is kept, the oldest lines give way (the log files
+// keep everything). A trim leaves room for a megabyte more, so trims are rare.
+constexpr size_t kMaxText = 4u << 20;
+constexpr size_t kTrimmedText = 3u << 20;
 }  // namespace
 
 CLogMemo::CLogMemo(CComponent* owner, const char* name) : CControl(owner, name) {
@@ -71,8 +75,34 @@ void CLogMemo::AppendLines(const char* text) {
     maxWidth_ = std::max(maxWidth_, LineWidth(text + i, static_cast<int>(length)));
     i = end + 1;
   } while (i < n);
+  if (text_.size() > kMaxText) DropOldestLines(text_.size() - kTrimmedText);
   if (followEnd) top_ = std::max(0, LineCount() - VisibleLines());
   UpdateScrollBars();
+  // The first line wider than the view brings the horizontal bar, which takes a row of it.
+  if (followEnd && top_ + VisibleLines() < LineCount()) {
+    top_ = LineCount() - VisibleLines();
+    UpdateScrollBars();
+  }
+}
+
+void CLogMemo::DropOldestLines(size_t bytes) {
+  // Whole lines only, and never the last one.
+  auto kept = std::lower_bound(lineStarts_.begin(), lineStarts_.end(), static_cast<uint32_t>(bytes));
+  if (kept == lineStarts_.end()) --kept;
+  const int dropped = static_cast<int>(kept - lineStarts_.begin());
+  const uint32_t offset = *kept;
+  if (dropped == 0) return;
+  text_.erase(0, offset);
+  lineStarts_.erase(lineStarts_.begin(), kept);
+  for (uint32_t& start : lineStarts_) start -= offset;
+  top_ = std::max(0, top_ - dropped);
+  if (anchor_ >= 0 && std::max(anchor_, caret_) < dropped) {
+    anchor_ = caret_ = -1;  // the selected lines are gone
+  } else if (anchor_ >= 0) {
+    anchor_ = std::max(0, anchor_ - dropped);
+    caret_ = std::max(0, caret_ - dropped);
+  }
+  Invalidate();
 }
 
 void CLogMemo::Clear() {

@@ -1,6 +1,6 @@
 // A read-only text area for a log that only grows: the text is kept here, line by line, and
 // only the lines in view are painted, so appending costs the same at the millionth line as at
-// the first and the text has no limit but memory. (The system's edit control copies its
+// the first; past 4 MB of text the oldest lines make room (down to 3 MB). (The system's edit control copies its
 // whole text on every insertion and repaints at once when visible; Win9x caps it at 64 KB.)
 // Lines are not wrapped: a horizontal scroll bar appears when a line is wider than the view.
 // Whole lines are selected with the mouse (a click, a drag, Shift+click) or Ctrl+A and copied
@@ -60,6 +60,7 @@ class CLogMemo : public CControl {
   int LineWidth(const char* line, int length);
   void RefreshMetrics();
   void UpdateScrollBars();
+  void DropOldestLines(size_t bytes);  // the lines within the first `bytes`
   int LineAt(int y);
   void ScrollBy(int lines);
   void ScrollHorizontally(int x);

@@ -685,6 +685,38 @@ TEST_F(FrameworkTest, LogMemoHasNoLineLimit) {
   EXPECT_EQ(info.nPos, memo->TopLine());
 }
 
+// A console that runs for weeks: past 4 MB the oldest whole lines make room, and the view and
+// a selection stay on the lines they showed.
+TEST_F(FrameworkTest, LogMemoKeepsTheNewestFourMegabytes) {
+  CLogMemo* memo = MakeLogMemo(form, 180, 100);
+  auto text = [](int i) {
+    char line[64];
+    snprintf(line, sizeof line, "%06d [协议类型]: TCP %039d", i, i);  // 64 bytes with its line end
+    return std::string(line);
+  };
+  auto append = [&](int first, int count) {
+    std::string block;
+    for (int i = first; i < first + count; ++i) block += text(i) + "\r\n";
+    memo->AppendLines(block.c_str());
+  };
+  const int below = (4 << 20) / 64 - 36;  // just under 4 MB
+  for (int i = 0; i < below; i += 100) append(i, std::min(100, below - i));
+  ASSERT_EQ(memo->LineCount(), below) << "nothing dropped under 4 MB";
+  EXPECT_EQ(memo->TopLine(), below - memo->VisibleLines()) << "the end in view, under the horizontal bar too";
+  memo->SelectLines(below - 2, below - 1);
+  SendMessageA(memo->Handle(), WM_VSCROLL, SB_LINEUP, 0);  // the reader looks just above the end
+  const int top = memo->TopLine();
+  append(below, 100);
+  const int dropped = below + 100 - memo->LineCount();
+  ASSERT_GT(dropped, 0);
+  EXPECT_LE(memo->TextLength(), 3u << 20);
+  EXPECT_EQ(memo->TextLength(), static_cast<uint32_t>(memo->LineCount()) * 64) << "whole lines";
+  EXPECT_EQ(memo->Line(0), text(dropped));
+  EXPECT_EQ(memo->Line(memo->LineCount() - 1), text(below + 99));
+  EXPECT_EQ(memo->TopLine(), top - dropped);
+  EXPECT_EQ(memo->SelectedText(), text(below - 2) + "\r\n" + text(below - 1) + "\r\n");
+}
+
 TEST_F(FrameworkTest, LogMemoFollowsTheEndUnlessTheReaderScrolledUp) {
   CLogMemo* memo = MakeLogMemo(form, 180, 100);
   int rows = memo->VisibleLines();
