@@ -76,6 +76,18 @@ struct _Array {
     memset(static_cast<void*>(&Items[Count]), 0, sizeof(T));
   }
 
+  // Makes room for `capacity` items in all, never shrinking. Throws std::bad_alloc.
+  void Reserve(int32_t capacity) {
+    if (capacity <= Capacity) return;
+    if (capacity > INT32_MAX / static_cast<int32_t>(sizeof(T))) throw std::bad_alloc();
+    T* items = static_cast<T*>(PlatformAlloc(sizeof(T) * static_cast<uint32_t>(capacity)));
+    if (items == nullptr) throw std::bad_alloc();
+    if (Count != 0) memcpy(static_cast<void*>(items), Items, sizeof(T) * static_cast<uint32_t>(Count));
+    PlatformFree(Items);
+    Items = items;
+    Capacity = capacity;
+  }
+
   // Frees the storage and zeroes capacity and count.
   void Clear() {
     PlatformFree(Items);
@@ -88,13 +100,7 @@ struct _Array {
   void Grow() {
     int32_t step = GrowStep > 0 ? GrowStep : 1;
     if (Capacity > INT32_MAX / static_cast<int32_t>(sizeof(T)) - step) throw std::bad_alloc();
-    int32_t capacity = Capacity + step;
-    T* items = static_cast<T*>(PlatformAlloc(sizeof(T) * static_cast<uint32_t>(capacity)));
-    if (items == nullptr) throw std::bad_alloc();
-    if (Count != 0) memcpy(static_cast<void*>(items), Items, sizeof(T) * static_cast<uint32_t>(Count));
-    PlatformFree(Items);
-    Items = items;
-    Capacity = capacity;
+    Reserve(Capacity + step);
   }
   bool InsertGrown(int32_t index, const T& item) {
     memmove(static_cast<void*>(&Items[index + 1]), &Items[index],

@@ -1,6 +1,5 @@
 #include "platform/file.h"
 #include "platform/fault.h"
-#include "platform/heap.h"
 
 namespace {
 FileFaultHook g_hook = nullptr;
@@ -17,17 +16,3 @@ bool FileFaultInjected(FileOp op) { return g_hook != nullptr && g_hook(g_context
 
 void SetFileReplaceInOneStepForTests(int state) { g_oneStep = state; }
 bool FileReplaceInOneStepOr(bool system) { return g_oneStep < 0 ? system : g_oneStep != 0; }
-
-namespace {
-HeapAllocHook g_allocHook = nullptr;
-void* g_allocContext = nullptr;
-}  // namespace
-
-void SetHeapAllocHookForTests(HeapAllocHook hook, void* context) {
-  g_allocHook = hook;
-  g_allocContext = context;
-}
-
-void NoteHeapAlloc(uint32_t bytes) {
-  if (g_allocHook != nullptr) g_allocHook(g_allocContext, bytes);
-}

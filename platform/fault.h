@@ -5,5 +5,3 @@
 bool FileFaultInjected(FileOp op);
 // The system's answer to FileReplaceInOneStep unless a test has set one.
 bool FileReplaceInOneStepOr(bool system);
-// Shows an allocation of `bytes` to the test hook of platform/heap.h, if one is installed.
-void NoteHeapAlloc(uint32_t bytes);

@@ -27,35 +27,6 @@ CExtraReader::CExtraReader(const uint8_t* body, uint32_t bodySize, uint32_t offs
   ok_ = true;
 }
 
-bool CExtraReader::Charge(uint32_t bytes) {
-  if (bytes > budget_) return false;
-  budget_ -= bytes;
-  return true;
-}
-
-bool CExtraReader::TakeList(const _MATCH_VALUE& stored, _MATCH_VALUE* out) {
-  out->Kind = MATCH_LIST;
-  out->Value1 = stored.Value1;
-  out->Value2 = 0;
-  uint32_t count = stored.Value1;
-  if (count == 0) return true;
-  if (count > size_ / 4 || !RangeInside(stored.Value2, count * 4, size_) || !Charge(count * 4)) return false;
-  auto* elements = static_cast<uint32_t*>(PlatformAlloc(count * 4));
-  if (elements == nullptr) throw std::bad_alloc();
-  memcpy(elements, area_ + stored.Value2, count * 4);
-  out->Value2 = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(elements));
-  return true;
-}
-
-bool CExtraReader::TakeCountedText(uint32_t offset, void* out) {
-  if (!RangeInside(offset, 4, size_)) return false;
-  uint32_t length = LoadLe32(area_ + offset);
-  if (!RangeInside(offset + 4, length, size_) || !Charge(4 + length)) return false;
-  char* text = MakeHeapText(area_ + offset + 4, length);
-  memcpy(out, &text, sizeof text);
-  return true;
-}
-
 bool CExtraReader::TakeText(uint32_t offset, void* out) {
   if (offset >= size_) return false;
   // The search for the zero goes no further than the budget, so shared texts cost no time either.

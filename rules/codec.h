@@ -2,9 +2,11 @@
 #pragma once
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "base/array.h"
 #include "base/bytes.h"
+#include "platform/heap.h"
 #include "rules/matchvalue.h"
 #include "rules/records.h"
 
@@ -25,6 +27,14 @@ inline void CopyWords(uint8_t* to, const uint8_t* from, uint32_t n) {
     memcpy(to + i, &word, 4);
   }
   for (; i < n; ++i) to[i] = from[i];
+}
+
+// A copy of a list or a text: word by word when short, else the library's.
+inline void CopyFew(void* to, const void* from, uint32_t n) {
+  if (n <= 64)
+    CopyWords(static_cast<uint8_t*>(to), static_cast<const uint8_t*>(from), n);
+  else
+    memcpy(to, from, n);
 }
 
 // Appends lists and texts to an extra area sized in advance; offsets count from its start.
@@ -49,7 +59,7 @@ class CExtraWriter {
     if (elements == nullptr)
       memset(p, 0, count * 4);
     else
-      PutBytes(p, elements, count * 4);
+      CopyFew(p, elements, count * 4);
     value->Value2 = offset;
   }
   // A 4-byte length (text length + 1), the text and its zero. Returns the entry's offset.
@@ -60,7 +70,7 @@ class CExtraWriter {
     uint8_t* p = Take(length + 5);
     if (p == nullptr) return 0;
     StoreLe32(p, length + 1);
-    PutBytes(p + 4, text, length);
+    CopyFew(p + 4, text, length);
     p[4 + length] = 0;
     return offset;
   }
@@ -70,20 +80,13 @@ class CExtraWriter {
     uint32_t offset = used_;
     uint8_t* p = Take(length + 1);
     if (p == nullptr) return 0;
-    PutBytes(p, text, length);
+    CopyFew(p, text, length);
     p[length] = 0;
     return offset;
   }
   uint32_t used() const { return used_; }
 
  private:
-  static void PutBytes(uint8_t* to, const void* from, uint32_t n) {
-    if (n <= kShort)
-      CopyWords(to, static_cast<const uint8_t*>(from), n);
-    else
-      memcpy(to, from, n);
-  }
-  static constexpr uint32_t kShort = 64;
   // The area was sized from the same records; running past it would be a codec bug.
   uint8_t* Take(uint32_t n) {
     if (n > size_ - used_) return nullptr;
@@ -100,19 +103,52 @@ class CExtraWriter {
 // What the reads hand out, in all, may not exceed the area: entries that several records
 // reference would otherwise let a small body ask for gigabytes (each record its own copy of
 // one large text). Each read is charged before anything is allocated or searched.
+// The list and counted-text takes are inline: a parse makes several per rule, of a few bytes.
+// They throw std::bad_alloc when out of memory.
 class CExtraReader {
  public:
   CExtraReader(const uint8_t* body, uint32_t bodySize, uint32_t offset, uint32_t size);
   bool ok() const { return ok_; }
   uint32_t unspent() const { return budget_; }
   // `stored` is the serialised value; `out` gets a new element block (none for 0 elements).
-  bool TakeList(const _MATCH_VALUE& stored, _MATCH_VALUE* out);
+  bool TakeList(const _MATCH_VALUE& stored, _MATCH_VALUE* out) {
+    out->Kind = MATCH_LIST;
+    out->Value1 = stored.Value1;
+    return TakeList(stored.Value2, out);
+  }
+  // `value` holds a list's kind and count; its Value2 becomes its new element block, the
+  // elements read from `offset` (Value2 0 when it has none, or when the read fails).
+  bool TakeList(uint32_t offset, _MATCH_VALUE* value) {
+    value->Value2 = 0;
+    uint32_t count = value->Value1;
+    if (count == 0) return true;
+    if (count > size_ / 4 || !RangeInside(offset, count * 4, size_) || !Charge(count * 4)) return false;
+    void* elements = PlatformAlloc(count * 4);
+    if (elements == nullptr) throw std::bad_alloc();
+    CopyFew(elements, area_ + offset, count * 4);
+    value->Value2 = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(elements));
+    return true;
+  }
   // `out` is the address of a text field (a char* inside a packed record, maybe unaligned).
-  bool TakeCountedText(uint32_t offset, void* out);
+  // The stored length counts the stored zero; the block has one zero more.
+  bool TakeCountedText(uint32_t offset, void* out) {
+    if (!RangeInside(offset, 4, size_)) return false;
+    uint32_t length = LoadLe32(area_ + offset);
+    if (!RangeInside(offset + 4, length, size_) || !Charge(4 + length)) return false;
+    auto* text = static_cast<char*>(PlatformAlloc(length + 1));  // zero-filled: the zero is there
+    if (text == nullptr) throw std::bad_alloc();
+    CopyFew(text, area_ + offset + 4, length);
+    memcpy(out, &text, sizeof text);
+    return true;
+  }
   bool TakeText(uint32_t offset, void* out);  // up to its zero, which must lie in the area
 
  private:
-  bool Charge(uint32_t bytes);
+  bool Charge(uint32_t bytes) {
+    if (bytes > budget_) return false;
+    budget_ -= bytes;
+    return true;
+  }
   const uint8_t* area_ = nullptr;
   uint32_t size_ = 0;
   uint32_t budget_ = 0;

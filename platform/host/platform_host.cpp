@@ -1,5 +1,6 @@
 // Host (Linux i386) side of platform/: POSIX calls standing in for the Win32 ones.
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -7,7 +8,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <atomic>
 #include <cstring>
 #include <string>
 
@@ -16,30 +16,27 @@
 #include "platform/device.h"
 #include "platform/fault.h"
 #include "platform/file.h"
-#include "platform/heap.h"
+#include "platform/heap_system.h"
 #include "platform/machine.h"
 #include "platform/msgbox.h"
 #include "platform/msgbox_native.h"
 #include "platform/paths.h"
 
-namespace {
-std::atomic<int32_t> g_liveBlocks{0};
-}  // namespace
+void* HeapSystemAlloc(uint32_t bytes) { return calloc(1, bytes); }
 
-void* PlatformAlloc(uint32_t bytes) {
-  NoteHeapAlloc(bytes);
-  void* block = calloc(1, bytes ? bytes : 1);
-  if (block != nullptr) ++g_liveBlocks;
-  return block;
+void HeapSystemFree(void* block) { free(block); }
+
+void* HeapSystemRegion() {
+  // mmap aligns to a page only: twice the size, then the ends outside the aligned part go.
+  void* mapped = mmap(nullptr, 2 * kHeapRegionBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) return nullptr;
+  uintptr_t start = reinterpret_cast<uintptr_t>(mapped);
+  uintptr_t aligned = (start + kHeapRegionBytes - 1) & ~uintptr_t{kHeapRegionBytes - 1};
+  if (aligned != start) munmap(mapped, aligned - start);
+  uintptr_t tail = start + 2 * kHeapRegionBytes - (aligned + kHeapRegionBytes);
+  if (tail != 0) munmap(reinterpret_cast<void*>(aligned + kHeapRegionBytes), tail);
+  return reinterpret_cast<void*>(aligned);
 }
-
-void PlatformFree(void* block) {
-  if (block == nullptr) return;
-  --g_liveBlocks;
-  free(block);
-}
-
-int32_t PlatformLiveBlocks() { return g_liveBlocks; }
 
 uint32_t GetNativeProgramFolder(char* out, uint32_t size) {
   char buffer[4096];

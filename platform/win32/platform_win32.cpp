@@ -1,7 +1,6 @@
 // Win32 side of platform/: the real system calls, ANSI forms only.
 #include <windows.h>
 
-#include <atomic>
 #include <cstring>
 
 #include "platform/gbk.h"
@@ -9,30 +8,26 @@
 #include "platform/device.h"
 #include "platform/fault.h"
 #include "platform/file.h"
-#include "platform/heap.h"
+#include "platform/heap_system.h"
 #include "platform/machine.h"
 #include "platform/msgbox.h"
 #include "platform/msgbox_native.h"
 #include "platform/paths.h"
 
-namespace {
-std::atomic<int32_t> g_liveBlocks{0};
-}  // namespace
+void* HeapSystemAlloc(uint32_t bytes) { return GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, bytes); }
 
-void* PlatformAlloc(uint32_t bytes) {
-  NoteHeapAlloc(bytes);
-  void* block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, bytes ? bytes : 1);
-  if (block != nullptr) ++g_liveBlocks;
-  return block;
+void HeapSystemFree(void* block) { GlobalFree(block); }
+
+// Reserved and committed at once: the allocation granularity (64 KiB) gives the alignment, and
+// the pages come zeroed. A system with a finer granularity gets no pool rather than a wrong one.
+void* HeapSystemRegion() {
+  void* region = VirtualAlloc(nullptr, kHeapRegionBytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+  if (region != nullptr && (reinterpret_cast<uintptr_t>(region) & (kHeapRegionBytes - 1)) != 0) {
+    VirtualFree(region, 0, MEM_RELEASE);
+    return nullptr;
+  }
+  return region;
 }
-
-void PlatformFree(void* block) {
-  if (block == nullptr) return;
-  --g_liveBlocks;
-  GlobalFree(block);
-}
-
-int32_t PlatformLiveBlocks() { return g_liveBlocks; }
 
 uint32_t GetNativeProgramFolder(char* out, uint32_t size) {
   char name[MAX_PATH + 1] = {};
