@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -7,6 +9,7 @@
 
 #include "platform/clock.h"
 #include "platform/file.h"
+#include "platform/heap.h"
 #include "platform/machine.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
@@ -194,6 +197,44 @@ TEST(Files, TheFaultHookFailsTheChosenCall) {
   EXPECT_TRUE(FileDelete(a.c_str()));
   SetFileFaultHook(nullptr, nullptr);
   EXPECT_EQ(seen, (std::vector<FileOp>{FileOp::Create, FileOp::Write, FileOp::Close, FileOp::Delete}));
+}
+
+// Small blocks come from the pool (none in sanitizer builds, where every size goes to the
+// system), the rest from the system: each size, at the edges of the classes, gets a block
+// that holds all its bytes apart from its neighbour's, aligned as GlobalAlloc aligns, zeroed
+// when it comes back, and never handed to a larger size.
+TEST(Heap, BlocksHoldTheirSizeComeBackZeroedAndAreCountedExactly) {
+  const uint32_t largest = PlatformPooledLargest();
+  const uint32_t edge = largest != 0 ? largest : 256;
+  const uint32_t sizes[] = {0, 1, 7, 8, 9, 16, 17, edge - 1, edge, edge + 1, 4096, 1u << 20};
+  const int32_t before = PlatformLiveBlocks();
+  for (uint32_t size : sizes) {
+    SCOPED_TRACE(size);
+    const uint32_t room = size != 0 ? size : 1;
+    auto* a = static_cast<uint8_t*>(PlatformAlloc(size));
+    auto* b = static_cast<uint8_t*>(PlatformAlloc(size));
+    ASSERT_TRUE(a != nullptr && b != nullptr);
+    EXPECT_EQ(PlatformLiveBlocks(), before + 2);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % 8, 0u);
+    memset(a, 0x11, room);
+    memset(b, 0x22, room);
+    EXPECT_EQ(std::count(a, a + room, 0x11), static_cast<std::ptrdiff_t>(room)) << "overlaps its neighbour";
+    PlatformFree(a);
+    auto* larger = static_cast<uint8_t*>(PlatformAlloc(room + 8));
+    auto* again = static_cast<uint8_t*>(PlatformAlloc(size));
+    ASSERT_NE(again, nullptr);
+    if (size <= largest) {
+      EXPECT_NE(larger, a) << "a freed block went to a larger size";
+      EXPECT_EQ(again, a) << "the freed block is its class's next";
+    }
+    EXPECT_EQ(std::count(again, again + room, 0), static_cast<std::ptrdiff_t>(room)) << "not zeroed";
+    PlatformFree(larger);
+    PlatformFree(again);
+    PlatformFree(b);
+    EXPECT_EQ(PlatformLiveBlocks(), before);
+  }
+  PlatformFree(nullptr);
+  EXPECT_EQ(PlatformLiveBlocks(), before);
 }
 
 }  // namespace
