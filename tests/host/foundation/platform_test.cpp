@@ -223,7 +223,7 @@ TEST(Heap, BlocksHoldTheirSizeComeBackZeroedAndAreCountedExactly) {
     auto* larger = static_cast<uint8_t*>(PlatformAlloc(room + 8));
     auto* again = static_cast<uint8_t*>(PlatformAlloc(size));
     ASSERT_NE(again, nullptr);
-    if (size <= largest) {
+    if (largest != 0 && size <= largest) {
       EXPECT_NE(larger, a) << "a freed block went to a larger size";
       EXPECT_EQ(again, a) << "the freed block is its class's next";
     }
