@@ -1,6 +1,7 @@
 // Storage for the shared containers. Blocks come back zero-filled. Small ones are carved from
 // 64 KiB regions by size class and reused per class once freed (a parse makes tens of
-// thousands of short texts and lists, which the system heap makes one call each); larger ones
+// thousands of short texts and lists, which the system heap makes one call each; the pool's
+// pages stay with it for the next blocks of their class, never given back); larger ones
 // are fixed blocks from the global heap on Windows, the C heap elsewhere. Sanitizer and fuzz
 // builds send every block to the system, so that each one is checked on its own.
 //
