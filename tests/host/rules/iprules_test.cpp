@@ -189,7 +189,10 @@ TEST_F(IpRules, BadReferencesFailTheWholeParseAndAppendNothing) {
   _RKFW_RULE first = MakeRule(RULE_PROTO_IP, "first");
   rules_.Append(first);
   _RKFW_RULE rule = MakeRule(RULE_PROTO_TCP, "web");
+  rule.LocalAddr = MakeList({Addr(3, 3, 3, 3)});
   rule.RemoteAddr = MakeList({Addr(1, 1, 1, 1), Addr(2, 2, 2, 2)});
+  rule.LocalPort = MakeList({Port(80)});
+  rule.RemotePort = MakeList({Port(8080), Port(8081)});
   rules_.Append(rule);
   const std::vector<uint8_t> good = Build();
   ASSERT_EQ(Parse(good), RESULT_OK);
@@ -202,6 +205,8 @@ TEST_F(IpRules, BadReferencesFailTheWholeParseAndAppendNothing) {
     uint32_t value;
   } damages[] = {
       {"list beyond the extra area", tcpRecord + 47 + 5, extraSize - 4},
+      // The lists after it still hold offsets when the parse gives up: never freed as blocks.
+      {"first list beyond, three untaken", tcpRecord + 29 + 5, extraSize},
       {"huge list count", tcpRecord + 47 + 1, 0xFFFFFFFFu},
       {"name beyond the extra area", tcpRecord + 97, extraSize},
       {"name length beyond", tcpRecord + 97, 0},
