@@ -227,7 +227,10 @@ CForm* CControl::ParentForm() {
   return nullptr;
 }
 
-void CControl::AddChild(CControl* child) { children_.push_back(child); }
+void CControl::AddChild(CControl* child) {
+  children_.push_back(child);
+  ++childrenChanges_;
+}
 
 void CControl::RemoveChild(CControl* child) {
   if (mouseChild_ == child) {
@@ -238,6 +241,7 @@ void CControl::RemoveChild(CControl* child) {
   for (size_t i = 0; i < children_.size(); ++i)
     if (children_[i] == child) {
       children_.erase(children_.begin() + static_cast<long>(i));
+      ++childrenChanges_;
       break;
     }
   if (child->align_ != TAlign::None) Realign();
@@ -248,6 +252,7 @@ void CControl::MoveChild(CControl* child, int index) {
   auto at = std::find(children_.begin(), children_.end(), child);
   if (at == children_.end()) return;
   children_.erase(at);
+  ++childrenChanges_;
   if (index < 0) index = 0;
   if (static_cast<size_t>(index) > children_.size()) index = static_cast<int>(children_.size());
   children_.insert(children_.begin() + index, child);
@@ -619,11 +624,23 @@ void CControl::SetAlign(TAlign align) {
 }
 
 void CControl::Realign() {
+  // A child's new bounds run its owner's code (a page building itself on its first size, a
+  // scroll box making or freeing frames), which may add, remove or reorder children of this
+  // control: the list is read afresh at every step, never through a position into a list that
+  // has moved, and a pass during which it changed starts over with the space recomputed.
+  for (int pass = 0; pass < 8; ++pass) {
+    if (!AlignChildren()) return;
+  }
+}
+
+bool CControl::AlignChildren() {
+  const uint32_t changes = childrenChanges_;
   RECT area = ClientRect();
   static const TAlign kOrder[] = {TAlign::Top, TAlign::Bottom, TAlign::Left, TAlign::Right,
                                   TAlign::Client};
   for (TAlign kind : kOrder) {
-    for (CControl* c : children_) {
+    for (size_t i = 0; i < children_.size(); ++i) {
+      CControl* c = children_[i];
       if (c->align_ != kind || !c->visible_) continue;
       int l = area.left, t = area.top, w = area.right - area.left, h = area.bottom - area.top;
       switch (kind) {
@@ -638,9 +655,11 @@ void CControl::Realign() {
         c->align_ = TAlign::None;  // no re-entry into this parent's alignment
         c->SetBounds(l, t, w, h);
         c->align_ = saved;
+        if (childrenChanges_ != changes) return true;
       }
     }
   }
+  return false;
 }
 
 void CControl::Resized() { Fire(OnResize, this); }
@@ -741,6 +760,7 @@ void CControl::BringToFront() {
         break;
       }
     list.push_back(this);
+    ++parent_->childrenChanges_;
   }
   if (hwnd_ != nullptr) SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }

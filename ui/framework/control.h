@@ -192,6 +192,7 @@ class CControl : public CComponent {
   // Puts `child` at place `index` among the children (their order is the stacking order).
   void MoveChild(CControl* child, int index);
   void Realign();
+  bool AlignChildren();  // one pass of Realign; true when the children changed meanwhile
   void ApplyFont();
 
   bool pressed_ = false;  // left button went down inside and is still held
@@ -207,6 +208,7 @@ class CControl : public CComponent {
 
   CControl* parent_ = nullptr;
   std::vector<CControl*> children_;  // not owned; bottom to top
+  uint32_t childrenChanges_ = 0;      // counts every change of children_ (Realign starts over)
   HWND hwnd_ = nullptr;
   WNDPROC nativeProc_ = nullptr;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;

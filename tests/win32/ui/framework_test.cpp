@@ -375,6 +375,43 @@ TEST_F(FrameworkTest, AlignmentFillsTopThenClient) {
   EXPECT_EQ(memo->Width(), client.right);
 }
 
+TEST_F(FrameworkTest, AlignmentStartsOverWhenAResizeChangesTheChildren) {
+  // A child's new size runs code that reorders, frees and adds children of the same parent, as
+  // a page building itself on its first size does: every child still ends where its place in
+  // the new order puts it, and nothing is read from the list as it was.
+  struct CBuildingFrame : CFrame {
+    using CFrame::CFrame;
+    using CControl::MoveChild;
+  };
+  auto* page = new CBuildingFrame(form, "Building");
+  page->SetParent(form);
+  page->SetBounds(0, 0, 200, 100);
+  auto top = [&](const char* name, int height) {
+    auto* panel = new CPanel(page, name);
+    panel->SetParent(page);
+    panel->SetBounds(0, 0, 10, height);
+    panel->SetAlign(TAlign::Top);
+    return panel;
+  };
+  CPanel* a = top("A", 10);
+  CPanel* b = top("B", 20);
+  CPanel* c = top("C", 30);
+  CPanel* gone = top("Gone", 5);
+  int built = 0;
+  a->OnResize = [&](CComponent*) {
+    if (built++ > 0) return;
+    page->MoveChild(c, 0);
+    FreeComponent(gone);
+    for (int i = 0; i < 32; ++i) (new CPanel(page, nullptr))->SetParent(page);  // the list moves
+  };
+  page->SetBounds(0, 0, 300, 100);
+  EXPECT_EQ(built, 1);
+  EXPECT_EQ(c->Top(), 0);
+  EXPECT_EQ(a->Top(), 30);
+  EXPECT_EQ(b->Top(), 40);
+  for (CPanel* panel : {a, b, c}) EXPECT_EQ(panel->Width(), 300);
+}
+
 TEST_F(FrameworkTest, ModalResultsComeFromTheLoopOrFromTheScript) {
   auto* dialog = new CTestForm(&Application);
   auto* ok = new CGlyphButton(dialog, "OKBtn");
