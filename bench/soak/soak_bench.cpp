@@ -5,10 +5,12 @@
 // types at random on every page and dialog it finds and answers every prompt, message box, file
 // dialog and menu it meets. Every minute and at the end it prints the events injected and
 // answered, whether the console lives and answers, its USER and GDI objects, its windows and
-// its private bytes. --no-monkey only answers what asks (prompts, boxes); --no-traffic sends
-// nothing: each alone tells which side a growth comes from. Run tools/install-standin.sh
-// first. Exit code 0 when nothing went unanswered, the console lived and the figures stayed
-// within 5 % of the first minute's.
+// its private bytes. The minutes count after a warm-up in which the monkey clicks every control
+// of the main window once. --no-monkey only answers what asks (prompts, boxes), with no
+// warm-up; --no-traffic sends nothing: each alone tells which side a growth comes from. Run
+// tools/install-standin.sh first. Exit code 0 when nothing went unanswered, the console lived
+// and the figures stayed within 5 % of the first minute's (the memory less the log page's text,
+// which grows with the log up to the page's ceiling).
 #include <windows.h>
 #include <psapi.h>
 
@@ -54,6 +56,7 @@ struct CFigures {
   uint32_t user = 0, gdi = 0;  // GetGuiResources; 0 when unknown
   int windows = 0;          // the process's windows, children included
   SIZE_T privateBytes = 0;
+  SIZE_T logText = 0;  // the log page's text, which the page keeps up to its ceiling
 };
 
 BOOL CALLBACK CountChild(HWND, LPARAM count) {
@@ -346,9 +349,17 @@ class CMonkey {
     }
     dialogActions_ = 0;
     if (!IsWindowVisible(main)) return Restore(), true;
-    if (!settling && IsWindowEnabled(main)) Play(main);
+    if (!settling && IsWindowEnabled(main)) Play(main, touring_);
     return !prompts.empty() || !dialogs.empty();
   }
+
+  // The warm-up: every control of the main window once, in window order, so that each page is
+  // shown and each dialog a page opens is met (and played a little, then closed) before the
+  // first sample. A window's first showing may load for good what it needs (the shell's file
+  // dialog above all); a random monkey meets the last of them only minutes in.
+  void StartTour() { touring_ = true; }
+  bool Touring() const { return touring_; }
+  size_t Toured() const { return toured_.size(); }
 
   // The longest any modal window (menu, box, dialog) has stayed open, in seconds.
   double OldestModal() const {
@@ -456,8 +467,9 @@ class CMonkey {
   }
 
   // Something a user might do to one control of `form`.
-  void Play(HWND form) {
-    if (Pick(10) == 0) {
+  // On the main window during the warm-up, the next control not yet clicked instead.
+  void Play(HWND form, bool tour = false) {
+    if (!tour && Pick(10) == 0) {
       static const UINT kKeys[] = {VK_TAB, VK_RETURN, VK_ESCAPE, VK_SPACE, VK_DOWN, VK_UP, VK_APPS, VK_PRIOR, VK_NEXT};
       return Key(form, kKeys[Pick(sizeof kKeys / sizeof kKeys[0])]);
     }
@@ -471,7 +483,25 @@ class CMonkey {
                                 }),
                  usable.end());
     if (usable.empty()) return;
-    const CEntry& entry = usable[Pick(static_cast<int>(usable.size()))];
+    size_t pick = 0;
+    if (tour) {
+      // What the page shown holds (names inside a frame) before the next page's button.
+      auto next = [&](bool inFrame) {
+        for (size_t i = 0; i < usable.size(); ++i)
+          if ((usable[i].name.find('.') != std::string::npos) == inFrame && !toured_.count(usable[i].name)) return i;
+        return usable.size();
+      };
+      pick = next(true);
+      if (pick == usable.size()) pick = next(false);
+      if (pick == usable.size()) {
+        touring_ = false;
+        return;
+      }
+      toured_.insert(usable[pick].name);
+    } else {
+      pick = static_cast<size_t>(Pick(static_cast<int>(usable.size())));
+    }
+    const CEntry& entry = usable[pick];
     CControlInfo info;
     if (!QueryControl(form, entry.name.c_str(), &info, 3000) || !info.showing || !info.enabled) return;
     const RECT& r = info.screen;
@@ -513,6 +543,8 @@ class CMonkey {
   int dialogActions_ = 0;
   std::map<HWND, DWORD> opened_;  // modal windows open now, and since when
   std::set<std::string> seen_;  // kinds of window met
+  bool touring_ = false;
+  std::set<std::string> toured_;  // controls of the main window the warm-up has clicked
   DWORD start_ = GetTickCount();
 };
 
@@ -582,6 +614,22 @@ int main(int argc, char** argv) {
   CMeter meter(console.Pid());
   std::vector<CSample> samples;  // one a minute, from the end of the first
   double longestStall = 0;
+  if (playing) {
+    // The warm-up, before the minutes are counted; the traffic flows meanwhile.
+    monkey.StartTour();
+    const DWORD warm = GetTickCount();
+    for (DWORD next = warm; monkey.Touring() && console.Running() && GetTickCount() - warm < 300000;) {
+      if (sending && GetTickCount() >= next) {
+        traffic.Second();
+        next = std::max(next + 1000, GetTickCount() - 1000);
+      }
+      monkey.Step(console.MainWindow(), false);
+      WaitUntil([] { return false; }, 60);
+    }
+    Settle(monkey, console);
+    printf("warm-up: %u controls of the main window clicked in %.0f s%s\n", static_cast<unsigned>(monkey.Toured()),
+           Seconds(warm), monkey.Touring() ? ", cut at five minutes" : "");
+  }
   const DWORD begin = GetTickCount();
   DWORD nextSecond = begin, nextMinute = begin + 60000, lastAnswer = begin;
   bool alive = true;
@@ -592,6 +640,7 @@ int main(int argc, char** argv) {
     const uint32_t verdicts = status["verdicts"];
     DWORD_PTR logText = 0;  // the log page's text, which only the user clears
     SendMessageTimeoutA(console.Control("LogMemo"), WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &logText);
+    f.logText = logText;
     printf("%-6s %5.1f min  asked %5u answered %5u waiting %3d queued %3u | hits %6u logs %6u rows +%u/-%u refused %u"
            " | monkey %5u, open %4.1f s | %s, stall %.0f ms | USER %u GDI %u windows %d private %lu KB log page %lu KB\n",
            when, Seconds(begin) / 60, traffic.asks, verdicts, static_cast<int>(traffic.asks - verdicts),
@@ -620,7 +669,10 @@ int main(int argc, char** argv) {
         for (HWND w : ProcessTopWindows(console.Pid())) {
           char cls[64] = {};
           GetClassNameA(w, cls, sizeof cls);
-          if (IsWindowVisible(w)) printf(" %s%s", cls, IsWindowEnabled(w) ? "" : " (disabled)");
+          RECT r = {};
+          GetWindowRect(w, &r);
+          printf(" %s \"%s\"%s%s [%ld,%ld %ldx%ld]", cls, WindowText(w).c_str(), IsWindowVisible(w) ? "" : " (hidden)",
+                 IsWindowEnabled(w) ? "" : " (disabled)", r.left, r.top, r.right - r.left, r.bottom - r.top);
         }
         printf("; info page %s\n", console.Find("FWInfoFrame").showing ? "shown" : "not shown");
       }
@@ -675,13 +727,19 @@ int main(int argc, char** argv) {
   printf("private bytes     from %s\n", meter.MemorySource());
   bool flat = true;
   if (samples.size() >= 2) {
+    // The log page keeps the newest of the user's log up to its ceiling (4 MB), so its text
+    // grows with the traffic until then: the memory judged is the rest, the whole is shown.
     struct {
       const char* name;
       SIZE_T (*value)(const CFigures&);
-    } figures[] = {{"USER objects", [](const CFigures& f) -> SIZE_T { return f.user; }},
-                   {"GDI objects", [](const CFigures& f) -> SIZE_T { return f.gdi; }},
-                   {"windows", [](const CFigures& f) -> SIZE_T { return static_cast<SIZE_T>(f.windows); }},
-                   {"private KB", [](const CFigures& f) -> SIZE_T { return f.privateBytes / 1024; }}};
+      bool judged;
+    } figures[] = {{"USER objects", [](const CFigures& f) -> SIZE_T { return f.user; }, true},
+                   {"GDI objects", [](const CFigures& f) -> SIZE_T { return f.gdi; }, true},
+                   {"windows", [](const CFigures& f) -> SIZE_T { return static_cast<SIZE_T>(f.windows); }, true},
+                   {"private KB", [](const CFigures& f) -> SIZE_T { return f.privateBytes / 1024; }, false},
+                   {"  less log page", [](const CFigures& f) -> SIZE_T {
+                      return f.privateBytes > f.logText ? (f.privateBytes - f.logText) / 1024 : 0;
+                    }, true}};
     for (const auto& figure : figures) {
       SIZE_T low = figure.value(samples[0].f), high = low;
       for (const CSample& s : samples) {
@@ -690,10 +748,10 @@ int main(int argc, char** argv) {
       }
       const double drift = Drift(samples, figure.value);
       if (low == 0 && high == 0) continue;
-      printf("%-17s minute 1: %lu, after it %lu to %lu, at most %.1f %% from minute 1\n", figure.name,
+      printf("%-17s minute 1: %lu, after it %lu to %lu, at most %.1f %% from minute 1%s\n", figure.name,
              static_cast<unsigned long>(figure.value(samples[0].f)), static_cast<unsigned long>(low),
-             static_cast<unsigned long>(high), drift);
-      flat = flat && drift <= 5.0;
+             static_cast<unsigned long>(high), drift, figure.judged ? "" : " (not judged)");
+      flat = flat && (!figure.judged || drift <= 5.0);
     }
   } else {
     flat = false;
