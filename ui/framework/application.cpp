@@ -114,9 +114,9 @@ void CApplication::ProcessMessages() {
 
 bool CApplication::IsDialogKey(const MSG& msg) {
   if (msg.message != WM_KEYDOWN || msg.hwnd == nullptr) return false;
-  // The top window of the key's window (GetAncestor is not on NT 4.0).
-  HWND top = msg.hwnd;
-  while ((GetWindowLongA(top, GWL_STYLE) & WS_CHILD) && GetParent(top) != nullptr) top = GetParent(top);
+  HWND top = TopWindowOf(msg.hwnd);
+  // Below a modal window: not the form's key, and not its window's either (dropped there).
+  if (!IsWindowEnabled(top)) return false;
   auto* form = dynamic_cast<CForm*>(CControl::FromHandle(top));
   return form != nullptr && form->DialogKey(msg);
 }

@@ -405,6 +405,18 @@ void CControl::Unbind() {
   pressed_ = false;
 }
 
+HWND TopWindowOf(HWND hwnd) {
+  // GetAncestor is not on NT 4.0.
+  HWND top = hwnd;
+  while (top != nullptr && (GetWindowLongA(top, GWL_STYLE) & WS_CHILD) && GetParent(top) != nullptr) top = GetParent(top);
+  return top;
+}
+
+bool IsInputForDisabledWindow(HWND hwnd, UINT msg) {
+  const bool input = (msg >= WM_KEYFIRST && msg <= WM_KEYLAST) || (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST);
+  return input && hwnd != nullptr && !IsWindowEnabled(TopWindowOf(hwnd));
+}
+
 LRESULT CALLBACK CControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   CControl* self = nullptr;
   if (msg == WM_NCCREATE) {
@@ -422,6 +434,8 @@ LRESULT CALLBACK CControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
     self = static_cast<CControl*>(GetPropA(hwnd, kObjectProperty));
   }
   if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  // Every loop dispatches here, the system's own (a message box's, a file dialog's) too.
+  if (IsInputForDisabledWindow(hwnd, msg)) return 0;
   // Kept by window, not by object: a handler may free its own object before it returns.
   struct CInFlight {
     explicit CInFlight(HWND hwnd) { WindowsInMessage().push_back(hwnd); }

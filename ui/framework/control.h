@@ -235,6 +235,15 @@ class CControl : public CComponent {
 // process is out of window handles.
 void FailWindowsOfClassForTests(const char* className);
 
+// The top-level window `hwnd` belongs to (itself when it is one).
+HWND TopWindowOf(HWND hwnd);
+// Whether `msg` is mouse or keyboard input for a window whose top-level window is disabled,
+// because a modal window runs above it. The system never gives such a window input from the
+// mouse or the keyboard; only a message posted by another program, or queued before the modal
+// window opened, gets there, and acting on it would run a page's code under the dialog (a
+// card deleted while its own editor is open). The framework drops such input.
+bool IsInputForDisabledWindow(HWND hwnd, UINT msg);
+
 // Exceptions of the framework. `resources` marks a failure the user can mend (the system ran
 // out of windows or memory): the standard box tells of it; the rest are faults of the program.
 class CFrameworkError : public std::exception {

@@ -412,6 +412,32 @@ TEST_F(FrameworkTest, AlignmentStartsOverWhenAResizeChangesTheChildren) {
   for (CPanel* panel : {a, b, c}) EXPECT_EQ(panel->Width(), 300);
 }
 
+TEST_F(FrameworkTest, InputQueuedForAFormBelowAModalWindowIsDropped) {
+  // Clicks and keys that reach a form a modal dialog has disabled (posted, or queued before
+  // the dialog opened) do nothing; the same input does its work once the dialog has closed.
+  form->Show();
+  auto* button = NewControl<CButton>(form, form, "Queued", 4, 4, 60, 20, "ok");
+  int clicks = 0;
+  button->OnClick = [&](CComponent*) { ++clicks; };
+  auto post = [&] {
+    PostMessageA(button->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageA(button->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    PostMessageA(button->Handle(), WM_KEYDOWN, VK_SPACE, 0);
+    PostMessageA(button->Handle(), WM_KEYUP, VK_SPACE, 0);
+  };
+  auto* dialog = new CTestForm(&Application);
+  dialog->OnShow = [&](CComponent*) {
+    post();
+    PostMessageA(dialog->Handle(), WM_CLOSE, 0, 0);
+  };
+  EXPECT_EQ(dialog->ShowModal(), mrCancel);
+  EXPECT_EQ(clicks, 0);
+  post();
+  Application.ProcessMessages();
+  EXPECT_GE(clicks, 1);
+  FreeComponent(dialog);
+}
+
 TEST_F(FrameworkTest, ModalResultsComeFromTheLoopOrFromTheScript) {
   auto* dialog = new CTestForm(&Application);
   auto* ok = new CGlyphButton(dialog, "OKBtn");
