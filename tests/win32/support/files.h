@@ -41,8 +41,10 @@ class CTempFolder {
     static int counter = 0;
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
+    // Wine numbers processes alike in every session, and a tree an earlier run could not
+    // delete (a GBK name) must not be found again: the clock tells runs apart.
     path_ = std::string(temp) + "vardeen-qelt-" + std::to_string(GetCurrentProcessId()) + "-" +
-            std::to_string(++counter);
+            std::to_string(GetTickCount()) + "-" + std::to_string(++counter);
     DeleteTree(path_);
     CreateDirectoryA(path_.c_str(), nullptr);
   }
