@@ -410,7 +410,10 @@ class CMonkey {
       // A file or folder dialog: cancelled, or, choosing a program to audit, a program.
       HWND name = GetDlgItem(box, 0x47C);
       if (name == nullptr) name = GetDlgItem(box, 0x480);
-      const bool choose = name != nullptr && WindowText(box) == "选择需审核的应用程序" && Pick(2) == 0;
+      // The warm-up always picks one: the dialog it opens shows a program's icon and version,
+      // which the shell loads once.
+      const bool choose =
+          name != nullptr && WindowText(box) == "选择需审核的应用程序" && (touring_ || Pick(2) == 0);
       if (choose) SetWindowTextA(name, kExistingPrograms[Pick(4)]);
       const int button = choose ? IDOK : IDCANCEL;
       PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
@@ -555,8 +558,13 @@ class CMonkey {
 bool Settle(CMonkey& monkey, CConsole& console) {
   for (DWORD start = GetTickCount(); GetTickCount() - start < 20000 && console.Running();) {
     if (!monkey.Step(console.MainWindow(), true)) {
-      if (console.Find("FWInfoFrame").showing) return WaitUntil([] { return false; }, 1000), true;
-      ClickControl(console.Find("SysInfoBtn"));
+      if (console.Find("FWInfoFrame").showing) {
+        // A question that came meanwhile is answered first: a sample counts no prompt's windows.
+        WaitUntil([] { return false; }, 1000);
+        if (!monkey.Step(console.MainWindow(), true)) return true;
+      } else {
+        ClickControl(console.Find("SysInfoBtn"));
+      }
     }
     WaitUntil([] { return false; }, 100);
   }
