@@ -15,11 +15,13 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -551,6 +553,250 @@ class CMonkey {
   DWORD start_ = GetTickCount();
 };
 
+// ---- every window behind the pages, nested ones included ----
+
+std::string ClassOf(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+// The windows the monkey can open, each opened through the console's own controls (clicks, keys
+// into a list or a combo box, a program typed into the file dialog) and closed again with its
+// cancel button. A window's first opening loads what stays loaded (the shell's file dialog and a
+// program's icon, the local addresses, a message box's icon): the warm-up takes the walk once so
+// that those costs come before the first sample; --first-opens takes it again and again and
+// measures after each step, telling a one-time cost from one that every opening repeats.
+class CDialogWalk {
+ public:
+  explicit CDialogWalk(CConsole& console) : console_(console) {}
+
+  struct CStep {
+    const char* name;
+    bool (CDialogWalk::*run)();
+  };
+  static const CStep kSteps[];
+  static const int kStepCount;
+
+  bool Run(const CStep& step) {
+    const bool reached = (this->*step.run)();
+    // Whatever a step left open (it failed halfway) is closed, topmost first.
+    for (int i = 0; i < 8; ++i) {
+      std::vector<HWND> open = Modals();
+      if (open.empty()) break;
+      Close(open.front());
+    }
+    if (!reached) printf("walk: %s: not reached\n", step.name);
+    return reached;
+  }
+
+ private:
+  // The console's visible top-level windows other than its main window and tray window.
+  std::vector<HWND> Modals() const {
+    std::vector<HWND> open;
+    for (HWND w : ProcessTopWindows(console_.Pid())) {
+      const std::string c = ClassOf(w);
+      if (IsWindowVisible(w) && c != "TFWMainForm" && c != "TTrayIconWindow" && c != "TFWEventNotifyForm") open.push_back(w);
+    }
+    return open;
+  }
+
+  // The window of `cls` (any dialog when nullptr) that an action opens.
+  HWND Opens(const std::function<bool()>& act, const char* cls = nullptr) {
+    const std::vector<HWND> before = Modals();
+    if (!act()) return nullptr;
+    HWND opened = nullptr;
+    WaitUntil([&] {
+      for (HWND w : Modals())
+        if (std::find(before.begin(), before.end(), w) == before.end() && (cls == nullptr || ClassOf(w) == cls))
+          opened = w;
+      return opened != nullptr;
+    });
+    return opened;
+  }
+
+  // A click on a control of `form` once it shows and is enabled (an earlier click or key may be
+  // still on its way).
+  static bool Click(HWND form, const char* name) {
+    CControlInfo info;
+    if (!WaitUntil([&] { return QueryControl(form, name, &info, 3000) && info.showing && info.enabled; })) return false;
+    ClickControl(info);
+    return true;
+  }
+
+  static bool Keys(HWND form, const char* name, UINT key, int times) {
+    HWND control = FindControl(form, name);
+    if (control == nullptr) return false;
+    for (int i = 0; i < times; ++i) PressKey(control, key);
+    return true;
+  }
+
+  static bool Close(HWND window) {
+    if (ClassOf(window) == "#32770") {
+      HWND button = nullptr;
+      for (int id : {IDCANCEL, IDNO, IDOK})
+        if (button == nullptr) button = GetDlgItem(window, id);
+      if (button != nullptr) ClickControl(button);
+      else PostMessageA(window, WM_CLOSE, 0, 0);
+    } else {
+      CControlInfo info;
+      const char* name = QueryControl(window, "CancelBtn", &info, 3000) ? "CancelBtn" : "CancelBitBtn";
+      if (!Click(window, name)) PostMessageA(window, WM_CLOSE, 0, 0);
+    }
+    return WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); });
+  }
+
+  // A page of the main window, once the control `shown` of it shows.
+  bool Page(const char* button, const char* shown) {
+    ClickControl(console_.Find(button));
+    return WaitUntil([&] { return console_.Find(shown).showing; });
+  }
+
+  // Types a program into the file dialog and confirms it.
+  static bool Choose(HWND box, const char* path) {
+    HWND name = GetDlgItem(box, 0x47C);  // the file name box, an edit inside a combo box
+    if (name != nullptr && FindWindowExA(name, nullptr, "Edit", nullptr) != nullptr)
+      name = FindWindowExA(name, nullptr, "Edit", nullptr);
+    if (name == nullptr) name = GetDlgItem(box, 0x480);
+    if (name == nullptr) return false;
+    SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path));
+    ClickControl(GetDlgItem(box, IDOK));
+    return true;
+  }
+
+  HWND ProgramDialogFor(const char* path) {
+    HWND box = Opens([&] { return Click(console_.MainWindow(), "NewAppBtn"); }, "#32770");
+    return box == nullptr ? nullptr : Opens([&] { return Choose(box, path); });
+  }
+
+  bool ProgramFileCancelled() {
+    if (!Page("AppAuditBtn", "NewAppBtn")) return false;
+    HWND box = Opens([&] { return Click(console_.MainWindow(), "NewAppBtn"); }, "#32770");
+    return box != nullptr && Close(box);
+  }
+
+  // Each program the monkey may pick: the dialog shows its icon, description and version.
+  bool ProgramsPicked() {
+    if (!Page("AppAuditBtn", "NewAppBtn")) return false;
+    for (const char* program : kExistingPrograms) {
+      HWND dialog = ProgramDialogFor(program);
+      if (dialog == nullptr || ClassOf(dialog) != "TFWNewAppRuleDlg" || !Close(dialog)) return false;
+    }
+    return true;
+  }
+
+  // A card to play with: the first program audited; picked again, it is refused with a box.
+  bool ProgramAudited() {
+    if (!Page("AppAuditBtn", "NewAppBtn")) return false;
+    const bool first = !console_.Find("TFWAuditRuleItemFrame0").showing;
+    HWND dialog = ProgramDialogFor(kExistingPrograms[0]);
+    if (dialog == nullptr) return false;
+    if (!first) return ClassOf(dialog) == "#32770" && Close(dialog);
+    if (!Click(dialog, "PermitRadioButton") || !Click(dialog, "OkBtn")) return false;
+    return WaitUntil([&] { return console_.Find("TFWAuditRuleItemFrame0.OptBtn").showing; });
+  }
+
+  bool CardOptions() {
+    if (!Page("AppAuditBtn", "TFWAuditRuleItemFrame0.OptBtn")) return false;
+    HWND options = Opens([&] { return Click(console_.MainWindow(), "TFWAuditRuleItemFrame0.OptBtn"); });
+    if (options == nullptr) return false;
+    for (const char* button : {"LocalAddrBtn", "RemoteAddrBtn", "LocalPortBtn", "RemotePortBtn"}) {
+      HWND list = Opens([&] { return Click(options, button); });
+      if (list == nullptr || !Close(list)) return false;
+    }
+    return Close(options);
+  }
+
+  HWND RuleDialog() {
+    if (!Page("RuleSetupBtn", "NewRuleBtn")) return nullptr;
+    return Opens([&] { return Click(console_.MainWindow(), "NewRuleBtn"); }, "TFWNewRuleDlg");
+  }
+
+  // The rule dialog, and in it what `open` opens.
+  bool InRuleDialog(const std::function<HWND(HWND)>& open) {
+    HWND dialog = RuleDialog();
+    if (dialog == nullptr) return false;
+    HWND inner = open(dialog);
+    return inner != nullptr && Close(inner) && Close(dialog);
+  }
+
+  bool RuleDialogAlone() {
+    HWND dialog = RuleDialog();
+    return dialog != nullptr && Close(dialog);
+  }
+
+  bool LocalAddresses() {
+    return InRuleDialog([&](HWND d) {
+      return Opens([&] { return Click(d, "SrcIPCheckBox") && Click(d, "AddSrcIPBtn"); }, "TFWHostIPSelDlg");
+    });
+  }
+
+  bool RemoteAddresses() {
+    return InRuleDialog([&](HWND d) {
+      return Opens([&] { return Keys(d, "IPStyleComboBox", VK_DOWN, 3) && Click(d, "AddIPBtn"); });
+    });
+  }
+
+  // A protocol's page of the rule dialog, from the first tab.
+  static bool Tab(HWND dialog, int index) {
+    return Keys(dialog, "RulePageControl", VK_LEFT, 5) && Keys(dialog, "RulePageControl", VK_RIGHT, index);
+  }
+
+  bool Ports() {
+    return InRuleDialog([&](HWND d) {
+      return Opens([&] { return Tab(d, 1) && Keys(d, "TCPSrcPortBox", VK_DOWN, 3) && Click(d, "TCPAddSrcPortBtn"); });
+    });
+  }
+
+  bool IcmpTypes() {
+    return InRuleDialog([&](HWND d) {
+      return Opens([&] {
+        if (!Tab(d, 3)) return false;
+        CControlInfo add;
+        WaitUntil([&] { return QueryControl(d, "AddICMPTypeBtn", &add, 3000) && add.showing; });
+        return (add.enabled || Click(d, "AllTypeCheckBox")) && Click(d, "AddICMPTypeBtn");
+      }, "TFWICMPTypeForm");
+    });
+  }
+
+  bool RuleProgramFile() {
+    return InRuleDialog([&](HWND d) {
+      return Opens([&] { return Click(d, "SpecAppRadioButton") && Click(d, "AppOpenBtn"); }, "#32770");
+    });
+  }
+
+  bool RuleCardEditor() {
+    if (!Page("RuleSetupBtn", "FWRuleItemFrame0.ModifyBtn")) return false;
+    HWND dialog = Opens([&] { return Click(console_.MainWindow(), "FWRuleItemFrame0.ModifyBtn"); });
+    return dialog != nullptr && Close(dialog);
+  }
+
+  // The options page's question before the log is cleared, answered no.
+  bool Question() {
+    if (!Page("SetupBitBtn", "ClearLog")) return false;
+    HWND box = Opens([&] { return Click(console_.MainWindow(), "ClearLog"); }, "#32770");
+    return box != nullptr && Close(box);
+  }
+
+  CConsole& console_;
+};
+
+const CDialogWalk::CStep CDialogWalk::kSteps[] = {
+    {"program file dialog, cancelled", &CDialogWalk::ProgramFileCancelled},
+    {"program dialog for each program", &CDialogWalk::ProgramsPicked},
+    {"a program audited (then refused)", &CDialogWalk::ProgramAudited},
+    {"card options and their lists", &CDialogWalk::CardOptions},
+    {"rule dialog", &CDialogWalk::RuleDialogAlone},
+    {"rule dialog: local addresses", &CDialogWalk::LocalAddresses},
+    {"rule dialog: address list", &CDialogWalk::RemoteAddresses},
+    {"rule dialog: port list", &CDialogWalk::Ports},
+    {"rule dialog: ICMP types", &CDialogWalk::IcmpTypes},
+    {"rule dialog: program file dialog", &CDialogWalk::RuleProgramFile},
+    {"rule card editor", &CDialogWalk::RuleCardEditor},
+    {"question box", &CDialogWalk::Question},
+};
+const int CDialogWalk::kStepCount = sizeof kSteps / sizeof kSteps[0];
+
 // ---- the run ----
 
 // The console in the same place for every sample: nothing open, the main window shown on its
@@ -591,6 +837,7 @@ int main(int argc, char** argv) {
   DWORD runSeconds = 600;
   uint32_t seed = 1;
   bool playing = true, sending = true;
+  int firstOpens = 0;  // rounds of the walk through every dialog, measured after each step
   for (int i = 1; i < argc; ++i) {
     const bool value = i + 1 < argc;
     if (strcmp(argv[i], "--minutes") == 0 && value) runSeconds = 60 * strtoul(argv[++i], nullptr, 10);
@@ -598,6 +845,7 @@ int main(int argc, char** argv) {
     else if (strcmp(argv[i], "--seed") == 0 && value) seed = strtoul(argv[++i], nullptr, 10);
     else if (strcmp(argv[i], "--no-monkey") == 0) playing = false;
     else if (strcmp(argv[i], "--no-traffic") == 0) sending = false;
+    else if (strcmp(argv[i], "--first-opens") == 0) firstOpens = value && isdigit(static_cast<unsigned char>(argv[i + 1][0])) ? atoi(argv[++i]) : 3;
   }
   setvbuf(stdout, nullptr, _IONBF, 0);
 
@@ -621,6 +869,34 @@ int main(int argc, char** argv) {
   CMonkey monkey(console.Pid(), seed * 7919u + 1);
   CMeter meter(console.Pid());
   std::vector<CSample> samples;  // one a minute, from the end of the first
+  CDialogWalk walk(console);
+  if (firstOpens > 0) {
+    // No traffic and no monkey: only the walk, with the private bytes after each step.
+    Settle(monkey, console);
+    SIZE_T before = meter.Take(console.MainWindow()).privateBytes;
+    printf("first opens: %d rounds; before them private %lu KB\n", firstOpens, static_cast<unsigned long>(before / 1024));
+    bool reached = true;
+    for (int round = 1; round <= firstOpens && console.Running(); ++round) {
+      const SIZE_T roundStart = before;
+      for (int i = 0; i < CDialogWalk::kStepCount && console.Running(); ++i) {
+        reached = walk.Run(CDialogWalk::kSteps[i]) && reached;
+        Settle(monkey, console);
+        WaitUntil([] { return false; }, 500);
+        const CFigures f = meter.Take(console.MainWindow());
+        printf("round %d  %-36s private %6lu KB  %+6ld KB  windows %d\n", round, CDialogWalk::kSteps[i].name,
+               static_cast<unsigned long>(f.privateBytes / 1024),
+               static_cast<long>((static_cast<long long>(f.privateBytes) - static_cast<long long>(before)) / 1024), f.windows);
+        before = f.privateBytes;
+      }
+      printf("round %d  total %+ld KB\n", round,
+             static_cast<long>((static_cast<long long>(before) - static_cast<long long>(roundStart)) / 1024));
+    }
+    const bool good = console.Running() && reached;
+    printf("result            %s\n", good ? "every step reached" : "FAULT: see the lines above");
+    console.Kill();
+    StopService(kConsoleService);
+    return good ? 0 : 1;
+  }
   double longestStall = 0;
   if (playing) {
     // The warm-up, before the minutes are counted; the traffic flows meanwhile.
@@ -635,8 +911,15 @@ int main(int argc, char** argv) {
       WaitUntil([] { return false; }, 60);
     }
     Settle(monkey, console);
-    printf("warm-up: %u controls of the main window clicked in %.0f s%s\n", static_cast<unsigned>(monkey.Toured()),
-           Seconds(warm), monkey.Touring() ? ", cut at five minutes" : "");
+    // Then what only a dialog's own controls open, each once; the traffic waits meanwhile.
+    int walked = 0;
+    for (int i = 0; i < CDialogWalk::kStepCount && console.Running(); ++i) {
+      walked += walk.Run(CDialogWalk::kSteps[i]) ? 1 : 0;
+      Settle(monkey, console);
+    }
+    printf("warm-up: %u controls of the main window clicked, %d of %d dialog walks reached, in %.0f s%s\n",
+           static_cast<unsigned>(monkey.Toured()), walked, CDialogWalk::kStepCount, Seconds(warm),
+           monkey.Touring() ? ", cut at five minutes" : "");
   }
   const DWORD begin = GetTickCount();
   DWORD nextSecond = begin, nextMinute = begin + 60000, lastAnswer = begin;
