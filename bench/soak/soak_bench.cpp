@@ -675,12 +675,13 @@ class CDialogWalk {
     return box != nullptr && Close(box);
   }
 
-  // Each program the monkey may pick: the dialog shows its icon, description and version.
+  // Each program the monkey may pick: the dialog shows its icon, description and version (a
+  // program audited already is refused with a box instead).
   bool ProgramsPicked() {
     if (!Page("AppAuditBtn", "NewAppBtn")) return false;
     for (const char* program : kExistingPrograms) {
       HWND dialog = ProgramDialogFor(program);
-      if (dialog == nullptr || ClassOf(dialog) != "TFWNewAppRuleDlg" || !Close(dialog)) return false;
+      if (dialog == nullptr || !Close(dialog)) return false;
     }
     return true;
   }
