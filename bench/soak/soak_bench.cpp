@@ -1,4 +1,4 @@
-// bench_soak.exe [--minutes N | --seconds N] [--seed N] [--no-monkey | --no-traffic]: the real
+// bench_soak.exe [--minutes N | --seconds N] [--seed N] [--no-monkey | --no-traffic | --first-opens [N]]: the
 // console under load for a long time (default 10 minutes). Every second rkfwctl replaces forty
 // connection rows, grows the traffic totals, queues rule hits and log events, asks about
 // programs and sends a packet through the loaded rules; meanwhile a seeded monkey clicks and
@@ -6,8 +6,14 @@
 // dialog and menu it meets. Every minute and at the end it prints the events injected and
 // answered, whether the console lives and answers, its USER and GDI objects, its windows and
 // its private bytes. The minutes count after a warm-up in which the monkey clicks every control
-// of the main window once. --no-monkey only answers what asks (prompts, boxes), with no
-// warm-up; --no-traffic sends nothing: each alone tells which side a growth comes from. Run
+// of the main window once and then walks every window a click there does not reach at once (the
+// file dialog with each program picked, the new-program dialog, a card's options and their
+// address and port lists, the rule dialog's address, port and ICMP type lists, the open and
+// folder dialogs, message boxes): their first openings load for good what they need (8 MB under
+// Wine, the file dialog alone 4 MB), which the first sample then includes. --no-monkey only answers what asks (prompts, boxes), with no
+// warm-up; --no-traffic sends nothing: each alone tells which side a growth comes from.
+// --first-opens [N] (default 3) does nothing but that walk, N times, with the private bytes
+// after each step: a cost only the first round pays is loaded once, one every round pays leaks. Run
 // tools/install-standin.sh first. Exit code 0 when nothing went unanswered, the console lived
 // and the figures stayed within 5 % of the first minute's (the memory less the log page's text,
 // which grows with the log up to the page's ceiling).
@@ -596,7 +602,8 @@ class CDialogWalk {
     std::vector<HWND> open;
     for (HWND w : ProcessTopWindows(console_.Pid())) {
       const std::string c = ClassOf(w);
-      if (IsWindowVisible(w) && c != "TFWMainForm" && c != "TTrayIconWindow" && c != "TFWEventNotifyForm") open.push_back(w);
+      if (IsWindowVisible(w) && c != "TFWMainForm" && c != "TTrayIconWindow" && c != "TFWEventNotifyForm")
+        open.push_back(w);
     }
     return open;
   }
@@ -689,10 +696,9 @@ class CDialogWalk {
   // A card to play with: the first program audited; picked again, it is refused with a box.
   bool ProgramAudited() {
     if (!Page("AppAuditBtn", "NewAppBtn")) return false;
-    const bool first = !console_.Find("TFWAuditRuleItemFrame0").showing;
     HWND dialog = ProgramDialogFor(kExistingPrograms[0]);
     if (dialog == nullptr) return false;
-    if (!first) return ClassOf(dialog) == "#32770" && Close(dialog);
+    if (ClassOf(dialog) == "#32770") return Close(dialog);
     if (!Click(dialog, "PermitRadioButton") || !Click(dialog, "OkBtn")) return false;
     return WaitUntil([&] { return console_.Find("TFWAuditRuleItemFrame0.OptBtn").showing; });
   }
@@ -772,11 +778,32 @@ class CDialogWalk {
     return dialog != nullptr && Close(dialog);
   }
 
-  // The options page's question before the log is cleared, answered no.
-  bool Question() {
-    if (!Page("SetupBitBtn", "ClearLog")) return false;
-    HWND box = Opens([&] { return Click(console_.MainWindow(), "ClearLog"); }, "#32770");
+  // The rule page's open dialog; rules changed meanwhile are first given up.
+  bool RuleFileOpen() {
+    if (!Page("RuleSetupBtn", "OpenBtn")) return false;
+    HWND box = Opens([&] { return Click(console_.MainWindow(), "OpenBtn"); }, "#32770");
+    if (box != nullptr && GetDlgItem(box, IDNO) != nullptr) {
+      const HWND question = box;
+      box = Opens([&] {
+        ClickControl(GetDlgItem(question, IDNO));
+        return true;
+      }, "#32770");
+    }
     return box != nullptr && Close(box);
+  }
+
+  // The log folder's dialog and the question before the log is cleared, answered no; with
+  // logging off, the box is ticked first (and again after), as a user would to reach them.
+  bool LogFolderAndQuestion() {
+    if (!Page("SetupBitBtn", "RecordLogCheck")) return false;
+    const bool off = !console_.Find("Browse").enabled;
+    if (off && !Click(console_.MainWindow(), "RecordLogCheck")) return false;
+    HWND folder = Opens([&] { return Click(console_.MainWindow(), "Browse"); }, "#32770");
+    const bool closed = folder != nullptr && Close(folder);
+    HWND box = Opens([&] { return Click(console_.MainWindow(), "ClearLog"); }, "#32770");
+    const bool answered = box != nullptr && Close(box);
+    if (off) Click(console_.MainWindow(), "RecordLogCheck");
+    return closed && answered;
   }
 
   CConsole& console_;
@@ -794,7 +821,8 @@ const CDialogWalk::CStep CDialogWalk::kSteps[] = {
     {"rule dialog: ICMP types", &CDialogWalk::IcmpTypes},
     {"rule dialog: program file dialog", &CDialogWalk::RuleProgramFile},
     {"rule card editor", &CDialogWalk::RuleCardEditor},
-    {"question box", &CDialogWalk::Question},
+    {"rule file open dialog", &CDialogWalk::RuleFileOpen},
+    {"log folder dialog, question box", &CDialogWalk::LogFolderAndQuestion},
 };
 const int CDialogWalk::kStepCount = sizeof kSteps / sizeof kSteps[0];
 
@@ -846,7 +874,8 @@ int main(int argc, char** argv) {
     else if (strcmp(argv[i], "--seed") == 0 && value) seed = strtoul(argv[++i], nullptr, 10);
     else if (strcmp(argv[i], "--no-monkey") == 0) playing = false;
     else if (strcmp(argv[i], "--no-traffic") == 0) sending = false;
-    else if (strcmp(argv[i], "--first-opens") == 0) firstOpens = value && isdigit(static_cast<unsigned char>(argv[i + 1][0])) ? atoi(argv[++i]) : 3;
+    else if (strcmp(argv[i], "--first-opens") == 0)
+      firstOpens = value && isdigit(static_cast<unsigned char>(argv[i + 1][0])) ? atoi(argv[++i]) : 3;
   }
   setvbuf(stdout, nullptr, _IONBF, 0);
 
@@ -875,7 +904,8 @@ int main(int argc, char** argv) {
     // No traffic and no monkey: only the walk, with the private bytes after each step.
     Settle(monkey, console);
     SIZE_T before = meter.Take(console.MainWindow()).privateBytes;
-    printf("first opens: %d rounds; before them private %lu KB\n", firstOpens, static_cast<unsigned long>(before / 1024));
+    printf("first opens: %d rounds; before them private %lu KB\n", firstOpens,
+           static_cast<unsigned long>(before / 1024));
     bool reached = true;
     for (int round = 1; round <= firstOpens && console.Running(); ++round) {
       const SIZE_T roundStart = before;
@@ -884,9 +914,9 @@ int main(int argc, char** argv) {
         Settle(monkey, console);
         WaitUntil([] { return false; }, 500);
         const CFigures f = meter.Take(console.MainWindow());
+        const long long grew = static_cast<long long>(f.privateBytes) - static_cast<long long>(before);
         printf("round %d  %-36s private %6lu KB  %+6ld KB  windows %d\n", round, CDialogWalk::kSteps[i].name,
-               static_cast<unsigned long>(f.privateBytes / 1024),
-               static_cast<long>((static_cast<long long>(f.privateBytes) - static_cast<long long>(before)) / 1024), f.windows);
+               static_cast<unsigned long>(f.privateBytes / 1024), static_cast<long>(grew / 1024), f.windows);
         before = f.privateBytes;
       }
       printf("round %d  total %+ld KB\n", round,
