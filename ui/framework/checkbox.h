@@ -18,6 +18,7 @@ class CCheckBox : public CControl {
  protected:
   void CreateParams(CCreateParams& params) override;
   void HandleCreated() override;
+  bool WindowReusable() const override { return true; }  // the check is set in HandleCreated
   // The button style: a check box, or a radio button in CRadioButton.
   virtual DWORD ButtonStyle() const { return BS_CHECKBOX; }
   // What a click does to the state before OnClick fires.

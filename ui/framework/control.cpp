@@ -373,6 +373,82 @@ bool CControl::InMessage() const {
   return false;
 }
 
+bool CControl::SameShape(CControl* from, CControl* to) {
+  if (strcmp(from->ClassName(), to->ClassName()) != 0 || from->windowless_ != to->windowless_ ||
+      from->children_.size() != to->children_.size())
+    return false;
+  if (!from->windowless_) {
+    if (from->hwnd_ == nullptr || to->hwnd_ != nullptr || !from->WindowReusable()) return false;
+    CCreateParams a, b;
+    from->CreateParams(a);
+    to->CreateParams(b);
+    const DWORD kFromObject = WS_VISIBLE | WS_DISABLED | WS_TABSTOP;  // set from the object's state
+    if ((a.windowClass == nullptr) != (b.windowClass == nullptr) ||
+        (a.windowClass != nullptr && strcmp(a.windowClass, b.windowClass) != 0) ||
+        (a.style & ~kFromObject) != (b.style & ~kFromObject) || a.exStyle != b.exStyle)
+      return false;
+  }
+  for (size_t i = 0; i < from->children_.size(); ++i)
+    if (!SameShape(from->children_[i], to->children_[i])) return false;
+  return true;
+}
+
+void CControl::TakeWindows(CControl* from, CControl* to) {
+  for (size_t i = 0; i < from->children_.size(); ++i) TakeWindows(from->children_[i], to->children_[i]);
+  from->mouseChild_ = nullptr;
+  from->pressed_ = false;
+  if (from->windowless_) return;
+  HWND hwnd = from->hwnd_;
+  from->hwnd_ = nullptr;
+  to->hwnd_ = hwnd;
+  to->nativeProc_ = from->nativeProc_;
+  from->nativeProc_ = nullptr;
+  SetPropA(hwnd, kObjectProperty, to);
+  // What the window shows of `from` becomes what `to` holds; sizes reported meanwhile are not
+  // resizes (FinishTakenWindows makes the one that counts).
+  to->creating_ = true;
+  if (from->left_ != to->left_ || from->top_ != to->top_ || from->width_ != to->width_ ||
+      from->height_ != to->height_)
+    SetWindowPos(hwnd, nullptr, to->left_, to->top_, to->width_, to->WindowHeight(to->height_),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  if (from->text_ != to->text_) {
+    std::string text = to->text_;
+    SetWindowTextA(hwnd, text.c_str());
+  }
+  LONG style = GetWindowLongA(hwnd, GWL_STYLE);
+  if (((style & WS_TABSTOP) != 0) != to->tabStop_)
+    SetWindowLongA(hwnd, GWL_STYLE, to->tabStop_ ? (style | WS_TABSTOP) : (style & ~WS_TABSTOP));
+  if (((style & WS_DISABLED) == 0) != to->enabled_) EnableWindow(hwnd, to->enabled_);
+  if (((style & WS_VISIBLE) != 0) != to->visible_) ShowWindow(hwnd, to->visible_ ? SW_SHOWNA : SW_HIDE);
+  to->creating_ = false;
+}
+
+// The rest of what CreateHandle does once a window exists, for windows taken over.
+void CControl::FinishTakenWindows() {
+  if (windowless_) {
+    if (!hint_.empty())
+      if (CForm* form = ParentForm()) form->RegisterHint(this);
+    return;
+  }
+  ApplyFont();
+  HandleCreated();
+  for (CControl* child : children_) child->FinishTakenWindows();
+  Realign();
+  Resized();
+  if (!hint_.empty())
+    if (CForm* form = ParentForm()) form->RegisterHint(this);
+}
+
+bool CControl::HandWindowsTo(CControl* to) {
+  if (to == nullptr || to == this || parent_ == nullptr || to->parent_ != parent_ || !SameShape(this, to))
+    return false;
+  if (CForm* form = ParentForm()) ForgetHints(form, this);
+  TakeWindows(this, to);
+  to->FinishTakenWindows();
+  RedrawWindow(to->hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+  return true;
+}
+
 void CControl::DestroyHandle() {
   if (hwnd_ == nullptr) return;
   if (CForm* form = ParentForm())

@@ -40,6 +40,12 @@ class CControl : public CComponent {
   // True while a message of this window or of a window inside it is being handled: its
   // handler is on the stack, so the window must stay.
   bool InMessage() const;
+  // Gives this control's windows, its children's included, to `to`: a control of the same
+  // make under the same parent that has none. The windows then show `to` as if it had made
+  // them (bounds, caption, state, font, hints), which costs a fraction of destroying them
+  // here and making them there. False, changing nothing, when the two differ in shape (class,
+  // styles, children) or a window in the tree keeps more than its object gives it.
+  bool HandWindowsTo(CControl* to);
   static CControl* FromHandle(HWND hwnd);
   // Windowless controls (labels, images, paint boxes, bevels) have no window of their own:
   // their parent paints them and hands them its mouse messages.
@@ -162,6 +168,11 @@ class CControl : public CComponent {
   virtual int WindowHeight(int height) const { return height; }
   // Native controls keep the system's window procedure behind ours.
   bool IsNativeClass() const { return nativeProc_ != nullptr; }
+  // Whether the window holds nothing but what this object puts into it at creation (bounds,
+  // caption, styles, font, and what HandleCreated and Resized send), so that another object
+  // of the same class may take it over. Not so for windows that keep what the user typed,
+  // items, or scroll state of their own.
+  virtual bool WindowReusable() const { return false; }
 
   // Background of this control's surface in its own coordinates. Default: the colour.
   virtual void PaintSurface(HDC dc, const RECT& area);
@@ -203,6 +214,10 @@ class CControl : public CComponent {
   LRESULT SafeWndProc(UINT msg, WPARAM wParam, LPARAM lParam);
   void BindWindow(HWND hwnd);
   void Unbind();
+  // HandWindowsTo's steps: the windows of `from` bound to `to`, then set up for it.
+  static bool SameShape(CControl* from, CControl* to);
+  static void TakeWindows(CControl* from, CControl* to);
+  void FinishTakenWindows();
   void AddChild(CControl* child);
   void RemoveChild(CControl* child);
 

@@ -124,6 +124,7 @@ class CFrame : public CControl {
 
  protected:
   void CreateParams(CCreateParams& params) override;
+  bool WindowReusable() const override { return true; }
 };
 
 // A page of the main window's view panel: the page size, the flat look given once to every

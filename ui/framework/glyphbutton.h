@@ -38,6 +38,7 @@ class CGlyphButton : public CButtonControl {
 
  protected:
   void Paint(HDC dc) override;
+  bool WindowReusable() const override { return true; }
 
  private:
   CBitmap glyph_;

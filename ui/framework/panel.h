@@ -16,6 +16,7 @@ class CPanel : public CControl {
 
  protected:
   void CreateParams(CCreateParams& params) override;
+  bool WindowReusable() const override { return true; }
   void PaintSurface(HDC dc, const RECT& area) override;
   void Paint(HDC dc) override;
 

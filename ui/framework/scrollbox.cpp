@@ -134,10 +134,11 @@ void CScrollBox::PlaceInView(bool everything) {
       if (c->Handle() == nullptr) c->SetBounds(0, y, width, c->Height());
       else SetWindowPos(c->Handle(), nullptr, 0, y, width, c->Height(), SWP_NOZORDER | SWP_NOACTIVATE);
     };
-    // What was placed and is out of view now waits just below the view, clipped away, and gives
-    // its windows back first, so that the windows of the frames coming into view are made in
-    // their place. Only the frames placed last time can hold windows; after a layout every
-    // frame is looked at (a frame that came while the box had no window is put there too).
+    // What was placed and is out of view now waits just below the view, clipped away. Its
+    // windows go first to the frames coming into view, when they are of the same make: moved
+    // and relabelled, which costs a fraction of destroying some and making others. Only the
+    // frames placed last time can hold windows; after a layout every frame is looked at (a
+    // frame that came while the box had no window is put there too).
     std::vector<CControl*> leaving;
     if (everything) {
       for (int i = 0; i < ChildCount(); ++i)
@@ -147,17 +148,34 @@ void CScrollBox::PlaceInView(bool everything) {
     }
     placedStale_ = false;
     placed_.clear();
+    std::vector<CControl*> spare;  // out of view with windows no one is using
     for (CControl* c : leaving) {
       if (shown(c)) continue;
-      if (c->HandleAllocated() && !KeepsWindows(c)) c->FreeHandle();
-      if (placedStale_) break;  // a frame left meanwhile: the next placement looks at them all
+      if (c->HandleAllocated() && !KeepsWindows(c)) {
+        spare.push_back(c);
+        continue;
+      }
       move(c, view);
       if (c->HandleAllocated()) placed_.push_back(c);  // still in use: given back later
     }
     placed_.insert(placed_.end(), inView.begin(), inView.end());
     for (size_t k = 0; k < inView.size() && !placedStale_; ++k) {
-      move(inView[k], inViewTops[k] - scrollPos_);
+      CControl* c = inView[k];
+      move(c, inViewTops[k] - scrollPos_);
+      for (size_t d = 0; d < spare.size() && !c->HandleAllocated() && !placedStale_; ++d)
+        if (spare[d]->HandWindowsTo(c)) spare.erase(spare.begin() + static_cast<long>(d));
+    }
+    // One spare frame keeps its windows for a later step: a wheel notch often lets a frame go
+    // at the top a step before the next one comes at the bottom. The others give theirs back
+    // before any window is made.
+    const size_t keep = std::min<size_t>(1, inView.size() / 2);
+    for (size_t k = keep; k < spare.size() && !placedStale_; ++k) spare[k]->FreeHandle();
+    if (spare.size() > keep) spare.resize(keep);
+    for (size_t k = 0; k < inView.size() && !placedStale_; ++k)
       inView[k]->EnsureHandle();  // in view: it needs its windows
+    for (size_t k = 0; k < spare.size() && !placedStale_; ++k) {
+      move(spare[k], view);
+      placed_.push_back(spare[k]);
     }
   }
   if (placedStale_) Layout();  // the stack changed under the placement: place it again

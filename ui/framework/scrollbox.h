@@ -2,10 +2,12 @@
 // their order among the box's children. Only the frames in view are placed where they show;
 // the others wait just below the view, so a scroll step moves a few windows, not all of
 // them, and no window coordinate grows with the number of cards (Win9x keeps them in 16 bits).
-// Only the frames in view have windows: a frame gets them when it comes into view and gives
-// them back when it leaves (unless it holds the keyboard or the mouse, or a message of its
-// is being handled), so a page of two thousand cards opens as fast as one of ten and costs
-// the windows of one screen however far the user scrolls.
+// Only the frames in view have windows, and one spare: a frame coming into view takes over
+// the windows of one that left, when both are of the same make (moved and relabelled, not
+// destroyed and made again), or makes its own; a frame that leaves gives its windows on or
+// back (unless it holds the keyboard or the mouse, or a message of its is being handled). So
+// a page of two thousand cards opens as fast as one of ten, costs the windows of one screen
+// however far the user scrolls, and a step of the wheel makes no window.
 #pragma once
 #include <windows.h>
 

@@ -80,6 +80,8 @@ void TFWRuleItemFrame::Resized() {
 }
 
 void TFWRuleItemFrame::SetArrows(bool up, bool down) {
+  // A card out of view has no windows to hand a glyph to: all four go again when they come.
+  if (!HandleAllocated() && (UpBitBtn->Enabled() != up || DownBitBtn->Enabled() != down)) Initialised = false;
   if (UpBitBtn->Enabled() != up) {
     UpBitBtn->SetEnabled(up);
     if (Initialised) ShowRuleGlyph(UpBitBtn, TRuleGlyph::Up);

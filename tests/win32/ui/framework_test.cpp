@@ -278,6 +278,73 @@ TEST_F(FrameworkTest, AScrollBoxKeepsWindowsForWhatIsInViewAndSurvivesAFrameWith
   EXPECT_EQ(box->StackTop(frames[1]), 30);
 }
 
+BOOL CALLBACK ToolText(HWND window, LPARAM info) {
+  char cls[32] = {};
+  GetClassNameA(window, cls, sizeof cls);
+  if (strcmp(cls, TOOLTIPS_CLASSA) == 0) SendMessageA(window, TTM_GETTEXTA, 0, info);
+  return TRUE;
+}
+
+// Frames of one make trade windows: the receiver's state shows in them as if it had made them
+// (check, caption, enabled, place, hints); another make, or a receiver with windows, is refused.
+TEST_F(FrameworkTest, FramesOfOneMakeTradeWindowsAndTheWindowsShowTheReceiver) {
+  form->Show();
+  auto card = [&](const char* name, bool checked, const char* caption, bool withEdit = false) {
+    auto* frame = NewControl<CFrame>(form, form, name, 0, 0, 100, 40);
+    auto* check = NewControl<CCheckBox>(form, frame, "Check", 4, 4, 16, 16);
+    check->SetChecked(checked);
+    check->SetHint(caption);
+    NewControl<CGlyphButton>(form, frame, "Button", 24, 4, 40, 20, caption)->SetEnabled(checked);
+    NewControl<CLabel>(form, frame, "Label", 70, 4, 20, 14, caption)->SetHint(caption);
+    if (withEdit) NewControl<CEdit>(form, frame, "Edit", 4, 24, 40, 14);
+    return frame;
+  };
+  auto tools = [] {
+    int n = 0;
+    EnumThreadWindows(GetCurrentThreadId(), CountToolTips, reinterpret_cast<LPARAM>(&n));
+    return n;
+  };
+  CFrame* giver = card("Giver", true, "one");
+  CFrame* taker = card("Taker", false, "two");
+  taker->SetBounds(0, 50, 100, 40);
+  taker->FreeHandle();
+  const int toolsBefore = tools();
+  HWND frameWindow = giver->Handle(), checkWindow = giver->Child(0)->Handle();
+  HWND buttonWindow = giver->Child(1)->Handle();
+  ASSERT_TRUE(giver->HandWindowsTo(taker));
+  EXPECT_EQ(giver->Handle(), nullptr);
+  EXPECT_EQ(giver->Child(0)->Handle(), nullptr);
+  EXPECT_EQ(taker->Handle(), frameWindow);
+  EXPECT_EQ(CControl::FromHandle(checkWindow), taker->Child(0));
+  EXPECT_EQ(SendMessageA(checkWindow, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  char text[16] = {};
+  GetWindowTextA(buttonWindow, text, sizeof text);
+  EXPECT_STREQ(text, "two");
+  EXPECT_FALSE(IsWindowEnabled(buttonWindow));
+  RECT r;
+  GetWindowRect(frameWindow, &r);
+  MapWindowPoints(HWND_DESKTOP, form->Handle(), reinterpret_cast<POINT*>(&r), 2);
+  EXPECT_EQ(r.top, 50);
+  EXPECT_EQ(tools(), toolsBefore) << "the giver's tools went, the taker's came";
+  TTTOOLINFOA info = {};
+  info.cbSize = TTTOOLINFOA_V1_SIZE;
+  info.hwnd = form->Handle();
+  info.uId = reinterpret_cast<UINT_PTR>(checkWindow);
+  info.lpszText = text;
+  EnumThreadWindows(GetCurrentThreadId(), ToolText, reinterpret_cast<LPARAM>(&info));
+  EXPECT_STREQ(text, "two");
+
+  CFrame* busy = card("Busy", true, "three");
+  CFrame* other = card("Other", true, "four", true);
+  CFrame* typed = card("Typed", true, "five", true);
+  other->FreeHandle();
+  EXPECT_FALSE(taker->HandWindowsTo(busy)) << "it has windows of its own";
+  EXPECT_FALSE(taker->HandWindowsTo(other)) << "another make";
+  EXPECT_FALSE(typed->HandWindowsTo(other)) << "a window that keeps what was typed is not traded";
+  EXPECT_EQ(taker->Handle(), frameWindow);
+  EXPECT_EQ(other->Handle(), nullptr);
+}
+
 // GDI objects of the process: every handle value whose low word is a live entry of Wine's table.
 int GdiObjects() {
   int live = 0;
