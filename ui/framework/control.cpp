@@ -445,7 +445,7 @@ bool CControl::HandWindowsTo(CControl* to) {
   if (CForm* form = ParentForm()) ForgetHints(form, this);
   TakeWindows(this, to);
   to->FinishTakenWindows();
-  RedrawWindow(to->hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+  RedrawWindow(to->hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
   return true;
 }
 

@@ -6,7 +6,17 @@ CMemoryDC::CMemoryDC(HDC target, int width, int height) : width_(width), height_
   if (width_ < 1) width_ = 1;
   if (height_ < 1) height_ = 1;
   dc_ = CreateCompatibleDC(target);
-  bitmap_ = CreateCompatibleBitmap(target, width_, height_);
+  // A section the program draws into itself: a bitmap compatible with a window may live with
+  // the display (an X server under Wine), where every line drawn into it is a round trip.
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width_;
+  info.bmiHeader.biHeight = -height_;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  bitmap_ = CreateDIBSection(target, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap_ == nullptr) bitmap_ = CreateCompatibleBitmap(target, width_, height_);
   old_ = SelectObject(dc_, bitmap_);
 }
 

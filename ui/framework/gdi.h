@@ -33,7 +33,7 @@ using CBitmap = CGdiObject<HBITMAP>;
 using CFont = CGdiObject<HFONT>;
 using CBrush = CGdiObject<HBRUSH>;
 
-// A memory DC with a compatible bitmap selected, for flicker-free painting.
+// A memory DC with a 32-bit top-down section selected, for flicker-free painting.
 class CMemoryDC {
  public:
   CMemoryDC(HDC target, int width, int height);

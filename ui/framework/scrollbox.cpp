@@ -6,7 +6,19 @@
 
 namespace {
 constexpr int kLineStep = 16;
+
+// Where the thumb stands in the bar, in pixels, or -1 when the system cannot tell
+// (GetScrollBarInfo came with Windows 98 and NT 4.0's sixth service pack).
+int ThumbPlace(HWND hwnd) {
+  using TGetScrollBarInfo = BOOL(WINAPI*)(HWND, LONG, PSCROLLBARINFO);
+  static const auto get = reinterpret_cast<TGetScrollBarInfo>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetScrollBarInfo")));
+  SCROLLBARINFO info = {};
+  info.cbSize = sizeof info;
+  if (get == nullptr || !get(hwnd, OBJID_VSCROLL, &info)) return -1;
+  return info.xyThumbTop;
 }
+}  // namespace
 
 CScrollBox::CScrollBox(CComponent* owner, const char* name) : CControl(owner, name) {}
 
@@ -189,12 +201,22 @@ void CScrollBox::SetScrollPos(int pos) {
   int delta = pos - scrollPos_;
   scrollPos_ = pos;
   if (Handle() == nullptr) return;
+  // The bar is drawn again only when its thumb moves by a pixel: along two thousand cards a
+  // step moves it by a fraction of one, and drawing a bar costs as much as a card.
   SCROLLINFO info = {sizeof info, SIF_POS, 0, 0, 0, scrollPos_, 0};
-  SetScrollInfo(Handle(), SB_VERT, &info, TRUE);
+  const int thumb = ThumbPlace(Handle());
+  SetScrollInfo(Handle(), SB_VERT, &info, thumb < 0);
+  if (thumb >= 0 && ThumbPlace(Handle()) != thumb) {
+    // Set again, drawn, from the old place: no system takes it for no change.
+    SCROLLINFO before = {sizeof before, SIF_POS, 0, 0, 0, scrollPos_ - delta, 0};
+    SetScrollInfo(Handle(), SB_VERT, &before, FALSE);
+    SetScrollInfo(Handle(), SB_VERT, &info, TRUE);
+  }
   // A step shorter than the view moves what is shown with its pixels, frames and all, so that
   // only the strip coming into view is painted; PlaceInView then finds the frames in place.
+  // Frames waiting below the view stay there.
   if (std::abs(delta) < client.bottom && updating_ == 0 && !layingOut_)
-    ScrollWindowEx(Handle(), 0, -delta, nullptr, nullptr, nullptr, nullptr, SW_SCROLLCHILDREN | SW_INVALIDATE);
+    ScrollWindowEx(Handle(), 0, -delta, &client, nullptr, nullptr, nullptr, SW_SCROLLCHILDREN | SW_INVALIDATE);
   PlaceInView(false);
 }
 
