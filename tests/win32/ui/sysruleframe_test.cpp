@@ -26,6 +26,7 @@
 #include "ui/framework/application.h"
 #include "ui/framework/describe.h"
 #include "ui/framework/dialogs.h"
+#include "ui/tfwruleitemframe/ruleart.h"
 #include "ui/tfwruleitemframe/tfwruleitemframe.h"
 #include "ui/tfwsysruleframe/tfwsysruleframe.h"
 
@@ -513,6 +514,14 @@ TEST_F(RulePage, AThousandRulesCostTheWindowsOfTheCardsInView) {
   Names();
   EXPECT_EQ(Arrows().substr(0, 3), "-d ");
   EXPECT_EQ(Arrows().substr(999 * 3), "u- ");
+  // The card that becomes the last while out of view shows its greyed arrow once in view.
+  box->SetScrollPos(0);
+  TFWRuleItemFrame* end = page->Cards[998];
+  SendMessageA(page->Handle(), WM_DELETERULECARD, 0, reinterpret_cast<LPARAM>(page->Cards[999]));
+  ASSERT_EQ(end->Handle(), nullptr);
+  box->ScrollInView(end);
+  ASSERT_NE(end->Handle(), nullptr);
+  EXPECT_EQ(end->DownBitBtn->SkinGlyph(), SharedRuleGlyph(TRuleGlyph::Down, true));
 }
 
 }  // namespace
