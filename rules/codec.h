@@ -183,6 +183,8 @@ void AppendParsed(_Array<T>& rules, _Array<T>& parsed) {
     rules.GrowStep = step;
     return;
   }
+  if (parsed.Count > INT32_MAX - rules.Count) throw std::bad_alloc();
+  rules.Reserve(rules.Count + parsed.Count);  // once, not a grow step at a time
   for (const T& item : parsed) rules.Append(item);
   parsed.Clear();
 }
