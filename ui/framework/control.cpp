@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <unordered_map>
 
 #include "ui/framework/application.h"
 #include "ui/framework/describe.h"
@@ -15,7 +16,26 @@
 #include "ui/framework/windowquery.h"
 
 namespace {
-constexpr const char* kObjectProperty = "TControlObject";
+// The object of each bound window. Kept here rather than in a window property: every message
+// looks its object up, and under Wine a property is a round trip to the server.
+std::unordered_map<HWND, CControl*>& BoundWindows() {
+  static std::unordered_map<HWND, CControl*> windows;
+  return windows;
+}
+
+// While a frame takes over another's windows, they are painted once, all of them, at the end:
+// what the hand-over changes one by one (caption, font, glyph) asks for no paint of its own.
+HWND g_repaintHeldUnder = nullptr;
+
+bool RepaintHeld(HWND hwnd) {
+  return g_repaintHeldUnder != nullptr && (hwnd == g_repaintHeldUnder || IsChild(g_repaintHeldUnder, hwnd));
+}
+
+CControl* BoundTo(HWND hwnd) {
+  const auto& windows = BoundWindows();
+  auto found = windows.find(hwnd);
+  return found != windows.end() ? found->second : nullptr;
+}
 
 // The windows whose messages are being handled, innermost last.
 std::vector<HWND>& WindowsInMessage() {
@@ -160,7 +180,7 @@ void CControl::PaintGraphicChildren(HDC dc, const RECT& area) {
 
 void CControl::InvalidateArea(const RECT* rect) {
   HWND host = HostHandle();
-  if (host == nullptr) return;
+  if (host == nullptr || RepaintHeld(host)) return;
   RECT r = rect != nullptr ? *rect : RECT{0, 0, width_, height_};
   if (windowless_) {
     OffsetRect(&r, left_, top_);
@@ -191,11 +211,7 @@ void CControl::BeforeDestruction() {
 }
 
 CControl* CControl::FromHandle(HWND hwnd) {
-  if (hwnd == nullptr) return nullptr;
-  DWORD process = 0;
-  GetWindowThreadProcessId(hwnd, &process);
-  if (process != GetCurrentProcessId()) return nullptr;
-  return static_cast<CControl*>(GetPropA(hwnd, kObjectProperty));
+  return hwnd != nullptr ? BoundTo(hwnd) : nullptr;
 }
 
 HWND CControl::HostHandle() const {
@@ -403,7 +419,7 @@ void CControl::TakeWindows(CControl* from, CControl* to) {
   to->hwnd_ = hwnd;
   to->nativeProc_ = from->nativeProc_;
   from->nativeProc_ = nullptr;
-  SetPropA(hwnd, kObjectProperty, to);
+  BoundWindows()[hwnd] = to;
   // What the window shows of `from` becomes what `to` holds; sizes reported meanwhile are not
   // resizes (FinishTakenWindows makes the one that counts).
   to->creating_ = true;
@@ -443,8 +459,14 @@ bool CControl::HandWindowsTo(CControl* to) {
   if (to == nullptr || to == this || parent_ == nullptr || to->parent_ != parent_ || !SameShape(this, to))
     return false;
   if (CForm* form = ParentForm()) ForgetHints(form, this);
+  struct CHold {
+    explicit CHold(HWND hwnd) : outer(g_repaintHeldUnder) { if (outer == nullptr) g_repaintHeldUnder = hwnd; }
+    ~CHold() { g_repaintHeldUnder = outer; }
+    HWND outer;
+  } hold(hwnd_);
   TakeWindows(this, to);
   to->FinishTakenWindows();
+  g_repaintHeldUnder = hold.outer;
   RedrawWindow(to->hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
   return true;
 }
@@ -462,13 +484,13 @@ void CControl::BindWindow(HWND hwnd) {
   // A window is bound once; a second bind would route messages to two objects.
   if (hwnd_ != nullptr && hwnd_ != hwnd) throw CFrameworkError("window bound twice");
   hwnd_ = hwnd;
-  SetPropA(hwnd, kObjectProperty, this);
+  BoundWindows()[hwnd] = this;
 }
 
 void CControl::Unbind() {
   HWND hwnd = hwnd_;
   if (hwnd == nullptr) return;
-  RemovePropA(hwnd, kObjectProperty);
+  BoundWindows().erase(hwnd);
   if (nativeProc_ != nullptr) {
     SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(nativeProc_));
     nativeProc_ = nullptr;
@@ -507,7 +529,7 @@ LRESULT CALLBACK CControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
       }
     }
   } else {
-    self = static_cast<CControl*>(GetPropA(hwnd, kObjectProperty));
+    self = BoundTo(hwnd);
   }
   if (self == nullptr) return DefWindowProcA(hwnd, msg, wParam, lParam);
   // Every loop dispatches here, the system's own (a message box's, a file dialog's) too.
@@ -578,8 +600,19 @@ LRESULT CControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETTEXT: {
       LRESULT result = DefaultHandler(msg, wParam, lParam);
       text_ = lParam ? reinterpret_cast<const char*>(lParam) : "";
-      if (!IsNativeClass()) InvalidateRect(hwnd_, nullptr, FALSE);
+      if (!IsNativeClass() && !RepaintHeld(hwnd_)) InvalidateRect(hwnd_, nullptr, FALSE);
       return result;
+    }
+    case WM_NCPAINT: {
+      // A child without border or bars has nothing outside its client area to draw; the
+      // system's handler would still fetch a window DC for it.
+      const LONG kFramed = WS_BORDER | WS_DLGFRAME | WS_THICKFRAME | WS_HSCROLL | WS_VSCROLL;
+      const LONG kEdged = WS_EX_CLIENTEDGE | WS_EX_STATICEDGE | WS_EX_WINDOWEDGE | WS_EX_DLGMODALFRAME;
+      LONG style = GetWindowLongA(hwnd_, GWL_STYLE);
+      if (!IsNativeClass() && (style & WS_CHILD) && !(style & kFramed) &&
+          !(GetWindowLongA(hwnd_, GWL_EXSTYLE) & kEdged))
+        return 0;
+      break;
     }
     case WM_ERASEBKGND:
       if (!IsNativeClass()) return 1;  // WM_PAINT covers every pixel
@@ -820,7 +853,7 @@ HFONT CControl::Font() const {
 
 void CControl::ApplyFont() {
   if (hwnd_ == nullptr) return;
-  if (IsNativeClass()) SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), TRUE);
+  if (IsNativeClass()) SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), !RepaintHeld(hwnd_));
   else Invalidate();
   for (CControl* c : children_)
     if (c->font_ == nullptr) c->ApplyFont();
@@ -834,7 +867,7 @@ void CControl::SetHint(const char* hint) {
 
 void CControl::Invalidate() {
   if (windowless_) InvalidateArea(nullptr);
-  else if (hwnd_ != nullptr) InvalidateRect(hwnd_, nullptr, TRUE);
+  else if (hwnd_ != nullptr && !RepaintHeld(hwnd_)) InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 void CControl::Update() {
