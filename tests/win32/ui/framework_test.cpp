@@ -286,7 +286,8 @@ BOOL CALLBACK ToolText(HWND window, LPARAM info) {
 }
 
 // Frames of one make trade windows: the receiver's state shows in them as if it had made them
-// (check, caption, enabled, place, hints); another make, or a receiver with windows, is refused.
+// (check, caption, enabled, place, hints), all painted anew; another make, or a receiver with
+// windows, is refused.
 TEST_F(FrameworkTest, FramesOfOneMakeTradeWindowsAndTheWindowsShowTheReceiver) {
   form->Show();
   auto card = [&](const char* name, bool checked, const char* caption, bool withEdit = false) {
@@ -333,6 +334,13 @@ TEST_F(FrameworkTest, FramesOfOneMakeTradeWindowsAndTheWindowsShowTheReceiver) {
   info.lpszText = text;
   EnumThreadWindows(GetCurrentThreadId(), ToolText, reinterpret_cast<LPARAM>(&info));
   EXPECT_STREQ(text, "two");
+  // Painted once, all of it, after the trade; then each window asks for its paints again.
+  for (HWND w : {frameWindow, checkWindow, buttonWindow})
+    EXPECT_TRUE(GetUpdateRect(w, nullptr, FALSE)) << "a traded window waits for its paint";
+  UpdateWindow(frameWindow);
+  EXPECT_FALSE(GetUpdateRect(buttonWindow, nullptr, FALSE)) << "painted";
+  taker->Child(1)->Invalidate();
+  EXPECT_TRUE(GetUpdateRect(buttonWindow, nullptr, FALSE)) << "the hold on paints was let go";
 
   CFrame* busy = card("Busy", true, "three");
   CFrame* other = card("Other", true, "four", true);
